@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs everything Nimbary needs to build, test and run, from Debian's
+# packages only. Safe to run again: when every package is present it only
+# checks and returns.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-qpa-plugins qt6-tools-dev-tools
+  libhidapi-dev libudev-dev libsqlite3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-liberation fonts-wqy-zenhei
+  xvfb xauth poppler-utils
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if ((${#missing[@]} == 0)); then
+  echo "setup: all ${#PACKAGES[@]} packages present"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+SUDO=""
+if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+echo "setup: done"
