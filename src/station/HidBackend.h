@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The thin platform seam under the transport: enumerate HID devices, open one,
+// write one output report, read one input report with a time-out. Everything
+// with logic lives above it so the simulated backend exercises all of it.
+namespace nimbary {
+
+constexpr int kReportSize = 64;          // frame bytes in one report
+constexpr int kOutputReportSize = 65;    // report ID 0 + 64 frame bytes
+
+struct HidDeviceInfo {
+    std::string path;  // stands in for the Windows device handle in notices
+    uint16_t vendor = 0;
+    uint16_t product = 0;
+    uint16_t release = 0;  // the HID version number
+};
+
+enum class HidStatus { Ok, Timeout, Error };
+
+class HidDevice {
+public:
+    virtual ~HidDevice() = default;
+    // Writes one 65-byte output report (byte 0 is the report ID 0).
+    virtual HidStatus Write(const uint8_t (&report)[kOutputReportSize], int timeoutMs) = 0;
+    // Reads one input report's 64 data bytes (the report ID is not part of
+    // them). timeoutMs 0 returns at once with Timeout when nothing is queued.
+    virtual HidStatus Read(uint8_t (&data)[kReportSize], int timeoutMs) = 0;
+    // Throws away every input report already queued.
+    virtual void DiscardInput() {
+        uint8_t scratch[kReportSize];
+        while (Read(scratch, 0) == HidStatus::Ok) {
+        }
+    }
+};
+
+class HidBackend {
+public:
+    virtual ~HidBackend() = default;
+    virtual std::vector<HidDeviceInfo> Enumerate() = 0;
+    // nullptr when the device cannot be opened (gone, or held by someone else).
+    virtual std::unique_ptr<HidDevice> Open(const std::string& path) = 0;
+};
+
+// Device arrival and removal notices, delivered on the GUI thread. The udev
+// watcher and the simulated backend both raise them.
+struct DeviceNotices {
+    std::function<void(const std::string& path)> arrived;
+    std::function<void(const std::string& path)> removed;
+};
+
+}  // namespace nimbary
