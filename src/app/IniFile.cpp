@@ -1,0 +1,133 @@
+#include "IniFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace nimbary {
+
+namespace {
+
+// "[Name]" → Name, else a null string.
+QString SectionName(const QString& line) {
+    QString t = line.trimmed();
+    if (!t.startsWith('[')) return {};
+    int close = t.indexOf(']');
+    if (close < 0) return {};
+    return t.mid(1, close - 1).trimmed();
+}
+
+bool SplitKey(const QString& line, QString& key, QString& value) {
+    QString t = line.trimmed();
+    if (t.isEmpty() || t.startsWith(';') || t.startsWith('[')) return false;
+    int eq = t.indexOf('=');
+    if (eq <= 0) return false;
+    key = t.left(eq).trimmed();
+    value = t.mid(eq + 1).trimmed();
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+        value = value.mid(1, value.size() - 2);
+    return true;
+}
+
+}  // namespace
+
+bool IniFile::Load(QStringList& lines, Encoding& enc) const {
+    QFile f(path_);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    QByteArray raw = f.readAll();
+    QString text;
+    if (raw.startsWith("\xFF\xFE")) {
+        enc = Encoding::Utf16LE;
+        text = QStringDecoder(QStringDecoder::Utf16LE)(raw.mid(2));
+    } else if (raw.startsWith("\xFE\xFF")) {
+        enc = Encoding::Utf16BE;
+        text = QStringDecoder(QStringDecoder::Utf16BE)(raw.mid(2));
+    } else if (raw.startsWith("\xEF\xBB\xBF")) {
+        enc = Encoding::Utf8Bom;
+        text = QString::fromUtf8(raw.mid(3));
+    } else {
+        enc = Encoding::Utf8;
+        text = QString::fromUtf8(raw);
+    }
+    text.replace("\r\n", "\n");
+    lines = text.split('\n');
+    return true;
+}
+
+QString IniFile::Read(const QString& section, const QString& key, int maxChars) const {
+    QStringList lines;
+    Encoding enc;
+    if (!Load(lines, enc)) return {};
+    bool inSection = false;
+    for (const QString& line : lines) {
+        QString name = SectionName(line);
+        if (!name.isNull()) {
+            inSection = name.compare(section, Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        QString k, v;
+        if (inSection && SplitKey(line, k, v) && k.compare(key, Qt::CaseInsensitive) == 0)
+            return v.left(maxChars);
+    }
+    return {};
+}
+
+bool IniFile::Write(const QString& section, const QString& key, const QString& value) const {
+    QStringList lines;
+    Encoding enc = Encoding::Utf8;
+    if (!Load(lines, enc)) lines.clear();
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+
+    int sectionLine = -1, keyLine = -1, lastInSection = -1;
+    bool inSection = false;
+    for (int i = 0; i < lines.size(); ++i) {
+        QString name = SectionName(lines[i]);
+        if (!name.isNull()) {
+            inSection = name.compare(section, Qt::CaseInsensitive) == 0;
+            if (inSection && sectionLine < 0) {
+                sectionLine = i;
+                lastInSection = i;
+            }
+            continue;
+        }
+        if (!inSection) continue;
+        QString k, v;
+        if (SplitKey(lines[i], k, v)) {
+            lastInSection = i;
+            if (keyLine < 0 && k.compare(key, Qt::CaseInsensitive) == 0) keyLine = i;
+        }
+    }
+    const QString entry = key + '=' + value;
+    if (keyLine >= 0) {
+        QString existing, old;
+        SplitKey(lines[keyLine], existing, old);
+        lines[keyLine] = existing + '=' + value;  // keeps the key's own spelling
+    } else if (sectionLine >= 0) {
+        lines.insert(lastInSection + 1, entry);
+    } else {
+        lines << ('[' + section + ']') << entry;
+    }
+
+    QString text = lines.join("\r\n") + "\r\n";
+    QByteArray out;
+    switch (enc) {
+        case Encoding::Utf16LE:
+            out = QByteArray("\xFF\xFE", 2) + QStringEncoder(QStringEncoder::Utf16LE)(text);
+            break;
+        case Encoding::Utf16BE:
+            out = QByteArray("\xFE\xFF", 2) + QStringEncoder(QStringEncoder::Utf16BE)(text);
+            break;
+        case Encoding::Utf8Bom: out = "\xEF\xBB\xBF" + text.toUtf8(); break;
+        case Encoding::Utf8: out = text.toUtf8(); break;
+    }
+    // Written whole to a temporary file and renamed, so a full disk never
+    // leaves a truncated main.ini behind.
+    QSaveFile f(path_);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    f.write(out);
+    return f.commit();
+}
+
+}  // namespace nimbary

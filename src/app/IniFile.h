@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace nimbary {
+
+// A Windows-style profile file (main.ini): [Section] lines and key=value
+// lines. Section and key names match without regard to case, values are
+// trimmed and may be quoted; a missing file or key reads as empty text.
+// The file may be UTF-8 (with or without BOM) or UTF-16 with a BOM; a write
+// keeps the file's encoding and every other line as it was.
+class IniFile {
+public:
+    explicit IniFile(QString path) : path_(std::move(path)) {}
+
+    // At most maxChars characters of the value, like a fixed-size buffer.
+    QString Read(const QString& section, const QString& key, int maxChars = 255) const;
+    // Replaces the key's value, or adds the key (and the section) when absent.
+    bool Write(const QString& section, const QString& key, const QString& value) const;
+
+    const QString& Path() const { return path_; }
+
+private:
+    enum class Encoding { Utf8, Utf8Bom, Utf16LE, Utf16BE };
+    bool Load(QStringList& lines, Encoding& enc) const;
+
+    QString path_;
+};
+
+}  // namespace nimbary

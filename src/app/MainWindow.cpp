@@ -1,0 +1,146 @@
+#include "MainWindow.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QMenuBar>
+#include <QStatusBar>
+
+#include "AppIcon.h"
+#include "DataFolder.h"
+#include "IniFile.h"
+#include "StringTable.h"
+
+namespace nimbary {
+
+namespace {
+
+QString Text(int id) { return QString::fromStdString(text::Load(id)); }
+
+}  // namespace
+
+MainWindow::MainWindow(QString dataDir, QWidget* parent)
+    : QMainWindow(parent), dataDir_(std::move(dataDir)) {
+    // Caption, system menu, sizing border and minimise box; no maximise box.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowTitle(Text(57344));
+    setWindowIcon(AppIcon());
+
+    for (int i = 0; i < 4; ++i) menus_[i] = menuBar()->addMenu(QString());
+    AddItem(menus_[0], ID_APP_EXIT);
+    AddItem(menus_[1], ID_SETTING);
+    AddItem(menus_[1], ID_ALARM);
+    AddItem(menus_[1], ID_MAXMIN);
+    menus_[1]->addSeparator();
+    AddItem(menus_[1], ID_LANGUAGE);
+    AddItem(menus_[2], ID_HISTORY_VIEW);
+    AddItem(menus_[2], ID_HISTORY_MANAGE);
+    AddItem(menus_[3], ID_APP_ABOUT);
+
+    QStatusBar* bar = statusBar();
+    bar->setMinimumHeight(24);
+    bar->setSizeGripEnabled(false);
+    panes_[0] = new QLabel(bar);
+    panes_[1] = new QLabel(bar);
+    panes_[1]->setFixedWidth(120);
+    auto* pane2 = new QWidget(bar);
+    pane2->setFixedWidth(165);
+    auto* layout = new QHBoxLayout(pane2);
+    layout->setContentsMargins(2, 0, 2, 0);
+    auto* icon = new QLabel(pane2);
+    icon->setPixmap(AppIcon().pixmap(16, 16));
+    panes_[2] = new QLabel(pane2);
+    layout->addWidget(icon);
+    layout->addWidget(panes_[2], 1);
+    for (int i = 0; i < 3; ++i) panes_[i]->setObjectName(QString("statusPane%1").arg(i));
+    bar->addWidget(panes_[0], 1);
+    bar->addPermanentWidget(panes_[1]);
+    bar->addPermanentWidget(pane2);
+
+    ShowStatus(STATUS_CONNECTION, 0);
+    ReadyPane0();
+    RefreshMenuTexts(false);
+}
+
+QAction* MainWindow::AddItem(QMenu* menu, int id) {
+    QAction* a = menu->addAction(QString());
+    a->setData(id);
+    a->setObjectName(QString("cmd%1").arg(id));
+    connect(a, &QAction::triggered, this, [this, id] { emit commandTriggered(id); });
+    return a;
+}
+
+void MainWindow::SetView(QWidget* view) {
+    setCentralWidget(view);
+    view->setFixedSize(kViewWidth, kClientHeight - statusBar()->sizeHint().height());
+}
+
+void MainWindow::RefreshMenuTexts(bool relayout) {
+    if (relayout) {
+        emit relayoutRequested();
+        ReadyPane0();
+    }
+    static const int kTopIds[4] = {2103, 2106, 2111, 2113};
+    for (int i = 0; i < 4; ++i) menus_[i]->setTitle(Text(kTopIds[i]));
+    for (QMenu* m : menus_) {
+        for (QAction* a : m->actions()) {
+            switch (a->data().toInt()) {
+                case ID_APP_EXIT: a->setText(Text(2104)); break;
+                case ID_SETTING: a->setText(Text(2107)); break;
+                case ID_ALARM: a->setText(Text(2108)); break;
+                case ID_MAXMIN: a->setText(Text(2109)); break;
+                case ID_LANGUAGE: a->setText(Text(2110)); break;
+                case ID_HISTORY_VIEW: a->setText(Text(2063)); break;
+                case ID_HISTORY_MANAGE: a->setText(Text(2115)); break;
+                case ID_APP_ABOUT: a->setText(Text(2114) + "..."); break;
+                default: break;
+            }
+        }
+    }
+    if (IniFile(IniPath(dataDir_)).Read("Menu", "Debug") == "1" && !HasDebugItem()) {
+        menus_[3]->addSeparator();
+        AddItem(menus_[3], ID_DEBUG)->setText("Debug");
+    }
+}
+
+bool MainWindow::HasDebugItem() const {
+    for (QAction* a : menus_[3]->actions())
+        if (a->data().toInt() == ID_DEBUG) return true;
+    return false;
+}
+
+void MainWindow::SetDeviceTitle(uint32_t devId) {
+    setWindowTitle("Nimbary - " + QString("%1").arg(devId, 8, 16, QChar('0')).toUpper());
+}
+
+void MainWindow::ClearDeviceTitle() { setWindowTitle("Nimbary"); }
+
+QString MainWindow::PaneText(int pane) const { return panes_[pane]->text(); }
+
+void MainWindow::ReadyPane0() { panes_[0]->setText(Text(57345)); }
+
+void MainWindow::ShowStatus(int kind, qint64 value, const QString& text) {
+    switch (kind) {
+        case STATUS_TEXT: panes_[0]->setText(text); break;
+        case STATUS_CONNECTION:
+            connected_ = value != 0;
+            panes_[2]->setText(Text(connected_ ? 2091 : 2092));
+            break;
+        case STATUS_PROGRESS:
+            panes_[0]->setText(QString::fromStdString(text::Format(2097, {int(value)})));
+            break;
+        case STATUS_COMPLETE: {
+            QString when = QLocale::system().toString(QDateTime::currentDateTime(),
+                                                      QLocale::ShortFormat);
+            panes_[0]->setText(QString::fromStdString(
+                text::Format(2096, {when.toStdString(), int(value)})));
+            break;
+        }
+        default: break;
+    }
+}
+
+}  // namespace nimbary
