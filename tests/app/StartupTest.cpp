@@ -7,6 +7,7 @@
 
 #include "DataFolder.h"
 #include "IniFile.h"
+#include "InstanceGuard.h"
 #include "MainWindow.h"
 #include "RecordingMessages.h"
 #include "StringTable.h"
@@ -162,4 +163,14 @@ TEST(MainFrame, StatusPanesAndTitle) {
     EXPECT_EQ(w.windowTitle(), "Nimbary - 00000ABC");
     w.ClearDeviceTitle();
     EXPECT_EQ(w.windowTitle(), "Nimbary");
+}
+
+TEST(Startup, SecondInstanceOnTheSameDataFolderIsRefused) {
+    QTemporaryDir root;
+    InstanceGuard first(root.filePath("a"));
+    EXPECT_TRUE(first.Acquired());
+    InstanceGuard second(root.filePath("a"));
+    EXPECT_FALSE(second.Acquired());
+    InstanceGuard other(root.filePath("b"));
+    EXPECT_TRUE(other.Acquired());
 }
