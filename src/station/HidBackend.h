@@ -31,12 +31,17 @@ public:
     // Reads one input report's 64 data bytes (the report ID is not part of
     // them). timeoutMs 0 returns at once with Timeout when nothing is queued.
     virtual HidStatus Read(uint8_t (&data)[kReportSize], int timeoutMs) = 0;
-    // Throws away every input report already queued.
+    // Throws away the input reports already queued. Bounded, so a device
+    // that keeps sending cannot hold the caller here. (CUsb flushes through
+    // Read itself so that report observers see what is thrown away.)
     virtual void DiscardInput() {
         uint8_t scratch[kReportSize];
-        while (Read(scratch, 0) == HidStatus::Ok) {
+        for (int i = 0; i < kMaxDiscardedReports && Read(scratch, 0) == HidStatus::Ok; ++i) {
         }
     }
+    // hidraw queues at most 64 reports per reader; anything beyond this is a
+    // device that never stops talking.
+    static constexpr int kMaxDiscardedReports = 256;
 };
 
 class HidBackend {
@@ -52,6 +57,16 @@ public:
 struct DeviceNotices {
     std::function<void(const std::string& path)> arrived;
     std::function<void(const std::string& path)> removed;
+};
+
+// Whatever raises those notices (the udev watcher, the simulated station).
+class DeviceNoticeSource {
+public:
+    virtual ~DeviceNoticeSource() = default;
+    // Starts delivering notices to `notices`, replacing earlier callbacks.
+    // False when notices cannot be had (the caller then only finds a station
+    // present at start-up).
+    virtual bool Watch(DeviceNotices notices) = 0;
 };
 
 }  // namespace nimbary

@@ -162,8 +162,10 @@ public:
     bool KeepAllChannels = false;
 
     int ReadDeviceInfo(StationInfo& out);
-    // Areas 0 and 3 ignore address and count. `data` receives the reply's data
-    // bytes (from reply byte 3 up to the checksum). count is at most 124.
+    // Areas 0 and 3 ignore address and count and hand over the reply's data
+    // bytes (from reply byte 3 up to the checksum). Areas 1 and 2 hand over
+    // exactly `count` bytes, 1 to 124; a shorter reply fails. `data` is left
+    // as it was on failure.
     int ReadMemory(uint8_t area, uint16_t address, uint8_t count, std::vector<uint8_t>& data);
     int ReadMemoryStatus(MemoryStatus& out);
     int ReadPressureOffset(int16_t& tenthsHpa);

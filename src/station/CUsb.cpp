@@ -1,0 +1,162 @@
+#include "CUsb.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "Encoding.h"
+
+namespace nimbary {
+
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+CUsb::CUsb(HidBackend& backend, StationSink* sink) : backend_(backend), sink_(sink) {}
+
+CUsb::~CUsb() {
+    Lock lock(mutex_);
+    CloseLocked();
+}
+
+void CUsb::SetObserver(ReportObserver* observer) {
+    Lock lock(mutex_);
+    observer_ = observer;
+}
+
+void CUsb::CloseLocked() {
+    connected_.store(0);
+    device_.reset();
+    devicePath_.clear();
+}
+
+void CUsb::Notify(bool opened) {
+    StationSink* sink = sink_.load();
+    if (!sink) return;
+    if (opened)
+        sink->OnStationOpened();
+    else
+        sink->OnStationGone();
+}
+
+std::unique_ptr<HidDevice> CUsb::FindStation(std::string& path) {
+    for (const HidDeviceInfo& info : backend_.Enumerate()) {
+        if (info.vendor != kStationVendor || info.product != kStationProduct ||
+            info.release != kStationRelease)
+            continue;
+        // One that cannot be opened (held elsewhere, already gone) is skipped.
+        if (std::unique_ptr<HidDevice> device = backend_.Open(info.path)) {
+            path = info.path;
+            return device;
+        }
+    }
+    return nullptr;
+}
+
+int CUsb::OpenStation() {
+    bool opened = false, gone = false, held = false;
+    {
+        Lock lock(mutex_);
+        std::string path;
+        std::unique_ptr<HidDevice> found = FindStation(path);
+        if (found) {
+            // Every arrival reopens, even the station already held, so the
+            // "opened" actions run again after any device change.
+            CloseLocked();
+            device_ = std::move(found);
+            devicePath_ = path;
+            connected_.store(1);
+            opened = true;
+        } else if (device_) {
+            CloseLocked();
+            gone = true;
+        }
+        held = device_ != nullptr;
+    }
+    if (opened || gone) Notify(opened);
+    return held ? 1 : 0;
+}
+
+int CUsb::OnRemoval(const std::string& path) {
+    bool none;
+    {
+        Lock lock(mutex_);
+        if (device_ && path == devicePath_) CloseLocked();
+        none = device_ == nullptr;
+    }
+    if (none) Notify(false);
+    return none ? 1 : 0;
+}
+
+int CUsb::RegisterArrivals(DeviceNoticeSource& source, DeviceNotices notices) {
+    return source.Watch(std::move(notices)) ? 1 : 0;
+}
+
+int CUsb::Transact(Frame& frame, uint8_t expectedCode) {
+    Lock lock(mutex_);
+    if (resync_) Flush();
+    if (!SendReceive(frame)) return 0;
+    if (frame[1] == expectedCode) {
+        resync_ = 0;
+        return 1;
+    }
+    resync_ = 1;
+    Flush();
+    return 0;
+}
+
+void CUsb::RequestResync() {
+    Lock lock(mutex_);
+    resync_ = 1;
+}
+
+int CUsb::SendReceive(Frame& frame) {
+    Lock lock(mutex_);
+    const size_t length = frame[0];
+    if (!SealRequest(frame) || !device_) return 0;
+
+    uint8_t report[kOutputReportSize] = {0};
+    std::copy(frame.begin(), frame.begin() + kReportSize, report + 1);
+    if (observer_) observer_->OnOutput(frame.data(), length);
+
+    // From here on a failure may leave a late reply queued; the next exchange
+    // throws it away first so it cannot pass for the answer to a later
+    // request with the same code.
+    if (device_->Write(report, kWriteTimeoutMs) != HidStatus::Ok ||
+        !ReadReport(frame.data())) {
+        resync_ = 1;
+        return 0;
+    }
+    if (frame[0] > kReportSize) {
+        if (!ReadReport(frame.data() + kReportSize)) {
+            resync_ = 1;
+            return 0;
+        }
+    } else {
+        std::fill(frame.begin() + kReportSize, frame.end(), 0);  // nothing stale behind
+    }
+    if (!ReplyValid(frame)) {
+        resync_ = 1;
+        return 0;
+    }
+    return 1;
+}
+
+int CUsb::ReadReport(uint8_t* destination) {
+    Lock lock(mutex_);
+    if (!device_) return 0;
+    uint8_t data[kReportSize] = {0};
+    if (device_->Read(data, kReadTimeoutMs) != HidStatus::Ok) return 0;
+    if (observer_) observer_->OnInput(data);
+    std::copy(data, data + kReportSize, destination);
+    return 1;
+}
+
+void CUsb::Flush() {
+    Lock lock(mutex_);
+    if (!device_) return;
+    uint8_t data[kReportSize];
+    for (int i = 0; i < HidDevice::kMaxDiscardedReports; ++i) {
+        if (device_->Read(data, 0) != HidStatus::Ok) break;
+        if (observer_) observer_->OnInput(data);
+    }
+}
+
+}  // namespace nimbary

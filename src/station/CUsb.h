@@ -1,0 +1,107 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "HidBackend.h"
+#include "Protocol.h"
+
+namespace nimbary {
+
+// Station identity; all three must match.
+constexpr uint16_t kStationVendor = 0x1130;
+constexpr uint16_t kStationProduct = 0x0829;
+constexpr uint16_t kStationRelease = 0x0100;
+
+// Time-outs of one exchange: the write of the request, each input report.
+constexpr int kWriteTimeoutMs = 50;
+constexpr int kReadTimeoutMs = 1200;
+
+// Told when the station is opened or gone (the main window's "station
+// opened" and "station gone" messages). Called on the thread that ran
+// OpenStation or OnRemoval, after the transport lock is released, so a sink
+// may post on or talk to the station at once.
+class StationSink {
+public:
+    virtual ~StationSink() = default;
+    virtual void OnStationOpened() = 0;
+    virtual void OnStationGone() = 0;
+};
+
+// Sees every report that crosses the transport, under the transport lock, in
+// order: output reports as the frame's L bytes (checksum included), input
+// reports as their 64 bytes (flushed ones too).
+class ReportObserver {
+public:
+    virtual ~ReportObserver() = default;
+    virtual void OnOutput(const uint8_t* frame, size_t length) = 0;
+    virtual void OnInput(const uint8_t* report) = 0;
+};
+
+// The transport: finds and opens the station, follows its arrival and
+// removal, and runs one request/reply exchange at a time for every thread.
+// One re-entrant lock covers every exchange and every open or close, so a
+// request and its reply never interleave with another exchange and the
+// device is never closed under one. Operations return 1 or 0.
+class CUsb {
+public:
+    explicit CUsb(HidBackend& backend, StationSink* sink = nullptr);
+    virtual ~CUsb();
+    CUsb(const CUsb&) = delete;
+    CUsb& operator=(const CUsb&) = delete;
+
+    void SetSink(StationSink* sink) { sink_.store(sink); }
+    // nullptr stops observing. The observer must outlive its registration.
+    void SetObserver(ReportObserver* observer);
+
+    // 1 while a station is open; read without locking.
+    int Connected() const { return connected_.load(); }
+
+    // The first present device with the station's identity that can be
+    // opened (others are skipped); nullptr when there is none.
+    std::unique_ptr<HidDevice> FindStation(std::string& path);
+    // Looks for the station (again) and keeps it open: at start-up and on
+    // every device arrival. Tells the sink "opened" whenever a station is
+    // found, "gone" when a held station is no longer found. 1 if a station
+    // is open afterwards.
+    int OpenStation();
+    // A removal notice for `path`. Closes the station if it is that device.
+    // 1 (and "gone" to the sink) if no station is open afterwards.
+    int OnRemoval(const std::string& path);
+    // Hands the caller's arrival and removal callbacks to whatever raises
+    // device notices. 1 if notices will come.
+    int RegisterArrivals(DeviceNoticeSource& source, DeviceNotices notices);
+
+    // One exchange: the request in `frame` (length in byte 0) goes out and
+    // the reply is written over it. 1 only for an accepted reply whose byte 1
+    // is `expectedCode`.
+    int Transact(Frame& frame, uint8_t expectedCode);
+    // After a reply that was accepted but did not answer its request (an
+    // echo byte that does not match), so the next exchange starts clean.
+    void RequestResync();
+
+    // The parts of an exchange, each under the lock.
+    int SendReceive(Frame& frame);
+    int ReadReport(uint8_t* destination);  // 64 bytes
+    void Flush();
+
+private:
+    void CloseLocked();
+    void Notify(bool opened);
+
+    HidBackend& backend_;
+    std::atomic<StationSink*> sink_;
+    ReportObserver* observer_ = nullptr;
+
+    std::atomic<int> connected_{0};
+    std::recursive_mutex mutex_;
+    std::unique_ptr<HidDevice> device_;
+    std::string devicePath_;  // stands in for the handle in removal notices
+    int resync_ = 0;
+};
+
+}  // namespace nimbary
