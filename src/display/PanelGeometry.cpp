@@ -1,0 +1,57 @@
+#include "PanelGeometry.h"
+
+#include <Qt>
+#include <algorithm>
+
+namespace nimbary {
+
+PanelLayout LayoutPanelRows(int width, int height, const std::vector<PanelRowSize>& visibleRows) {
+    PanelLayout layout;
+    const int m = int(visibleRows.size());
+    int lw = 0, lh = 0, vw = 0, vh = 0;
+    for (const PanelRowSize& r : visibleRows) {
+        lw = std::max(lw, r.labelWidth);
+        lh = std::max(lh, r.labelHeight);
+        vw = std::max(vw, r.valueWidth);
+        vh = std::max(vh, r.valueHeight);
+    }
+    const int bodyBottom = height - kPanelBottomMargin;
+    const int f = lh + vh + 12;
+    layout.twoLine = width < lw + vw + 13;
+    // Two-line rows that would climb over the caption (five rain rows with a
+    // three-digit total) go on one line instead whenever label and value
+    // still fit between the borders.
+    if (layout.twoLine && f * m > height - kPanelBodyTop && lw + vw + 5 <= width - 2)
+        layout.twoLine = false;
+    layout.rows.reserve(m);
+
+    if (layout.twoLine) {
+        int top = kPanelBodyTop + (bodyBottom - f * m - kPanelBodyTop + 8) / 2;
+        top = std::max(top, kPanelBodyTop);
+        for (int i = 0; i < m; ++i) {
+            PanelRowPlace row;
+            row.band = Box{1, top, width - 1, top + lh + 8};
+            row.label = row.band;
+            row.labelAlign = Qt::AlignCenter;
+            row.value = Box{1, top + lh + 11, width - 1, top + lh + 11 + vh};
+            row.valueAlign = Qt::AlignCenter;
+            layout.rows.push_back(row);
+            top += f;
+        }
+    } else {
+        int top = kPanelBodyTop + (bodyBottom - (lh + 8) * m - kPanelBodyTop + 8) / 2;
+        const int left = (width - lw - vw - 5) / 2;
+        for (int i = 0; i < m; ++i) {
+            PanelRowPlace row;
+            row.label = Box{left, top, left + lw + vw + 5, bodyBottom};
+            row.value = row.label;
+            row.labelAlign = Qt::AlignLeft | Qt::AlignTop;
+            row.valueAlign = Qt::AlignRight | Qt::AlignTop;
+            layout.rows.push_back(row);
+            top += lh + 8;
+        }
+    }
+    return layout;
+}
+
+}  // namespace nimbary

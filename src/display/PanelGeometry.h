@@ -1,0 +1,41 @@
+#pragma once
+
+#include <vector>
+
+#include "Box.h"
+
+// Row placement inside a value panel, kept apart from painting.
+namespace nimbary {
+
+constexpr int kPanelCaptionLine = 35;  // the line under the caption band
+constexpr int kPanelBodyTop = 36;
+constexpr int kPanelBottomMargin = 8;
+
+struct PanelRowSize {
+    int labelWidth = 0;
+    int labelHeight = 0;
+    int valueWidth = 0;
+    int valueHeight = 0;
+};
+
+struct PanelRowPlace {
+    Box band;  // label band of the two-line layout; empty in the one-line layout
+    Box label;
+    Box value;
+    int labelAlign = 0;  // Qt::Alignment flags
+    int valueAlign = 0;
+};
+
+struct PanelLayout {
+    bool twoLine = false;
+    std::vector<PanelRowPlace> rows;
+};
+
+// Places the visible rows of a panel of `width` x `height`: label and value
+// on one line when both fit side by side, else the label in a band above its
+// value. Rows are centred vertically in the body. Two-line rows too tall
+// for the body go on one line when that fits across, and never start above
+// the body.
+PanelLayout LayoutPanelRows(int width, int height, const std::vector<PanelRowSize>& visibleRows);
+
+}  // namespace nimbary
