@@ -83,6 +83,16 @@ YScale ComputeYScale(double dataMax, double dataMin, double upper, double lower,
             break;
     }
     s.top = s.bottom + divisions * s.step;
+    // Rounding the step down and cutting the bottom can leave the axis top
+    // below the highest reading, which would then be flattened against the
+    // plot frame; widen the step by the labels' last digit until it fits.
+    if (!IsSentinel(dataMax) && !IsSentinel(dataMin)) {
+        const double unit = decimals == 0 ? 1.0 : decimals == 2 ? 0.01 : 0.1;
+        for (int i = 0; i < 1000 && s.top < dataMax - 1e-9; ++i) {
+            s.step += unit;
+            s.top = s.bottom + divisions * s.step;
+        }
+    }
     return s;
 }
 

@@ -69,6 +69,8 @@ std::vector<XLabel> XAxisLabels(const Box& plot, int graphHeight, int divisions,
 
 // Axis range and step from the data extremes (VAL_INVALID when there is no
 // data) and the unit's limits, for `divisions` grid rows and `decimals`.
+// The step is widened when rounding would leave the highest reading above
+// the axis top.
 YScale ComputeYScale(double dataMax, double dataMin, double upper, double lower, int divisions,
                      int decimals);
 
