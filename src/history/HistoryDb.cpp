@@ -1,0 +1,564 @@
+#include "HistoryDb.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <unordered_map>
+
+#include "ScratchFile.h"
+
+namespace nimbary {
+
+namespace detail {
+extern const char* const kHistorySchemaSql;  // resources/schema.sql, compiled in
+}
+
+namespace {
+
+StderrMessages g_stderrMessages;
+
+constexpr int kBusyTimeoutMs = 5000;  // another writer (the other thread or process) finishing
+
+// DevID lives in the database as the signed reading of its 32 bits; every
+// statement binds and reads it through these two.
+void BindDevId(sqlite3_stmt* s, int index, uint32_t devId) {
+    sqlite3_bind_int(s, index, static_cast<int32_t>(devId));
+}
+uint32_t ColumnDevId(sqlite3_stmt* s, int col) {
+    return static_cast<uint32_t>(sqlite3_column_int64(s, col));
+}
+
+bool IsNull(sqlite3_stmt* s, int col) { return sqlite3_column_type(s, col) == SQLITE_NULL; }
+
+double ColumnDouble(sqlite3_stmt* s, int col, double ifNull) {
+    return IsNull(s, col) ? ifNull : sqlite3_column_double(s, col);
+}
+int32_t ColumnInt(sqlite3_stmt* s, int col, int32_t ifNull) {
+    return IsNull(s, col) ? ifNull : static_cast<int32_t>(sqlite3_column_int64(s, col));
+}
+uint32_t ColumnTime(sqlite3_stmt* s, int col, uint32_t ifNull) {
+    // Times are unsigned; a file may hold them either as unsigned or signed 32-bit.
+    return IsNull(s, col) ? ifNull : static_cast<uint32_t>(sqlite3_column_int64(s, col));
+}
+
+// Only exactly VAL_ABSENT becomes NULL; the other sentinels are numbers.
+int BindMeasure(sqlite3_stmt* s, int index, double v) {
+    return v == static_cast<double>(VAL_ABSENT) ? sqlite3_bind_null(s, index)
+                                                : sqlite3_bind_double(s, index, v);
+}
+int BindMeasure(sqlite3_stmt* s, int index, int32_t v) {
+    return v == VAL_ABSENT ? sqlite3_bind_null(s, index) : sqlite3_bind_int(s, index, v);
+}
+
+// Cuts a UTF-8 text to `chars` code points.
+std::string CutToChars(const std::string& s, size_t chars) {
+    size_t count = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
+            if (count == chars) return s.substr(0, i);
+            ++count;
+        }
+    }
+    return s;
+}
+
+std::vector<std::string> MakeRecordColumns() {
+    std::vector<std::string> c = {"DevID", "RecTime", "InTemp", "InHumi"};
+    for (const char* group : {"Temp", "Humi", "DewPoint", "FeelLike"})
+        for (int k = 1; k <= kChannels; ++k) c.push_back("Ch" + std::to_string(k) + group);
+    for (const char* name : {"AbsBaro", "RelBaro", "Wind", "Gust", "WindDir"}) c.push_back(name);
+    for (int k = 1; k <= kRainKinds; ++k) c.push_back("Rain" + std::to_string(k));
+    return c;
+}
+
+std::vector<std::string> MakeDeviceColumns() {
+    std::vector<std::string> c = {"DevID",    "FirstBlock", "CurrBlock", "CurrRecord",
+                                  "TickTime", "RecTime",    "TempUnit",  "BaroUnit",
+                                  "WindUnit", "RainUnit",   "LightUnit"};
+    for (int k = 1; k <= kRainKinds; ++k) c.push_back("RainTime" + std::to_string(k));
+    for (int k = 1; k <= kRainKinds; ++k) c.push_back("Rain" + std::to_string(k));
+    c.push_back("Description");
+    return c;
+}
+
+const std::vector<std::string>& DeviceColumnNames() {
+    static const std::vector<std::string> names = MakeDeviceColumns();
+    return names;
+}
+
+std::string Join(const std::vector<std::string>& names, const char* suffix = "") {
+    std::string out;
+    for (const auto& n : names) {
+        if (!out.empty()) out += ", ";
+        out += n + suffix;
+    }
+    return out;
+}
+
+std::string Placeholders(size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; ++i) out += i ? ", ?" : "?";
+    return out;
+}
+
+// The statements, built once from the column lists so that their column
+// order can never drift from the binding code below.
+struct Sql {
+    std::string insertRecord, selectDevice, updateDevice, insertDevice, selectRecords;
+    Sql() {
+        const auto& rc = RecordColumnNames();
+        const auto& dc = DeviceColumnNames();
+        insertRecord = "INSERT INTO Record (" + Join(rc) + ") VALUES (" +
+                       Placeholders(rc.size()) + ")";
+        selectDevice = "SELECT " + Join(dc) + " FROM Device WHERE DevID = ?";
+        std::vector<std::string> rest(dc.begin() + 1, dc.end());
+        updateDevice = "UPDATE Device SET " + Join(rest, " = ?") + " WHERE DevID = ?";
+        insertDevice = "INSERT INTO Device (" + Join(dc) + ") VALUES (" +
+                       Placeholders(dc.size()) + ")";
+        selectRecords = "SELECT " + Join(rc) +
+                        " FROM Record WHERE DevID = ? AND RecTime >= ? AND RecTime <= ?"
+                        " ORDER BY RecTime ASC";
+    }
+};
+
+const Sql& Statements() {
+    static const Sql sql;
+    return sql;
+}
+
+const char* const kCountRecords =
+    "SELECT count(*) AS RecCount FROM Record WHERE DevID = ? AND RecTime >= ? AND RecTime <= ?";
+const char* const kListDevices = "SELECT DevID FROM Device";
+const char* const kDeleteRecords = "DELETE FROM Record WHERE DevID = ?";
+const char* const kDeleteDevice = "DELETE FROM Device WHERE DevID = ?";
+
+// The time bounds are compared at a millionth of a day, as the stored
+// statements always did.
+double RoundBound(double oleDate) { return std::round(oleDate * 1e6) / 1e6; }
+
+}  // namespace
+
+const std::vector<std::string>& RecordColumnNames() {
+    static const std::vector<std::string> names = MakeRecordColumns();
+    return names;
+}
+
+// One SQLite connection with its prepared statements.
+struct HistoryDb::Connection {
+    sqlite3* db = nullptr;
+    std::unordered_map<std::string, sqlite3_stmt*> statements;
+
+    ~Connection() {
+        for (auto& entry : statements) sqlite3_finalize(entry.second);
+        sqlite3_close_v2(db);
+    }
+
+    // A cached statement, reset and with its bindings cleared; nullptr on error.
+    sqlite3_stmt* Get(const std::string& sql) {
+        auto it = statements.find(sql);
+        if (it != statements.end()) {
+            sqlite3_reset(it->second);
+            sqlite3_clear_bindings(it->second);
+            return it->second;
+        }
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v3(db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr) !=
+            SQLITE_OK)
+            return nullptr;
+        statements.emplace(sql, s);
+        return s;
+    }
+
+    bool Exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+    bool InTransaction() const { return db && !sqlite3_get_autocommit(db); }
+};
+
+HistoryDb::HistoryDb(Messages* messages)
+    : messages_(messages ? messages : &g_stderrMessages) {}
+
+HistoryDb::~HistoryDb() { Close(); }
+
+void HistoryDb::Report(sqlite3* db) { Report(db ? sqlite3_errmsg(db) : "out of memory"); }
+
+void HistoryDb::Report(const std::string& text) { messages_->Show(text, MessageIcon::None); }
+
+int HistoryDb::Open(const std::string& path) {
+    Close();
+    lastError_.clear();
+    auto conn = std::make_unique<Connection>();
+    int rc = sqlite3_open_v2(path.c_str(), &conn->db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                             nullptr);
+    bool ok = rc == SQLITE_OK;
+    if (ok) {
+        sqlite3_busy_timeout(conn->db, kBusyTimeoutMs);
+        // WAL is a property of the file: set once here, every later connection uses it.
+        ok = conn->Exec("PRAGMA journal_mode = WAL") &&
+             conn->Exec(detail::kHistorySchemaSql) &&
+             // Preparing the statements proves the tables have the columns we need.
+             conn->Get(Statements().insertRecord) && conn->Get(Statements().selectDevice) &&
+             conn->Get(Statements().selectRecords);
+    }
+    if (!ok) {
+        lastError_ = conn->db ? sqlite3_errmsg(conn->db) : "out of memory";
+        return rc == SQLITE_OK ? -1 : -rc;
+    }
+    path_ = path;
+    if (connectionHook_) connectionHook_(conn->db);
+    conn->Exec("PRAGMA synchronous = NORMAL");
+    // Open runs on the user-interface thread: its connection serves the browser.
+    std::lock_guard<std::mutex> lock(browserLock_);
+    browser_ = std::move(conn);
+    return 0;
+}
+
+void HistoryDb::Close() {
+    {
+        std::lock_guard<std::mutex> lock(browserLock_);
+        FinishSelection();
+        browser_.reset();
+    }
+    {
+        std::lock_guard<std::mutex> lock(workerLock_);
+        worker_.reset();
+    }
+    path_.clear();
+}
+
+HistoryDb::Connection* HistoryDb::Connect(std::unique_ptr<Connection>& slot) {
+    if (slot) return slot.get();
+    if (path_.empty()) {
+        Report("The history database is not open.");
+        return nullptr;
+    }
+    auto conn = std::make_unique<Connection>();
+    // No CREATE: Open made the file; a file gone since then is an error.
+    if (sqlite3_open_v2(path_.c_str(), &conn->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
+                        nullptr) != SQLITE_OK) {
+        Report(conn->db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(conn->db, kBusyTimeoutMs);
+    conn->Exec("PRAGMA synchronous = NORMAL");
+    if (connectionHook_) connectionHook_(conn->db);
+    slot = std::move(conn);
+    return slot.get();
+}
+
+HistoryDb::Connection* HistoryDb::WorkerConnection() { return Connect(worker_); }
+HistoryDb::Connection* HistoryDb::BrowserConnection() { return Connect(browser_); }
+
+// --- Browser operations ------------------------------------------------------
+
+int HistoryDb::FillDeviceList(std::vector<uint32_t>& ids, uint32_t select, int& selected) {
+    std::lock_guard<std::mutex> lock(browserLock_);
+    ids.clear();
+    selected = -1;
+    Connection* c = BrowserConnection();
+    if (!c) return 1;
+    sqlite3_stmt* s = c->Get(kListDevices);
+    if (!s) {
+        Report(c->db);
+        return 1;
+    }
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        uint32_t id = IsNull(s, 0) ? 0 : ColumnDevId(s, 0);
+        ids.push_back(id);
+        if (id == select && selected < 0) selected = static_cast<int>(ids.size()) - 1;
+    }
+    if (rc != SQLITE_DONE) {
+        Report(c->db);
+        sqlite3_reset(s);
+        ids.clear();
+        selected = -1;
+        return 1;
+    }
+    sqlite3_reset(s);
+    if (selected < 0 && !ids.empty()) selected = 0;
+    return 0;
+}
+
+void HistoryDb::FinishSelection() {
+    if (selection_) {
+        sqlite3_finalize(selection_);
+        selection_ = nullptr;
+    }
+    // The count and the rows were read in one transaction, so they agree.
+    if (browser_ && browser_->InTransaction()) browser_->Exec("COMMIT");
+    selectionOpen_ = false;
+    selectionAtRow_ = false;
+    selectionCount_ = 0;
+}
+
+int HistoryDb::SelectRecords(uint32_t devId, double start, double end) {
+    std::lock_guard<std::mutex> lock(browserLock_);
+    FinishSelection();
+    Connection* c = BrowserConnection();
+    if (!c) return 1;
+    const double lo = RoundBound(start), hi = RoundBound(end);
+    auto fail = [&]() {
+        Report(c->db);
+        FinishSelection();
+        return 1;
+    };
+    if (!c->Exec("BEGIN")) return fail();
+    sqlite3_stmt* count = c->Get(kCountRecords);
+    if (!count) return fail();
+    BindDevId(count, 1, devId);
+    sqlite3_bind_double(count, 2, lo);
+    sqlite3_bind_double(count, 3, hi);
+    if (sqlite3_step(count) != SQLITE_ROW) return fail();
+    selectionCount_ = static_cast<int>(sqlite3_column_int64(count, 0));
+    sqlite3_reset(count);
+
+    if (sqlite3_prepare_v2(c->db, Statements().selectRecords.c_str(), -1, &selection_, nullptr) !=
+        SQLITE_OK)
+        return fail();
+    BindDevId(selection_, 1, devId);
+    sqlite3_bind_double(selection_, 2, lo);
+    sqlite3_bind_double(selection_, 3, hi);
+    int rc = sqlite3_step(selection_);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return fail();
+    selectionAtRow_ = rc == SQLITE_ROW;
+    selectionOpen_ = true;
+    return 0;
+}
+
+void HistoryDb::MoveFirst() {
+    std::lock_guard<std::mutex> lock(browserLock_);
+    if (!selectionOpen_ || selectionCount_ == 0) return;
+    sqlite3_reset(selection_);
+    int rc = sqlite3_step(selection_);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) Report(browser_->db);
+    selectionAtRow_ = rc == SQLITE_ROW;
+}
+
+bool HistoryDb::IsEof() const {
+    std::lock_guard<std::mutex> lock(browserLock_);
+    return !selectionOpen_ || !selectionAtRow_;
+}
+
+void HistoryDb::MoveNext() {
+    std::lock_guard<std::mutex> lock(browserLock_);
+    if (!selectionOpen_ || !selectionAtRow_) return;
+    int rc = sqlite3_step(selection_);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) Report(browser_->db);
+    selectionAtRow_ = rc == SQLITE_ROW;
+}
+
+void HistoryDb::ReadRecord() {
+    std::lock_guard<std::mutex> lock(browserLock_);
+    ReadSelectionRow(false);
+}
+
+void HistoryDb::ReadRecordAllChannels() {
+    std::lock_guard<std::mutex> lock(browserLock_);
+    ReadSelectionRow(true);
+}
+
+void HistoryDb::ReadSelectionRow(bool allChannels) {
+    if (!selectionOpen_ || !selectionAtRow_) return;
+    sqlite3_stmt* s = selection_;
+    const double absent = VAL_ABSENT;
+    HistoryRecord& r = readRecord_;
+    int col = 0;
+    r.DevID = IsNull(s, col) ? 0 : ColumnDevId(s, col);
+    ++col;
+    r.RecTime = ColumnDouble(s, col++, 0.0);
+    r.InTemp = ColumnDouble(s, col++, absent);
+    r.InHumi = ColumnInt(s, col++, VAL_ABSENT);
+    const int channels = allChannels ? kChannels : 1;
+    for (int k = 0; k < kChannels; ++k)
+        r.ChTemp[k] = k < channels ? ColumnDouble(s, col + k, absent) : absent;
+    col += kChannels;
+    for (int k = 0; k < kChannels; ++k)
+        r.ChHumi[k] = k < channels ? ColumnInt(s, col + k, VAL_ABSENT) : VAL_ABSENT;
+    col += kChannels;
+    for (int k = 0; k < kChannels; ++k)
+        r.ChDewPoint[k] = k < channels ? ColumnDouble(s, col + k, absent) : absent;
+    col += kChannels;
+    for (int k = 0; k < kChannels; ++k)
+        r.ChFeelLike[k] = k < channels ? ColumnDouble(s, col + k, absent) : absent;
+    col += kChannels;
+    r.AbsBaro = ColumnDouble(s, col++, absent);
+    r.RelBaro = ColumnDouble(s, col++, absent);
+    r.Wind = ColumnDouble(s, col++, absent);
+    r.Gust = ColumnDouble(s, col++, absent);
+    r.WindDir = ColumnInt(s, col++, VAL_ABSENT);
+    for (double& v : r.Rain) v = ColumnDouble(s, col++, absent);
+}
+
+int HistoryDb::CloseSelection() {
+    std::lock_guard<std::mutex> lock(browserLock_);
+    if (!selectionOpen_) return 0;
+    bool ok = true;
+    if (selection_) {
+        sqlite3_finalize(selection_);
+        selection_ = nullptr;
+    }
+    if (browser_ && browser_->InTransaction() && !browser_->Exec("COMMIT")) {
+        Report(browser_->db);
+        ok = false;
+    }
+    FinishSelection();
+    return ok ? 0 : 2;
+}
+
+// --- Worker operations -------------------------------------------------------
+
+int HistoryDb::DeleteDevice(uint32_t devId) {
+    std::lock_guard<std::mutex> lock(workerLock_);
+    Connection* c = WorkerConnection();
+    if (!c) return 1;
+    auto fail = [&]() {
+        std::string text = sqlite3_errmsg(c->db);
+        if (c->InTransaction()) c->Exec("ROLLBACK");
+        Report(text);
+        return 1;
+    };
+    if (!c->Exec("BEGIN IMMEDIATE")) return fail();
+    for (const char* sql : {kDeleteRecords, kDeleteDevice}) {
+        sqlite3_stmt* s = c->Get(sql);
+        if (!s) return fail();
+        BindDevId(s, 1, devId);
+        if (sqlite3_step(s) != SQLITE_DONE) return fail();
+        sqlite3_reset(s);
+    }
+    if (!c->Exec("COMMIT")) return fail();
+    return 0;
+}
+
+int HistoryDb::ReadDevice(uint32_t devId) {
+    std::lock_guard<std::mutex> lock(workerLock_);
+    deviceFound_ = false;
+    info_.DevID = 0;
+    info_.FirstBlock = info_.CurrBlock = info_.CurrRecord = 0;
+    info_.TickTime = info_.RecTime = 0;
+    info_.Units.TempUnit = info_.Units.BaroUnit = info_.Units.WindUnit = 0;
+    info_.Units.RainUnit = info_.Units.LightUnit = 0;
+    for (int k = 0; k < kRainKinds; ++k) {
+        info_.RainTime[k] = 0;
+        info_.Rain[k] = 0.0;
+    }
+    info_.Description.clear();
+
+    Connection* c = WorkerConnection();
+    if (!c) return 1;
+    sqlite3_stmt* s = c->Get(Statements().selectDevice);
+    if (!s) {
+        Report(c->db);
+        return 1;
+    }
+    BindDevId(s, 1, devId);
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+        deviceFound_ = true;
+        int col = 0;
+        info_.DevID = IsNull(s, col) ? 0 : ColumnDevId(s, col);
+        ++col;
+        info_.FirstBlock = ColumnInt(s, col++, 0);
+        info_.CurrBlock = ColumnInt(s, col++, 0);
+        info_.CurrRecord = ColumnInt(s, col++, 0);
+        info_.TickTime = ColumnTime(s, col++, 0);
+        info_.RecTime = ColumnTime(s, col++, 0);
+        info_.Units.TempUnit = ColumnInt(s, col++, 1);
+        info_.Units.BaroUnit = ColumnInt(s, col++, 1);
+        info_.Units.WindUnit = ColumnInt(s, col++, 1);
+        info_.Units.RainUnit = ColumnInt(s, col++, 1);
+        info_.Units.LightUnit = ColumnInt(s, col++, 2);
+        for (uint32_t& t : info_.RainTime) t = ColumnTime(s, col++, VAL_ABSENT);
+        for (double& v : info_.Rain) v = ColumnDouble(s, col++, VAL_ABSENT);
+        if (!IsNull(s, col)) {
+            const unsigned char* text = sqlite3_column_text(s, col);
+            info_.Description = CutToChars(text ? reinterpret_cast<const char*>(text) : "",
+                                           kDescriptionChars);
+        }
+    } else if (rc != SQLITE_DONE) {
+        Report(c->db);
+        sqlite3_reset(s);
+        return 1;
+    }
+    sqlite3_reset(s);
+    return 0;
+}
+
+int HistoryDb::SaveRecords(uint32_t n, ScratchFile& scratch) {
+    std::lock_guard<std::mutex> lock(workerLock_);
+    Connection* c = WorkerConnection();
+    if (!c) return 2;
+    auto fail = [&](const std::string& text) {
+        if (c->InTransaction()) c->Exec("ROLLBACK");
+        Report(text);
+        return 2;
+    };
+    auto dbFail = [&]() { return fail(sqlite3_errmsg(c->db)); };
+
+    if (!scratch.Rewind()) return fail("The download's scratch file cannot be read.");
+    // IMMEDIATE takes the write lock now, so the batch never fails half-way
+    // on a lock another writer holds.
+    if (!c->Exec("BEGIN IMMEDIATE")) return dbFail();
+
+    sqlite3_stmt* ins = c->Get(Statements().insertRecord);
+    if (!ins) return dbFail();
+    HistoryRecord r;
+    for (uint32_t i = 0; i < n; ++i) {
+        if (!scratch.ReadNext(r)) return fail("The download's scratch file cannot be read.");
+        int col = 1;
+        BindDevId(ins, col++, r.DevID);
+        sqlite3_bind_double(ins, col++, r.RecTime);
+        BindMeasure(ins, col++, r.InTemp);
+        BindMeasure(ins, col++, r.InHumi);
+        for (double v : r.ChTemp) BindMeasure(ins, col++, v);
+        for (int32_t v : r.ChHumi) BindMeasure(ins, col++, v);
+        for (double v : r.ChDewPoint) BindMeasure(ins, col++, v);
+        for (double v : r.ChFeelLike) BindMeasure(ins, col++, v);
+        BindMeasure(ins, col++, r.AbsBaro);
+        BindMeasure(ins, col++, r.RelBaro);
+        BindMeasure(ins, col++, r.Wind);
+        BindMeasure(ins, col++, r.Gust);
+        BindMeasure(ins, col++, r.WindDir);
+        for (double v : r.Rain) BindMeasure(ins, col++, v);
+        if (sqlite3_step(ins) != SQLITE_DONE) return dbFail();
+        sqlite3_reset(ins);
+    }
+
+    if (saveHook_) saveHook_();
+
+    // The station row: update it in place, or add it when there is none.
+    auto bindDevice = [&](sqlite3_stmt* s, int first) {
+        int col = first;
+        sqlite3_bind_int(s, col++, info_.FirstBlock);
+        sqlite3_bind_int(s, col++, info_.CurrBlock);
+        sqlite3_bind_int(s, col++, info_.CurrRecord);
+        sqlite3_bind_int64(s, col++, info_.TickTime);
+        sqlite3_bind_int64(s, col++, info_.RecTime);
+        sqlite3_bind_int(s, col++, info_.Units.TempUnit);
+        sqlite3_bind_int(s, col++, info_.Units.BaroUnit);
+        sqlite3_bind_int(s, col++, info_.Units.WindUnit);
+        sqlite3_bind_int(s, col++, info_.Units.RainUnit);
+        sqlite3_bind_int(s, col++, info_.Units.LightUnit);
+        for (uint32_t t : info_.RainTime) sqlite3_bind_int64(s, col++, t);
+        for (double v : info_.Rain) BindMeasure(s, col++, v);
+        const std::string desc = CutToChars(info_.Description, kDescriptionChars);
+        sqlite3_bind_text(s, col++, desc.c_str(), static_cast<int>(desc.size()), SQLITE_TRANSIENT);
+        return col;
+    };
+    sqlite3_stmt* upd = c->Get(Statements().updateDevice);
+    if (!upd) return dbFail();
+    BindDevId(upd, bindDevice(upd, 1), info_.DevID);
+    if (sqlite3_step(upd) != SQLITE_DONE) return dbFail();
+    sqlite3_reset(upd);
+    if (sqlite3_changes(c->db) == 0) {
+        sqlite3_stmt* add = c->Get(Statements().insertDevice);
+        if (!add) return dbFail();
+        BindDevId(add, 1, info_.DevID);
+        bindDevice(add, 2);
+        if (sqlite3_step(add) != SQLITE_DONE) return dbFail();
+        sqlite3_reset(add);
+    }
+    if (!c->Exec("COMMIT")) return dbFail();
+    return 0;
+}
+
+}  // namespace nimbary

@@ -1,0 +1,117 @@
+#include "ScratchFile.h"
+
+#include <cassert>
+#include <cstring>
+
+namespace nimbary {
+
+namespace {
+
+class Writer {
+public:
+    explicit Writer(uint8_t* p) : p_(p) {}
+    void U32(uint32_t v) {
+        for (int i = 0; i < 4; ++i) *p_++ = static_cast<uint8_t>(v >> (8 * i));
+    }
+    void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
+    void F64(double v) {
+        uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        for (int i = 0; i < 8; ++i) *p_++ = static_cast<uint8_t>(bits >> (8 * i));
+    }
+    const uint8_t* End() const { return p_; }
+
+private:
+    uint8_t* p_;
+};
+
+class Reader {
+public:
+    explicit Reader(const uint8_t* p) : p_(p) {}
+    uint32_t U32() {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(*p_++) << (8 * i);
+        return v;
+    }
+    int32_t I32() { return static_cast<int32_t>(U32()); }
+    double F64() {
+        uint64_t bits = 0;
+        for (int i = 0; i < 8; ++i) bits |= static_cast<uint64_t>(*p_++) << (8 * i);
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        return v;
+    }
+
+private:
+    const uint8_t* p_;
+};
+
+}  // namespace
+
+void ScratchFile::Encode(const HistoryRecord& r, uint8_t (&image)[kImageSize]) {
+    Writer w(image);
+    w.U32(r.DevID);
+    w.F64(r.RecTime);
+    w.F64(r.InTemp);
+    w.I32(r.InHumi);
+    for (double v : r.ChTemp) w.F64(v);
+    for (int32_t v : r.ChHumi) w.I32(v);
+    for (double v : r.ChDewPoint) w.F64(v);
+    for (double v : r.ChFeelLike) w.F64(v);
+    w.F64(r.AbsBaro);
+    w.F64(r.RelBaro);
+    w.F64(r.Wind);
+    w.F64(r.Gust);
+    w.I32(r.WindDir);
+    for (double v : r.Rain) w.F64(v);
+    assert(w.End() == image + kImageSize);
+    (void)w;
+}
+
+void ScratchFile::Decode(const uint8_t (&image)[kImageSize], HistoryRecord& r) {
+    Reader rd(image);
+    r.DevID = rd.U32();
+    r.RecTime = rd.F64();
+    r.InTemp = rd.F64();
+    r.InHumi = rd.I32();
+    for (double& v : r.ChTemp) v = rd.F64();
+    for (int32_t& v : r.ChHumi) v = rd.I32();
+    for (double& v : r.ChDewPoint) v = rd.F64();
+    for (double& v : r.ChFeelLike) v = rd.F64();
+    r.AbsBaro = rd.F64();
+    r.RelBaro = rd.F64();
+    r.Wind = rd.F64();
+    r.Gust = rd.F64();
+    r.WindDir = rd.I32();
+    for (double& v : r.Rain) v = rd.F64();
+}
+
+bool ScratchFile::Create() {
+    file_.reset(std::tmpfile());
+    count_ = 0;
+    return file_ != nullptr;
+}
+
+bool ScratchFile::Append(const HistoryRecord& rec) {
+    if (!file_) return false;
+    uint8_t image[kImageSize];
+    Encode(rec, image);
+    if (std::fwrite(image, 1, kImageSize, file_.get()) != kImageSize) return false;
+    ++count_;
+    return true;
+}
+
+bool ScratchFile::Rewind() {
+    if (!file_) return false;
+    return std::fflush(file_.get()) == 0 && std::fseek(file_.get(), 0, SEEK_SET) == 0;
+}
+
+bool ScratchFile::ReadNext(HistoryRecord& rec) {
+    if (!file_) return false;
+    uint8_t image[kImageSize];
+    if (std::fread(image, 1, kImageSize, file_.get()) != kImageSize) return false;
+    Decode(image, rec);
+    return true;
+}
+
+}  // namespace nimbary

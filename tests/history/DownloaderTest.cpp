@@ -1,0 +1,545 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include "CalendarTime.h"
+#include "Derived.h"
+#include "FakeStation.h"
+#include "HistoryDownloader.h"
+#include "RecordingMessages.h"
+#include "TempDir.h"
+
+using namespace nimbary;
+using namespace nimbary::testing;
+
+namespace {
+
+constexpr uint32_t kDev = 0x12345678;
+constexpr uint8_t kAllFlags = BF_IN_TEMP | BF_IN_HUMI | BF_WIND | BF_GUST | BF_WIND_DIR |
+                              BF_PRESSURE | BF_RAIN;
+
+BlockEntry Block(uint16_t address, uint32_t start, uint8_t flags = kAllFlags,
+                 uint8_t tempMask = 0x01, uint8_t humiMask = 0x01, uint16_t interval = 300) {
+    BlockEntry e;
+    e.StartAddress = address;
+    e.StartTime = start;
+    e.Interval = interval;
+    e.Flags = flags;
+    e.TempMask = tempMask;
+    e.HumiMask = humiMask;
+    return e;
+}
+
+// n records whose values follow from `base` + index, so each is recognisable.
+std::vector<RawRecord> Records(int n, int base, uint32_t rainStart = 100) {
+    std::vector<RawRecord> out(n);
+    for (int i = 0; i < n; ++i) {
+        RawRecord& r = out[i];
+        r.inTemp = static_cast<uint16_t>(1000 + base + i);  // (600 + base + i) / 10 °F
+        r.chTemp[0] = static_cast<uint16_t>(700 + base + i);
+        r.inHumi = 40;
+        r.chHumi[0] = 55;
+        r.wind = 30;
+        r.gust = 260;  // needs bit 8
+        r.dir = 300;
+        r.pressure = 10100 + i;
+        r.rain = rainStart + i;  // 0.1 mm more each record
+    }
+    return out;
+}
+
+// 2024-03-05 10:00 on the station's clock.
+uint32_t At2024() {
+    CalendarTime c;
+    c.Year = 2024;
+    c.Month = 3;
+    c.Day = 5;
+    c.Hour = 10;
+    uint32_t t = 0;
+    c.ToStationTime(t);
+    return t;
+}
+
+double InTempOf(int base, int i) { return (600 + base + i) / 10.0; }
+
+struct Row {
+    double recTime, inTemp, ch1Temp, relBaro, rain3, rain8, absBaro, dew, feel;
+};
+
+class DownloaderTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    RecordingMessages messages;
+    HistoryDb db{&messages};
+    std::atomic<int> stop{0}, busy{0};
+    std::vector<std::string> faults;
+    std::vector<int> completions;
+
+    void SetUp() override { ASSERT_EQ(db.Open(dir.File("Nimbary.db")), 0); }
+
+    bool Pass(FakeStation& st, PassOutcome expected) {
+        HistoryDownloader dl(st, db, &stop, &busy);
+        return Pass(dl, expected);
+    }
+    bool Pass(HistoryDownloader& dl, PassOutcome expected) {
+        dl.onFault = [this](const std::string& t) { faults.push_back(t); };
+        dl.onComplete = [this](int n) { completions.push_back(n); };
+        const bool r = dl.Download();
+        EXPECT_EQ(dl.LastOutcome(), expected) << dl.LastMessage();
+        return r;
+    }
+
+    std::vector<Row> Rows() {
+        std::vector<Row> out;
+        EXPECT_EQ(db.SelectRecords(kDev, 0, 1e6), 0);
+        for (db.MoveFirst(); !db.IsEof(); db.MoveNext()) {
+            db.ReadRecord();
+            const HistoryRecord& r = db.ReadImage();
+            out.push_back({r.RecTime, r.InTemp, r.ChTemp[0], r.RelBaro, r.Rain[RAIN_HOUR],
+                           r.Rain[RAIN_TOTAL], r.AbsBaro, r.ChDewPoint[0], r.ChFeelLike[0]});
+        }
+        db.CloseSelection();
+        return out;
+    }
+
+    DeviceInfo Stored() {
+        EXPECT_EQ(db.ReadDevice(kDev), 0);
+        return db.Info();
+    }
+};
+
+}  // namespace
+
+TEST_F(DownloaderTest, NewStationReadsBlocksOneToThreeWhole) {
+    FakeStation st(16, 4096);
+    const uint32_t t0 = 700000000;
+    st.PutBlock(1, Block(0, t0), Records(4, 0));
+    const int size = Block(0, 0).RecordSize();
+    st.PutBlock(2, Block(4 * size, t0 + 4 * 300), Records(3, 10, 104));
+    st.PutBlock(3, Block(7 * size, t0 + 7 * 300), Records(2, 20, 107));
+    st.SetStatus(1, 3);
+    st.pressureOffset = 123;
+
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    auto rows = Rows();
+    ASSERT_EQ(rows.size(), 9u);
+    EXPECT_EQ(rows[0].recTime, StationTimeToOleDate(t0));
+    EXPECT_EQ(rows[8].recTime, StationTimeToOleDate(t0 + 8 * 300));
+    EXPECT_DOUBLE_EQ(rows[0].inTemp, InTempOf(0, 0));
+    EXPECT_DOUBLE_EQ(rows[5].inTemp, InTempOf(10, 1));
+    EXPECT_DOUBLE_EQ(rows[8].inTemp, InTempOf(20, 1));
+    // Relative pressure from the offset, divided in single precision.
+    EXPECT_EQ(rows[0].relBaro, 1010.0 + static_cast<double>(123.0f / 10.0f));
+    EXPECT_EQ(st.pressureReads, 1);  // read once per pass
+    // Derived values from the record's own readings.
+    HistoryRecord expect;
+    expect.ChTemp[0] = (700 - 400) / 10.0;
+    expect.ChHumi[0] = 55;
+    expect.Wind = 3.0;
+    FillDerived(expect, 1, 1, true);
+    EXPECT_EQ(rows[0].dew, expect.ChDewPoint[0]);
+    EXPECT_EQ(rows[0].feel, expect.ChFeelLike[0]);
+    ASSERT_EQ(completions, std::vector<int>{9});
+
+    DeviceInfo d = Stored();
+    EXPECT_TRUE(db.DeviceFound());
+    EXPECT_EQ(d.Units.TempUnit, 1);
+    EXPECT_EQ(d.Units.BaroUnit, 1);
+    EXPECT_EQ(d.Units.WindUnit, 1);
+    EXPECT_EQ(d.Units.RainUnit, 1);
+    EXPECT_EQ(d.Units.LightUnit, 2);
+    EXPECT_EQ(d.FirstBlock, 1);
+    EXPECT_EQ(d.CurrBlock, 3);
+    EXPECT_EQ(d.CurrRecord, 2);
+    EXPECT_EQ(d.TickTime, t0 + 7 * 300);
+    EXPECT_EQ(d.RecTime, t0 + 8 * 300);
+    // Rain: the first record starts the sums, later ones add 0.1 each.
+    EXPECT_NEAR(d.Rain[RAIN_DAY], 0.1 * 8, 1e-9);
+    EXPECT_EQ(d.Rain[RAIN_EVENT], static_cast<double>(VAL_ABSENT));
+    EXPECT_TRUE(messages.texts.empty());
+}
+
+TEST_F(DownloaderTest, ResumesInTheSameBlockSkippingTheRainHeader) {
+    FakeStation st(8, 2048);
+    const uint32_t t0 = At2024();
+    RawHeader h;
+    h.hour = 25;
+    h.day = 70;
+    h.week = 400;
+    h.month = 900;
+    auto recs = Records(3, 0);
+    st.PutBlock(1, Block(100, t0), recs, &h);
+    st.SetStatus(1, 1);
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    DeviceInfo d = Stored();
+    EXPECT_DOUBLE_EQ(d.Rain[RAIN_MONTH], 90.0 + 0.2);  // header month + two increases
+    EXPECT_EQ(d.CurrRecord, 3);
+
+    // Two more records arrive; the header bytes change so decoding them again would show.
+    auto more = Records(5, 0);
+    h.month = 5000;
+    st.PutBlock(1, Block(100, t0), more, &h);
+    st.dataChunks.clear();
+    completions.clear();
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    const int size = Block(0, 0).RecordSize();
+    ASSERT_FALSE(st.dataChunks.empty());
+    EXPECT_EQ(st.dataChunks.front().address, 100 + 12 + 3 * size);
+    EXPECT_EQ(completions, std::vector<int>{2});
+    auto rows = Rows();
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_DOUBLE_EQ(rows[4].inTemp, InTempOf(0, 4));
+    d = Stored();
+    EXPECT_DOUBLE_EQ(d.Rain[RAIN_MONTH], 90.0 + 0.4);
+    EXPECT_EQ(d.CurrRecord, 5);
+    EXPECT_EQ(d.RecTime, t0 + 4 * 300);
+}
+
+TEST_F(DownloaderTest, NothingNewReadsNoDataAndStoresNothing) {
+    FakeStation st(8, 2048);
+    st.PutBlock(1, Block(0, At2024()), Records(3, 0));
+    st.SetStatus(1, 1);
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    st.dataChunks.clear();
+    completions.clear();
+    EXPECT_FALSE(Pass(st, PassOutcome::NothingNew));
+    EXPECT_TRUE(st.dataChunks.empty());
+    EXPECT_TRUE(completions.empty());
+    EXPECT_EQ(Rows().size(), 3u);
+
+    // An empty memory (first block 0) reads nothing either.
+    FakeStation empty(8, 2048, 0x0BADF00D);
+    empty.SetStatus(0, 0);
+    EXPECT_FALSE(Pass(empty, PassOutcome::NothingNew));
+    EXPECT_EQ(db.ReadDevice(0x0BADF00D), 0);
+    EXPECT_FALSE(db.DeviceFound());
+}
+
+// A full record set in chunks of 124: records straddle the chunk borders,
+// and a run that passes the end of the data area continues at address 0.
+TEST_F(DownloaderTest, ChunksSplitRecordsAndWrapAtTheEndOfTheDataArea) {
+    const uint8_t flags = 0x7F;
+    const BlockEntry shape = Block(0, 0, flags, 0xFF, 0xFF);
+    const int size = shape.RecordSize();
+    ASSERT_EQ(size, 31);
+    const uint16_t m = 1000;
+    FakeStation st(8, m);
+    std::vector<RawRecord> recs = Records(20, 0);
+    for (int i = 0; i < 20; ++i)
+        for (int k = 0; k < 8; ++k) {
+            recs[i].chTemp[k] = static_cast<uint16_t>(500 + 10 * k + i);
+            recs[i].chHumi[k] = static_cast<uint8_t>(10 + k + i);
+        }
+    const uint16_t start = m - 3 * size - 7;  // the fourth record straddles the end
+    st.PutBlock(1, Block(start, At2024(), flags, 0xFF, 0xFF), recs);
+    st.SetStatus(1, 1);
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+
+    uint32_t total = 0;
+    for (const auto& c : st.dataChunks) {
+        EXPECT_LE(c.count, 124);
+        EXPECT_LE(c.address + c.count, m);  // never asks past the end
+        total += c.count;
+    }
+    EXPECT_EQ(total, 20u * size);
+    EXPECT_EQ(st.dataChunks[0].address, start);
+    EXPECT_EQ(st.dataChunks[1].address, 0);
+
+    ASSERT_EQ(db.SelectRecords(kDev, 0, 1e6), 0);
+    int i = 0;
+    for (db.MoveFirst(); !db.IsEof(); db.MoveNext(), ++i) {
+        db.ReadRecordAllChannels();
+        const HistoryRecord& r = db.ReadImage();
+        for (int k = 0; k < 8; ++k) {
+            EXPECT_DOUBLE_EQ(r.ChTemp[k], (500 + 10 * k + i - 400) / 10.0) << i << " " << k;
+            EXPECT_EQ(r.ChHumi[k], 10 + k + i);
+        }
+        EXPECT_DOUBLE_EQ(r.Gust, 26.0);
+        EXPECT_EQ(r.WindDir, 300);
+    }
+    EXPECT_EQ(i, 20);
+    db.CloseSelection();
+}
+
+TEST_F(DownloaderTest, RainThroughAPassTotalDownOlderRecordAndWrap) {
+    FakeStation st(8, 4096);
+    const uint32_t t0 = At2024();
+    std::vector<RawRecord> a = Records(4, 0);
+    a[0].rain = 100;    // 10.0 mm: starts the sums
+    a[1].rain = 120;    // +2.0
+    a[2].rain = 10;     // station reset: +0
+    a[3].rain = 15;     // +0.5
+    st.PutBlock(1, Block(0, t0), a);
+    // The clock was set back: block 2 starts before block 1's last record.
+    std::vector<RawRecord> b = Records(2, 0);
+    b[0].rain = 500;    // older than the last record handled: sums unchanged
+    b[1].rain = 10020;  // +1000.5 over the total of 1.5: 2.5 + 1000.5 wraps to 3.1
+    const int size = Block(0, 0).RecordSize();
+    st.PutBlock(2, Block(4 * size, t0 + 300), b);
+    st.SetStatus(1, 2);
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    auto rows = Rows();
+    ASSERT_EQ(rows.size(), 6u);
+    // Ordered by time: the set-back block's records sort between.
+    std::vector<double> hours, totals;
+    ASSERT_EQ(db.SelectRecords(kDev, 0, 1e6), 0);
+    for (db.MoveFirst(); !db.IsEof(); db.MoveNext()) {
+        db.ReadRecord();
+        hours.push_back(db.ReadImage().Rain[RAIN_HOUR]);
+        totals.push_back(db.ReadImage().Rain[RAIN_TOTAL]);
+    }
+    db.CloseSelection();
+    // Rows by time: a0 (t0), a1 (t0+300), b0 (t0+300), a2, b1 (t0+600), a3.
+    EXPECT_NEAR(hours[0], 0.0, 1e-9);
+    EXPECT_NEAR(hours[5], 2.5, 1e-9);  // a3, the last by time
+    DeviceInfo d = Stored();
+    EXPECT_NEAR(d.Rain[RAIN_HOUR], 3.1, 1e-6);
+    EXPECT_NEAR(d.Rain[RAIN_TOTAL], 1002.0, 1e-9);
+    // The older record keeps its own total reading.
+    EXPECT_NE(std::find(totals.begin(), totals.end(), 50.0), totals.end());
+}
+
+TEST_F(DownloaderTest, StopAfterTheFifthOfTenRecordsStoresNothing) {
+    for (std::atomic<int>* flag : {&stop, &busy}) {
+        SCOPED_TRACE(flag == &stop ? "stop" : "busy");
+        FakeStation st(8, 2048, kDev);
+        st.PutBlock(1, Block(0, At2024()), Records(10, 0));
+        st.SetStatus(1, 1);
+        // Every record asks for the offset while it fails; the fifth ask raises the flag.
+        st.pressureFails = true;
+        st.onPressureRead = [flag](long reads) {
+            if (reads == 5) *flag = 1;
+        };
+        HistoryDownloader dl(st, db, &stop, &busy);
+        EXPECT_FALSE(Pass(dl, PassOutcome::Stopped));
+        EXPECT_EQ(dl.LastCount(), 5);
+        EXPECT_TRUE(Rows().empty());
+        EXPECT_EQ(db.ReadDevice(kDev), 0);
+        EXPECT_FALSE(db.DeviceFound());
+
+        // A raised flag ends the next pass before it starts.
+        EXPECT_FALSE(Pass(dl, PassOutcome::Stopped));
+        *flag = 0;
+        st.pressureFails = false;
+        st.onPressureRead = nullptr;
+        EXPECT_TRUE(Pass(dl, PassOutcome::Saved));
+        EXPECT_EQ(Rows().size(), 10u);
+        ASSERT_EQ(db.DeleteDevice(kDev), 0);
+    }
+}
+
+TEST_F(DownloaderTest, PressureSentinelAndFailedOffsetRead) {
+    FakeStation st(8, 2048);
+    auto recs = Records(3, 0);
+    recs[1].pressure = 32762;
+    st.PutBlock(1, Block(0, At2024()), recs);
+    st.SetStatus(1, 1);
+    st.pressureOffset = -55;
+    st.onPressureRead = [&st](long reads) { st.pressureFails = reads == 1; };
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    auto rows = Rows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].relBaro, static_cast<double>(VAL_INVALID));  // no offset yet
+    EXPECT_EQ(rows[1].absBaro, static_cast<double>(VAL_INVALID));
+    EXPECT_EQ(rows[1].relBaro, static_cast<double>(VAL_INVALID));  // the sentinel itself
+    EXPECT_EQ(rows[2].relBaro, 1010.2 + static_cast<double>(-55.0f / 10.0f));
+    EXPECT_EQ(st.pressureReads, 2);
+}
+
+// Blocks numbered 1..N as a ring: after N comes 1.
+TEST_F(DownloaderTest, RingWrapsInBlockNumbers) {
+    FakeStation st(4, 4096);
+    const uint32_t t0 = At2024();
+    const int size = Block(0, 0).RecordSize();
+    // Fresh start with first 3, current 1: blocks 3, 4, 1.
+    st.PutBlock(3, Block(0, t0), Records(2, 0));
+    st.PutBlock(4, Block(2 * size, t0 + 600), Records(2, 10));
+    st.PutBlock(1, Block(4 * size, t0 + 1200), Records(2, 20));
+    st.SetStatus(3, 1);
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    auto rows = Rows();
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_DOUBLE_EQ(rows[5].inTemp, InTempOf(20, 1));
+    EXPECT_EQ(Stored().CurrBlock, 1);
+
+    // Block 1 grows, then blocks 2 and 3 (a new one on the old number) follow.
+    st.PutBlock(1, Block(4 * size, t0 + 1200), Records(3, 20));
+    st.PutBlock(2, Block(7 * size, t0 + 2100), Records(2, 30));
+    st.PutBlock(3, Block(9 * size, t0 + 2700), Records(1, 40));
+    st.SetStatus(4, 3);
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    rows = Rows();
+    ASSERT_EQ(rows.size(), 10u);
+    EXPECT_DOUBLE_EQ(rows[6].inTemp, InTempOf(20, 2));
+    EXPECT_DOUBLE_EQ(rows[9].inTemp, InTempOf(40, 0));
+    DeviceInfo d = Stored();
+    EXPECT_EQ(d.FirstBlock, 4);
+    EXPECT_EQ(d.CurrBlock, 3);
+    EXPECT_EQ(d.TickTime, t0 + 2700);
+}
+
+// The stored block number now carries another block that began before the
+// newest stored record: only records later than that are read.
+TEST_F(DownloaderTest, ReusedBlockNumberResumesAfterTheNewestStoredTime) {
+    FakeStation st(8, 4096);
+    const uint32_t t0 = At2024();
+    st.PutBlock(2, Block(0, t0), Records(5, 0));
+    st.SetStatus(2, 2);
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    EXPECT_EQ(Stored().RecTime, t0 + 4 * 300);
+
+    st.PutBlock(2, Block(500, t0 + 2 * 300), Records(8, 50));
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    auto rows = Rows();
+    ASSERT_EQ(rows.size(), 10u);  // 5 + records 4..8 of the new block
+    EXPECT_EQ(rows[5].recTime, StationTimeToOleDate(t0 + 5 * 300));
+    EXPECT_DOUBLE_EQ(rows[5].inTemp, InTempOf(50, 3));
+}
+
+TEST_F(DownloaderTest, StoredBlockOutsideTheLiveRunMeansFreshStart) {
+    FakeStation st(8, 4096);
+    const uint32_t t0 = At2024();
+    st.PutBlock(6, Block(0, t0), Records(2, 0));
+    st.SetStatus(6, 6);
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    // The memory was cleared and refilled: blocks 1..2 are live, 6 is not.
+    st.PutBlock(1, Block(100, t0 + 3600), Records(2, 10));
+    st.PutBlock(2, Block(200, t0 + 7200), Records(1, 20));
+    st.SetStatus(1, 2);
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    EXPECT_EQ(Rows().size(), 5u);
+    EXPECT_EQ(Stored().CurrBlock, 2);
+}
+
+// Memory contents that make no sense end the pass before anything is stored;
+// the bookmark stays, the fault is told once, and once the memory is sound
+// again the pass continues from the bookmark.
+TEST_F(DownloaderTest, CorruptMemoryIsRefusedWithoutStoringAnything) {
+    struct Case {
+        const char* name;
+        std::function<void(FakeStation&)> spoil;
+        const char* text;
+    };
+    const int size = Block(0, 0).RecordSize();
+    const Case cases[] = {
+        {"no blocks", [](FakeStation& s) { s.info.Blocks = 0; }, "0 history blocks"},
+        {"more blocks than the table holds", [](FakeStation& s) { s.info.Blocks = 65; }, "65"},
+        {"empty data area", [](FakeStation& s) { s.info.DataSize = 0; }, "0 bytes"},
+        {"status beyond N", [](FakeStation& s) { s.SetStatus(1, 9); }, "blocks 1 to 9"},
+        {"current block 0", [](FakeStation& s) { s.SetStatus(1, 0); }, "blocks 1 to 0"},
+        {"start address beyond M",
+         [](FakeStation& s) { s.table[16 + 6] = 0xFF, s.table[16 + 7] = 0xFF; }, "address 65535"},
+        {"interval 0", [](FakeStation& s) { s.table[16 + 12] = 0, s.table[16 + 13] = 0; },
+         "interval of 0"},
+        {"no fields", [](FakeStation& s) { s.table[16 + 1] = s.table[16 + 2] = s.table[16 + 3] = 0; },
+         "no measurement"},
+        {"block larger than the data area",
+         [size](FakeStation& s) {
+             s.table[16] = 255;
+             s.info.DataSize = static_cast<uint16_t>(255 * size - 1);
+             s.data.resize(s.info.DataSize);
+         },
+         "more than the"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(db.DeleteDevice(kDev), 0);
+        faults.clear();
+        FakeStation st(8, 2048);
+        const uint32_t t0 = At2024();
+        st.PutBlock(1, Block(0, t0), Records(3, 0));
+        st.SetStatus(1, 1);
+        HistoryDownloader dl(st, db, &stop, &busy);
+        EXPECT_TRUE(Pass(dl, PassOutcome::Saved));
+
+        st.PutBlock(1, Block(0, t0), Records(4, 0));
+        st.PutBlock(2, Block(4 * size, t0 + 1200), Records(2, 10));
+        st.SetStatus(1, 2);
+        const FakeStation sound = st;
+        c.spoil(st);
+        EXPECT_FALSE(Pass(dl, PassOutcome::MemoryFault));
+        EXPECT_FALSE(Pass(dl, PassOutcome::MemoryFault));
+        ASSERT_EQ(faults.size(), 1u);  // told once, not on every pass
+        EXPECT_NE(faults[0].find(c.text), std::string::npos) << faults[0];
+        EXPECT_EQ(Rows().size(), 3u);
+        EXPECT_EQ(Stored().CurrRecord, 3);
+
+        st = sound;
+        EXPECT_TRUE(Pass(dl, PassOutcome::Saved));
+        EXPECT_EQ(Rows().size(), 6u);
+    }
+}
+
+TEST_F(DownloaderTest, StoredBookmarkBeyondTheRingStartsAfresh) {
+    FakeStation st(4, 2048);
+    st.PutBlock(1, Block(0, At2024()), Records(2, 0));
+    st.SetStatus(1, 1);
+    db.Info().DevID = kDev;
+    db.Info().CurrBlock = 200;  // a row written for a larger memory
+    db.Info().RecTime = 5;
+    db.Info().Rain[RAIN_TOTAL] = VAL_ABSENT;
+    ScratchFile none;
+    ASSERT_TRUE(none.Create());
+    ASSERT_EQ(db.SaveRecords(0, none), 0);
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    EXPECT_EQ(Rows().size(), 2u);
+}
+
+TEST_F(DownloaderTest, StationVanishingMidPassStoresNothing) {
+    FakeStation st(8, 4096);
+    const int size = Block(0, 0).RecordSize();
+    st.PutBlock(1, Block(0, At2024()), Records(50, 0));
+    st.PutBlock(2, Block(50 * size, At2024() + 50 * 300), Records(50, 100));
+    st.SetStatus(1, 2);
+    for (long answered : {0L, 1L, 2L, 3L, 4L, 6L, 9L}) {
+        SCOPED_TRACE(answered);
+        st.exchanges = 0;
+        st.answerExchanges = answered;
+        EXPECT_FALSE(Pass(st, PassOutcome::StationError));
+        EXPECT_TRUE(Rows().empty());
+    }
+    st.exchanges = 0;
+    st.answerExchanges = -1;
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    EXPECT_EQ(Rows().size(), 100u);
+    EXPECT_TRUE(faults.empty());  // a vanished station is not a memory fault
+}
+
+TEST_F(DownloaderTest, DatabaseFailureKeepsTheBookmarkAndReportsNoCompletion) {
+    FakeStation st(8, 2048);
+    st.PutBlock(1, Block(0, At2024()), Records(3, 0));
+    st.SetStatus(1, 1);
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    st.PutBlock(1, Block(0, At2024()), Records(6, 0));
+
+    RecordingMessages msgs;
+    HistoryDb full(&msgs);
+    full.SetConnectionHook([](sqlite3* c) { sqlite3_exec(c, "PRAGMA query_only=1", 0, 0, 0); });
+    ASSERT_EQ(full.Open(dir.File("Nimbary.db")), 0);
+    HistoryDownloader dl(st, full, &stop, &busy);
+    completions.clear();
+    EXPECT_TRUE(Pass(dl, PassOutcome::DatabaseError));  // it reached the save
+    EXPECT_TRUE(completions.empty());
+    EXPECT_EQ(msgs.texts.size(), 1u);
+    EXPECT_EQ(Rows().size(), 3u);
+    EXPECT_EQ(Stored().CurrRecord, 3);
+}
+
+TEST_F(DownloaderTest, ProgressIsRateLimited) {
+    FakeStation st(8, 60000);
+    const int size = Block(0, 0).RecordSize();
+    for (int b = 1; b <= 8; ++b)
+        st.PutBlock(b, Block(static_cast<uint16_t>((b - 1) * 255 * size), At2024() + b * 100000),
+                    Records(255, b));
+    st.SetStatus(1, 8);
+    HistoryDownloader dl(st, db, &stop, &busy);
+    std::vector<int> progress;
+    dl.onProgress = [&](int n) { progress.push_back(n); };
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Pass(dl, PassOutcome::Saved));
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - begin)
+                        .count();
+    EXPECT_LE(static_cast<long>(progress.size()), ms / 250 + 1);
+    for (size_t i = 1; i < progress.size(); ++i) EXPECT_GT(progress[i], progress[i - 1]);
+    EXPECT_EQ(Rows().size(), 8u * 255);
+}
