@@ -16,11 +16,6 @@ CUsb::~CUsb() {
     CloseLocked();
 }
 
-void CUsb::SetObserver(ReportObserver* observer) {
-    Lock lock(mutex_);
-    observer_ = observer;
-}
-
 void CUsb::CloseLocked() {
     connected_.store(0);
     device_.reset();
@@ -109,34 +104,22 @@ void CUsb::RequestResync() {
 
 int CUsb::SendReceive(Frame& frame) {
     Lock lock(mutex_);
-    const size_t length = frame[0];
     if (!SealRequest(frame) || !device_) return 0;
 
     uint8_t report[kOutputReportSize] = {0};
     std::copy(frame.begin(), frame.begin() + kReportSize, report + 1);
-    if (observer_) observer_->OnOutput(frame.data(), length);
 
     // From here on a failure may leave a late reply queued; the next exchange
     // throws it away first so it cannot pass for the answer to a later
     // request with the same code.
-    if (device_->Write(report, kWriteTimeoutMs) != HidStatus::Ok ||
-        !ReadReport(frame.data())) {
-        resync_ = 1;
-        return 0;
-    }
-    if (frame[0] > kReportSize) {
-        if (!ReadReport(frame.data() + kReportSize)) {
-            resync_ = 1;
-            return 0;
-        }
-    } else {
+    bool ok = device_->Write(report, kWriteTimeoutMs) == HidStatus::Ok && ReadReport(frame.data());
+    if (ok && frame[0] > kReportSize)
+        ok = ReadReport(frame.data() + kReportSize);
+    else if (ok)
         std::fill(frame.begin() + kReportSize, frame.end(), 0);  // nothing stale behind
-    }
-    if (!ReplyValid(frame)) {
-        resync_ = 1;
-        return 0;
-    }
-    return 1;
+    if (ok && ReplyValid(frame)) return 1;
+    resync_ = 1;
+    return 0;
 }
 
 int CUsb::ReadReport(uint8_t* destination) {
@@ -144,19 +127,13 @@ int CUsb::ReadReport(uint8_t* destination) {
     if (!device_) return 0;
     uint8_t data[kReportSize] = {0};
     if (device_->Read(data, kReadTimeoutMs) != HidStatus::Ok) return 0;
-    if (observer_) observer_->OnInput(data);
     std::copy(data, data + kReportSize, destination);
     return 1;
 }
 
 void CUsb::Flush() {
     Lock lock(mutex_);
-    if (!device_) return;
-    uint8_t data[kReportSize];
-    for (int i = 0; i < HidDevice::kMaxDiscardedReports; ++i) {
-        if (device_->Read(data, 0) != HidStatus::Ok) break;
-        if (observer_) observer_->OnInput(data);
-    }
+    if (device_) device_->DiscardInput();
 }
 
 }  // namespace nimbary

@@ -32,16 +32,6 @@ public:
     virtual void OnStationGone() = 0;
 };
 
-// Sees every report that crosses the transport, under the transport lock, in
-// order: output reports as the frame's L bytes (checksum included), input
-// reports as their 64 bytes (flushed ones too).
-class ReportObserver {
-public:
-    virtual ~ReportObserver() = default;
-    virtual void OnOutput(const uint8_t* frame, size_t length) = 0;
-    virtual void OnInput(const uint8_t* report) = 0;
-};
-
 // The transport: finds and opens the station, follows its arrival and
 // removal, and runs one request/reply exchange at a time for every thread.
 // One re-entrant lock covers every exchange and every open or close, so a
@@ -55,8 +45,6 @@ public:
     CUsb& operator=(const CUsb&) = delete;
 
     void SetSink(StationSink* sink) { sink_.store(sink); }
-    // nullptr stops observing. The observer must outlive its registration.
-    void SetObserver(ReportObserver* observer);
 
     // 1 while a station is open; read without locking.
     int Connected() const { return connected_.load(); }
@@ -95,7 +83,6 @@ private:
 
     HidBackend& backend_;
     std::atomic<StationSink*> sink_;
-    ReportObserver* observer_ = nullptr;
 
     std::atomic<int> connected_{0};
     std::recursive_mutex mutex_;

@@ -20,7 +20,9 @@ bool ByteReader::Need(size_t offset, size_t n) {
     return false;
 }
 
-uint32_t ByteReader::U8(size_t offset) { return Need(offset, 1) ? data_[offset] : 0; }
+uint32_t ByteReader::U8(size_t offset) {
+    return Need(offset, 1) ? data_[offset] : 0;
+}
 
 uint32_t ByteReader::U16(size_t offset) {
     if (!Need(offset, 2)) return 0;
@@ -33,9 +35,13 @@ uint32_t ByteReader::U32(size_t offset) {
            (uint32_t{data_[offset + 2]} << 16) | (uint32_t{data_[offset + 3]} << 24);
 }
 
-int32_t ByteReader::S8(size_t offset) { return static_cast<int8_t>(U8(offset)); }
+int32_t ByteReader::S8(size_t offset) {
+    return static_cast<int8_t>(U8(offset));
+}
 
-int32_t ByteReader::S16(size_t offset) { return static_cast<int16_t>(U16(offset)); }
+int32_t ByteReader::S16(size_t offset) {
+    return static_cast<int16_t>(U16(offset));
+}
 
 void ByteReader::Pair12(size_t offset, uint32_t& first, uint32_t& second) {
     first = second = 0;
@@ -162,11 +168,17 @@ double DecodeTenth16(uint32_t raw) {
     return raw / 10.0;
 }
 
-double DecodeTenth16Raw(uint32_t raw) { return (raw & 0xFFFF) / 10.0; }
+double DecodeTenth16Raw(uint32_t raw) {
+    return (raw & 0xFFFF) / 10.0;
+}
 
-double DecodeTenth20(uint32_t raw) { return (raw & 0xFFFFF) / 10.0; }
+double DecodeTenth20(uint32_t raw) {
+    return (raw & 0xFFFFF) / 10.0;
+}
 
-int32_t DecodeBcd8(uint32_t raw) { return ((raw >> 4) & 0x0F) * 10 + (raw & 0x0F); }
+int32_t DecodeBcd8(uint32_t raw) {
+    return ((raw >> 4) & 0x0F) * 10 + (raw & 0x0F);
+}
 
 uint32_t EncodeTemp12(double f) {
     if (std::isnan(f)) return kCode12Invalid;
@@ -192,6 +204,8 @@ uint32_t EncodeTenth16(double v) {
     return Scaled(v, 0.0, kCode16Invalid - 1, kCode16High);
 }
 
-uint32_t EncodeBcd8(int32_t v) { return static_cast<uint32_t>((v / 10) * 16 + v % 10) & 0xFF; }
+uint32_t EncodeBcd8(int32_t v) {
+    return static_cast<uint32_t>((v / 10) * 16 + v % 10) & 0xFF;
+}
 
 }  // namespace nimbary

@@ -77,14 +77,14 @@ private:
 // and are stored as the sentinel numbers; a code in the gap between the
 // field's width and the sentinel codes (a 12-bit 0x800..0xFF9, say) carries
 // no reading and is stored as VAL_INVALID.
-double DecodeTemp12(uint32_t raw);     // (raw - 400) / 10 °F
-double DecodePlain12(uint32_t raw);    // raw / 10
-int32_t DecodeDir12(uint32_t raw);     // whole degrees
-int32_t DecodeHumi8(uint32_t raw);     // percent
-double DecodeTenth16(uint32_t raw);    // raw / 10, top codes are sentinels
-double DecodeTenth16Raw(uint32_t raw); // raw / 10, no sentinel test (rain hour/day)
-double DecodeTenth20(uint32_t raw);    // raw / 10, no sentinels
-int32_t DecodeBcd8(uint32_t raw);      // two packed decimal digits
+double DecodeTemp12(uint32_t raw);      // (raw - 400) / 10 °F
+double DecodePlain12(uint32_t raw);     // raw / 10
+int32_t DecodeDir12(uint32_t raw);      // whole degrees
+int32_t DecodeHumi8(uint32_t raw);      // percent
+double DecodeTenth16(uint32_t raw);     // raw / 10, top codes are sentinels
+double DecodeTenth16Raw(uint32_t raw);  // raw / 10, no sentinel test (rain hour/day)
+double DecodeTenth20(uint32_t raw);     // raw / 10, no sentinels
+int32_t DecodeBcd8(uint32_t raw);       // two packed decimal digits
 
 // Stored value to raw code, the write rules. Sentinels go back to their codes
 // (8388602 -> 0x7FA); a value too large for the field is sent as the High

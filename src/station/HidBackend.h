@@ -11,8 +11,8 @@
 // with logic lives above it so the simulated backend exercises all of it.
 namespace nimbary {
 
-constexpr int kReportSize = 64;          // frame bytes in one report
-constexpr int kOutputReportSize = 65;    // report ID 0 + 64 frame bytes
+constexpr int kReportSize = 64;        // frame bytes in one report
+constexpr int kOutputReportSize = 65;  // report ID 0 + 64 frame bytes
 
 struct HidDeviceInfo {
     std::string path;  // stands in for the Windows device handle in notices
@@ -32,8 +32,7 @@ public:
     // them). timeoutMs 0 returns at once with Timeout when nothing is queued.
     virtual HidStatus Read(uint8_t (&data)[kReportSize], int timeoutMs) = 0;
     // Throws away the input reports already queued. Bounded, so a device
-    // that keeps sending cannot hold the caller here. (CUsb flushes through
-    // Read itself so that report observers see what is thrown away.)
+    // that keeps sending cannot hold the caller here.
     virtual void DiscardInput() {
         uint8_t scratch[kReportSize];
         for (int i = 0; i < kMaxDiscardedReports && Read(scratch, 0) == HidStatus::Ok; ++i) {

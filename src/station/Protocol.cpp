@@ -23,7 +23,9 @@ constexpr size_t kStatusLength = 4;
 constexpr size_t kGraphHeader = 4;  // length, code, type, index
 
 // A reader over a reply's fields: everything before the checksum.
-ByteReader Fields(const Frame& f) { return ByteReader(f.data(), f[0] - 1u); }
+ByteReader Fields(const Frame& f) {
+    return ByteReader(f.data(), f[0] - 1u);
+}
 
 void Start(Frame& f, uint8_t length, uint8_t code) {
     f.fill(0);
@@ -51,9 +53,13 @@ uint8_t OneHot(int32_t value, int firstBit, int n) {
     return static_cast<uint8_t>(1u << (firstBit + value));
 }
 
-uint8_t BitIf(bool on, int bit) { return on ? static_cast<uint8_t>(1u << bit) : 0; }
+uint8_t BitIf(bool on, int bit) {
+    return on ? static_cast<uint8_t>(1u << bit) : 0;
+}
 
-bool BitOf(uint32_t byte, int bit) { return (byte >> bit) & 1u; }
+bool BitOf(uint32_t byte, int bit) {
+    return (byte >> bit) & 1u;
+}
 
 void Temp12Pair(ByteReader& r, size_t offset, double& first, double& second) {
     uint32_t a, b;
@@ -158,11 +164,15 @@ bool ReplyIs(const Frame& f, uint8_t code, size_t minLength) {
     return ReplyValid(f) && f[1] == code && f[0] >= minLength;
 }
 
-bool StatusOk(const Frame& f, uint8_t code) { return ReplyIs(f, code, kStatusLength) && f[2] == 0; }
+bool StatusOk(const Frame& f, uint8_t code) {
+    return ReplyIs(f, code, kStatusLength) && f[2] == 0;
+}
 
 // --- device information and memory ---
 
-void BuildReadInfo(Frame& f) { BuildSimple(f, CMD_READ_INFO); }
+void BuildReadInfo(Frame& f) {
+    BuildSimple(f, CMD_READ_INFO);
+}
 
 bool DecodeDeviceInfo(const Frame& f, StationInfo& out) {
     if (!ReplyIs(f, CMD_READ_INFO, kInfoLength)) return false;
@@ -264,7 +274,9 @@ ClockTime LocalClockNow() {
 
 // --- current reading ---
 
-void BuildReadCurrent(Frame& f) { BuildSimple(f, CMD_READ_CURRENT); }
+void BuildReadCurrent(Frame& f) {
+    BuildSimple(f, CMD_READ_CURRENT);
+}
 
 bool DecodeCurrent(const Frame& f, bool keepAllChannels, HistoryRecord& current,
                    PresenceBlock& presence) {
@@ -312,7 +324,9 @@ bool DecodeCurrent(const Frame& f, bool keepAllChannels, HistoryRecord& current,
 
 // --- max/min ---
 
-void BuildReadMaxMin(Frame& f) { BuildSimple(f, CMD_READ_MAXMIN); }
+void BuildReadMaxMin(Frame& f) {
+    BuildSimple(f, CMD_READ_MAXMIN);
+}
 
 bool DecodeMaxMin(const Frame& f, const PresenceBlock& presence, MaxMinRecord& out) {
     if (!ReplyIs(f, CMD_READ_MAXMIN, kMaxMinLength)) return false;
@@ -354,7 +368,9 @@ bool DecodeMaxMin(const Frame& f, const PresenceBlock& presence, MaxMinRecord& o
 
 // --- alarms ---
 
-void BuildReadAlarms(Frame& f) { BuildSimple(f, CMD_READ_ALARMS); }
+void BuildReadAlarms(Frame& f) {
+    BuildSimple(f, CMD_READ_ALARMS);
+}
 
 bool DecodeAlarms(const Frame& f, AlarmRecord& out) {
     if (!ReplyIs(f, CMD_READ_ALARMS, kAlarmLength)) return false;
@@ -384,7 +400,9 @@ bool BuildClear(Frame& f, uint8_t what) {
 
 // --- settings ---
 
-void BuildReadSettings(Frame& f) { BuildSimple(f, CMD_READ_SETTINGS); }
+void BuildReadSettings(Frame& f) {
+    BuildSimple(f, CMD_READ_SETTINGS);
+}
 
 void DecodeSettingsBlock(const uint8_t* block, StationSettings& s) {
     ByteReader r(block, kSettingsBlockSize);
@@ -431,9 +449,9 @@ void EncodeSettingsBlock(const StationSettings& s, uint8_t* block) {
     w.U8(6, OneHot(s.GraphQuantity, 0, 7) | BitIf(s.GraphSpan != 0, 7));
     w.U8(7, BitIf(s.ChannelCircle != 0, 6) | BitIf(s.PressureDisplay != 0, 7));
     w.U8(8, OneHot(s.RainDisplay, 0, 5));
-    w.U8(9, OneHot(s.ColorBy, 0, 3) | BitIf(s.BacklightAuto != 0, 3) |
-                BitIf(s.TimeRadio != 0, 4) | BitIf(s.DaylightSaving != 0, 5) |
-                BitIf(s.TimeAlarmEnable != 0, 6) | BitIf(s.MaxMinMode != 0, 7));
+    w.U8(9, OneHot(s.ColorBy, 0, 3) | BitIf(s.BacklightAuto != 0, 3) | BitIf(s.TimeRadio != 0, 4) |
+                BitIf(s.DaylightSaving != 0, 5) | BitIf(s.TimeAlarmEnable != 0, 6) |
+                BitIf(s.MaxMinMode != 0, 7));
     w.U8(10, BitIf(s.Buzzer != 0, 0));
     w.Pair12(11, EncodeTemp12(s.ColorInLower), EncodeTemp12(s.ColorInUpper));
     w.Pair12(14, EncodeTemp12(s.ColorOutLower), EncodeTemp12(s.ColorOutUpper));

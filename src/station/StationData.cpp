@@ -34,7 +34,9 @@ StationData::StationData(CUsb* usb, UnitSet* units) : usb(usb), units(units) {}
 
 namespace {
 
-int Run(CUsb* usb, Frame& f, uint8_t code) { return usb && usb->Transact(f, code) ? 1 : 0; }
+int Run(CUsb* usb, Frame& f, uint8_t code) {
+    return usb && usb->Transact(f, code) ? 1 : 0;
+}
 
 // An accepted reply that answers some other request: the transport must
 // start the next exchange clean.

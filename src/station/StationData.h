@@ -65,12 +65,12 @@ struct StationSettings {
     int32_t Buzzer = 0;
     double ColorInLower = VAL_ABSENT, ColorInUpper = VAL_ABSENT;    // °F
     double ColorOutLower = VAL_ABSENT, ColorOutUpper = VAL_ABSENT;  // °F
-    int32_t UserColor = 0;       // 0..10 (shown 1..11)
-    int32_t Brightness = 0;      // 0..7 (shown 1..8)
-    int32_t TimeZone = 0;        // hours, -12..12
-    int32_t RecordInterval = 0;  // seconds
-    int32_t ForecastWeather = 0; // 2..4
-    int32_t ForecastStorm = 0;   // 3..9
+    int32_t UserColor = 0;                                          // 0..10 (shown 1..11)
+    int32_t Brightness = 0;                                         // 0..7 (shown 1..8)
+    int32_t TimeZone = 0;                                           // hours, -12..12
+    int32_t RecordInterval = 0;                                     // seconds
+    int32_t ForecastWeather = 0;                                    // 2..4
+    int32_t ForecastStorm = 0;                                      // 3..9
 };
 
 struct AlarmRecord {

@@ -8,9 +8,13 @@
 
 namespace nimbary {
 
-void UdevWatcher::UdevUnref::operator()(udev* u) const { udev_unref(u); }
+void UdevWatcher::UdevUnref::operator()(udev* u) const {
+    udev_unref(u);
+}
 
-void UdevWatcher::MonitorUnref::operator()(udev_monitor* m) const { udev_monitor_unref(m); }
+void UdevWatcher::MonitorUnref::operator()(udev_monitor* m) const {
+    udev_monitor_unref(m);
+}
 
 UdevWatcher::UdevWatcher() = default;
 
@@ -52,8 +56,7 @@ void UdevWatcher::OnReadable() {
     }
 }
 
-void UdevWatcher::Dispatch(const DeviceNotices& notices, const char* action,
-                           const char* devnode) {
+void UdevWatcher::Dispatch(const DeviceNotices& notices, const char* action, const char* devnode) {
     if (!action || !devnode) return;
     if (std::strcmp(action, "add") == 0) {
         if (notices.arrived) notices.arrived(devnode);
