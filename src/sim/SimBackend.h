@@ -22,7 +22,7 @@ enum class DecoyKind {
     OtherProduct,  // some unrelated HID device
 };
 
-class SimBackend : public HidBackend {
+class SimBackend : public HidBackend, public DeviceNoticeSource {
 public:
     static constexpr const char* kStationPath = "sim:station";
     static constexpr uint16_t kVendor = 0x1130;
@@ -46,7 +46,7 @@ public:
     // They are delivered in order on a thread of the backend's own, or
     // handed to the poster when one is set (to move them into the GUI
     // thread). Never called from inside Write or Read.
-    bool Watch(DeviceNotices notices);
+    bool Watch(DeviceNotices notices) override;
     void SetNoticePoster(std::function<void(std::function<void()>)> poster);
     // Returns once every notice raised so far has been delivered.
     void WaitForNotices();

@@ -768,8 +768,8 @@ std::vector<uint8_t> SimStation::ReplyClear(const StationRequest& r) {
     const uint32_t now = clock_.Seconds();
     switch (r.frame[2]) {
         case 0:
+            // Recording goes on at its cadence; the next record opens block 1.
             memory_.Erase();
-            ResetSampling();
             return StatusReply(CMD_CLEAR, 0);
         case 1:
             ResetMaxMin(ReadingLocked(now), now);
