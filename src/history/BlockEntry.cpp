@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include "Encoding.h"
+
 namespace nimbary {
 
 namespace {
@@ -64,16 +66,6 @@ bool DecodeRainHeader(const uint8_t* p, size_t len, RainHeader& out) {
     return true;
 }
 
-double DecodeTemp12(uint32_t raw) {
-    raw &= 0xFFF;
-    return raw < 2042 ? (static_cast<int>(raw) - 400) / 10.0 : static_cast<double>(raw | 0x7FF800);
-}
-
-int32_t DecodeHumi8(uint32_t raw) {
-    raw &= 0xFF;
-    return raw < 122 ? static_cast<int32_t>(raw) : static_cast<int32_t>(raw | 0x7FFF80);
-}
-
 double DecodeSpeed9(uint32_t raw) {
     raw &= 0x1FF;
     return raw < 506 ? raw / 10.0 : static_cast<double>(raw | 0x7FFE00);
@@ -82,11 +74,6 @@ double DecodeSpeed9(uint32_t raw) {
 int32_t DecodeDirection9(uint32_t raw) {
     raw &= 0x1FF;
     return static_cast<int32_t>(raw < 506 ? raw : raw | 0x7FFE00);
-}
-
-double DecodePressure16(uint32_t raw) {
-    raw &= 0xFFFF;
-    return raw < 32762 ? raw / 10.0 : static_cast<double>(raw | 0x7F8000);
 }
 
 size_t DecodeRecord(const uint8_t* p, size_t len, const BlockEntry& e, HistoryRecord& rec) {
@@ -123,7 +110,7 @@ size_t DecodeRecord(const uint8_t* p, size_t len, const BlockEntry& e, HistoryRe
     if (e.Flags & BF_GUST) gust = p[q++];
     if (e.Flags & BF_WIND_DIR) dir = p[q++];
     if (e.Flags & BF_PRESSURE) {
-        rec.AbsBaro = DecodePressure16(Le16(p + q));
+        rec.AbsBaro = DecodeTenth16(Le16(p + q));
         q += 2;
     }
     if (e.Flags & BF_RAIN) {

@@ -60,11 +60,10 @@ bool DecodeRainHeader(const uint8_t* p, size_t len, RainHeader& out);
 // used, or 0 when `len` is shorter than one record.
 size_t DecodeRecord(const uint8_t* p, size_t len, const BlockEntry& entry, HistoryRecord& rec);
 
-// Field decoders, raw code to stored value.
-double DecodeTemp12(uint32_t raw);
-int32_t DecodeHumi8(uint32_t raw);
+// The 9-bit wind, gust and direction fields of a history record (the other
+// fields use the station's Encoding.h decoders): codes from 506 are the
+// sentinels 8388602 and up.
 double DecodeSpeed9(uint32_t raw);
 int32_t DecodeDirection9(uint32_t raw);
-double DecodePressure16(uint32_t raw);
 
 }  // namespace nimbary

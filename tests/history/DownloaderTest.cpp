@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "CUsb.h"
 #include "CalendarTime.h"
 #include "Derived.h"
 #include "FakeStation.h"
 #include "HistoryDownloader.h"
 #include "RecordingMessages.h"
+#include "SimBackend.h"
+#include "StationImage.h"
 #include "TempDir.h"
 
 using namespace nimbary;
@@ -65,7 +68,25 @@ struct Row {
     double recTime, inTemp, ch1Temp, relBaro, rain3, rain8, absBaro, dew, feel;
 };
 
-class DownloaderTest : public ::testing::Test {
+// The simulated station loaded with a FakeStation's arrays, reached through
+// the real transport and command operations.
+struct SimRoute {
+    std::shared_ptr<sim::SimStation> station;
+    std::unique_ptr<sim::SimBackend> backend;
+    std::unique_ptr<CUsb> usb;
+    std::unique_ptr<StationData> data;
+    std::unique_ptr<StationDataSource> source;
+    ~SimRoute() {
+        source.reset();
+        data.reset();
+        usb.reset();  // closes the device before its backend goes
+        backend.reset();
+    }
+};
+
+// Every scenario runs twice: against the arrays directly, and with the same
+// memory loaded into the simulated station behind the transport.
+class DownloaderTest : public ::testing::TestWithParam<bool> {
 protected:
     TempDir dir;
     RecordingMessages messages;
@@ -73,14 +94,55 @@ protected:
     std::atomic<int> stop{0}, busy{0};
     std::vector<std::string> faults;
     std::vector<int> completions;
+    std::unique_ptr<SimRoute> route;
+    bool arraysOnlyAllowed = false;  // memory the simulator refuses to load
 
     void SetUp() override { ASSERT_EQ(db.Open(dir.File("Nimbary.db")), 0); }
+    void TearDown() override { route.reset(); }
+
+    void Route(FakeStation& st) {
+        st.route = nullptr;
+        st.onVanish = nullptr;
+        route.reset();
+        if (!GetParam()) return;
+        sim::StationImage img;
+        img.table = st.table;
+        img.data = st.data;
+        img.devId = st.info.DevID;
+        img.type = st.info.Type;
+        img.blocks = st.info.Blocks;
+        img.dataSize = st.info.DataSize;
+        img.firstBlock = st.status.FirstBlock;
+        img.currentBlock = st.status.CurrentBlock;
+        img.pressureOffset = st.pressureOffset;
+        sim::SimConfig config;
+        config.devId = st.info.DevID;
+        config.startTime = At2024() + 30 * 86400.0;
+        config.frozen = true;
+        auto r = std::make_unique<SimRoute>();
+        r->station = std::make_shared<sim::SimStation>(config);
+        const std::string refused = r->station->LoadImage(img);
+        if (!refused.empty()) {
+            EXPECT_TRUE(arraysOnlyAllowed) << refused;
+            return;
+        }
+        r->backend = std::make_unique<sim::SimBackend>(r->station);
+        r->usb = std::make_unique<CUsb>(*r->backend);
+        ASSERT_EQ(r->usb->OpenStation(), 1);
+        r->data = std::make_unique<StationData>(r->usb.get());
+        r->source = std::make_unique<StationDataSource>(*r->data);
+        st.route = r->source.get();
+        sim::SimBackend* backend = r->backend.get();
+        st.onVanish = [backend]() { backend->Unplug(); };
+        route = std::move(r);
+    }
 
     bool Pass(FakeStation& st, PassOutcome expected) {
         HistoryDownloader dl(st, db, &stop, &busy);
-        return Pass(dl, expected);
+        return Pass(dl, st, expected);
     }
-    bool Pass(HistoryDownloader& dl, PassOutcome expected) {
+    bool Pass(HistoryDownloader& dl, FakeStation& st, PassOutcome expected) {
+        Route(st);
         dl.onFault = [this](const std::string& t) { faults.push_back(t); };
         dl.onComplete = [this](int n) { completions.push_back(n); };
         const bool r = dl.Download();
@@ -109,7 +171,7 @@ protected:
 
 }  // namespace
 
-TEST_F(DownloaderTest, NewStationReadsBlocksOneToThreeWhole) {
+TEST_P(DownloaderTest, NewStationReadsBlocksOneToThreeWhole) {
     FakeStation st(16, 4096);
     const uint32_t t0 = 700000000;
     st.PutBlock(1, Block(0, t0), Records(4, 0));
@@ -158,7 +220,7 @@ TEST_F(DownloaderTest, NewStationReadsBlocksOneToThreeWhole) {
     EXPECT_TRUE(messages.texts.empty());
 }
 
-TEST_F(DownloaderTest, ResumesInTheSameBlockSkippingTheRainHeader) {
+TEST_P(DownloaderTest, ResumesInTheSameBlockSkippingTheRainHeader) {
     FakeStation st(8, 2048);
     const uint32_t t0 = At2024();
     RawHeader h;
@@ -194,7 +256,7 @@ TEST_F(DownloaderTest, ResumesInTheSameBlockSkippingTheRainHeader) {
     EXPECT_EQ(d.RecTime, t0 + 4 * 300);
 }
 
-TEST_F(DownloaderTest, NothingNewReadsNoDataAndStoresNothing) {
+TEST_P(DownloaderTest, NothingNewReadsNoDataAndStoresNothing) {
     FakeStation st(8, 2048);
     st.PutBlock(1, Block(0, At2024()), Records(3, 0));
     st.SetStatus(1, 1);
@@ -216,7 +278,7 @@ TEST_F(DownloaderTest, NothingNewReadsNoDataAndStoresNothing) {
 
 // A full record set in chunks of 124: records straddle the chunk borders,
 // and a run that passes the end of the data area continues at address 0.
-TEST_F(DownloaderTest, ChunksSplitRecordsAndWrapAtTheEndOfTheDataArea) {
+TEST_P(DownloaderTest, ChunksSplitRecordsAndWrapAtTheEndOfTheDataArea) {
     const uint8_t flags = 0x7F;
     const BlockEntry shape = Block(0, 0, flags, 0xFF, 0xFF);
     const int size = shape.RecordSize();
@@ -260,7 +322,7 @@ TEST_F(DownloaderTest, ChunksSplitRecordsAndWrapAtTheEndOfTheDataArea) {
     db.CloseSelection();
 }
 
-TEST_F(DownloaderTest, RainThroughAPassTotalDownOlderRecordAndWrap) {
+TEST_P(DownloaderTest, RainThroughAPassTotalDownOlderRecordAndWrap) {
     FakeStation st(8, 4096);
     const uint32_t t0 = At2024();
     std::vector<RawRecord> a = Records(4, 0);
@@ -298,7 +360,7 @@ TEST_F(DownloaderTest, RainThroughAPassTotalDownOlderRecordAndWrap) {
     EXPECT_NE(std::find(totals.begin(), totals.end(), 50.0), totals.end());
 }
 
-TEST_F(DownloaderTest, StopAfterTheFifthOfTenRecordsStoresNothing) {
+TEST_P(DownloaderTest, StopAfterTheFifthOfTenRecordsStoresNothing) {
     for (std::atomic<int>* flag : {&stop, &busy}) {
         SCOPED_TRACE(flag == &stop ? "stop" : "busy");
         FakeStation st(8, 2048, kDev);
@@ -310,24 +372,24 @@ TEST_F(DownloaderTest, StopAfterTheFifthOfTenRecordsStoresNothing) {
             if (reads == 5) *flag = 1;
         };
         HistoryDownloader dl(st, db, &stop, &busy);
-        EXPECT_FALSE(Pass(dl, PassOutcome::Stopped));
+        EXPECT_FALSE(Pass(dl, st, PassOutcome::Stopped));
         EXPECT_EQ(dl.LastCount(), 5);
         EXPECT_TRUE(Rows().empty());
         EXPECT_EQ(db.ReadDevice(kDev), 0);
         EXPECT_FALSE(db.DeviceFound());
 
         // A raised flag ends the next pass before it starts.
-        EXPECT_FALSE(Pass(dl, PassOutcome::Stopped));
+        EXPECT_FALSE(Pass(dl, st, PassOutcome::Stopped));
         *flag = 0;
         st.pressureFails = false;
         st.onPressureRead = nullptr;
-        EXPECT_TRUE(Pass(dl, PassOutcome::Saved));
+        EXPECT_TRUE(Pass(dl, st, PassOutcome::Saved));
         EXPECT_EQ(Rows().size(), 10u);
         ASSERT_EQ(db.DeleteDevice(kDev), 0);
     }
 }
 
-TEST_F(DownloaderTest, PressureSentinelAndFailedOffsetRead) {
+TEST_P(DownloaderTest, PressureSentinelAndFailedOffsetRead) {
     FakeStation st(8, 2048);
     auto recs = Records(3, 0);
     recs[1].pressure = 32762;
@@ -346,7 +408,7 @@ TEST_F(DownloaderTest, PressureSentinelAndFailedOffsetRead) {
 }
 
 // Blocks numbered 1..N as a ring: after N comes 1.
-TEST_F(DownloaderTest, RingWrapsInBlockNumbers) {
+TEST_P(DownloaderTest, RingWrapsInBlockNumbers) {
     FakeStation st(4, 4096);
     const uint32_t t0 = At2024();
     const int size = Block(0, 0).RecordSize();
@@ -379,7 +441,7 @@ TEST_F(DownloaderTest, RingWrapsInBlockNumbers) {
 
 // The stored block number now carries another block that began before the
 // newest stored record: only records later than that are read.
-TEST_F(DownloaderTest, ReusedBlockNumberResumesAfterTheNewestStoredTime) {
+TEST_P(DownloaderTest, ReusedBlockNumberResumesAfterTheNewestStoredTime) {
     FakeStation st(8, 4096);
     const uint32_t t0 = At2024();
     st.PutBlock(2, Block(0, t0), Records(5, 0));
@@ -395,7 +457,7 @@ TEST_F(DownloaderTest, ReusedBlockNumberResumesAfterTheNewestStoredTime) {
     EXPECT_DOUBLE_EQ(rows[5].inTemp, InTempOf(50, 3));
 }
 
-TEST_F(DownloaderTest, StoredBlockOutsideTheLiveRunMeansFreshStart) {
+TEST_P(DownloaderTest, StoredBlockOutsideTheLiveRunMeansFreshStart) {
     FakeStation st(8, 4096);
     const uint32_t t0 = At2024();
     st.PutBlock(6, Block(0, t0), Records(2, 0));
@@ -413,7 +475,7 @@ TEST_F(DownloaderTest, StoredBlockOutsideTheLiveRunMeansFreshStart) {
 // Memory contents that make no sense end the pass before anything is stored;
 // the bookmark stays, the fault is told once, and once the memory is sound
 // again the pass continues from the bookmark.
-TEST_F(DownloaderTest, CorruptMemoryIsRefusedWithoutStoringAnything) {
+TEST_P(DownloaderTest, CorruptMemoryIsRefusedWithoutStoringAnything) {
     struct Case {
         const char* name;
         std::function<void(FakeStation&)> spoil;
@@ -440,6 +502,7 @@ TEST_F(DownloaderTest, CorruptMemoryIsRefusedWithoutStoringAnything) {
          },
          "more than the"},
     };
+    arraysOnlyAllowed = true;  // a few of these the simulator will not even load
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_EQ(db.DeleteDevice(kDev), 0);
@@ -449,27 +512,27 @@ TEST_F(DownloaderTest, CorruptMemoryIsRefusedWithoutStoringAnything) {
         st.PutBlock(1, Block(0, t0), Records(3, 0));
         st.SetStatus(1, 1);
         HistoryDownloader dl(st, db, &stop, &busy);
-        EXPECT_TRUE(Pass(dl, PassOutcome::Saved));
+        EXPECT_TRUE(Pass(dl, st, PassOutcome::Saved));
 
         st.PutBlock(1, Block(0, t0), Records(4, 0));
         st.PutBlock(2, Block(4 * size, t0 + 1200), Records(2, 10));
         st.SetStatus(1, 2);
         const FakeStation sound = st;
         c.spoil(st);
-        EXPECT_FALSE(Pass(dl, PassOutcome::MemoryFault));
-        EXPECT_FALSE(Pass(dl, PassOutcome::MemoryFault));
+        EXPECT_FALSE(Pass(dl, st, PassOutcome::MemoryFault));
+        EXPECT_FALSE(Pass(dl, st, PassOutcome::MemoryFault));
         ASSERT_EQ(faults.size(), 1u);  // told once, not on every pass
         EXPECT_NE(faults[0].find(c.text), std::string::npos) << faults[0];
         EXPECT_EQ(Rows().size(), 3u);
         EXPECT_EQ(Stored().CurrRecord, 3);
 
         st = sound;
-        EXPECT_TRUE(Pass(dl, PassOutcome::Saved));
+        EXPECT_TRUE(Pass(dl, st, PassOutcome::Saved));
         EXPECT_EQ(Rows().size(), 6u);
     }
 }
 
-TEST_F(DownloaderTest, StoredBookmarkBeyondTheRingStartsAfresh) {
+TEST_P(DownloaderTest, StoredBookmarkBeyondTheRingStartsAfresh) {
     FakeStation st(4, 2048);
     st.PutBlock(1, Block(0, At2024()), Records(2, 0));
     st.SetStatus(1, 1);
@@ -484,7 +547,7 @@ TEST_F(DownloaderTest, StoredBookmarkBeyondTheRingStartsAfresh) {
     EXPECT_EQ(Rows().size(), 2u);
 }
 
-TEST_F(DownloaderTest, StationVanishingMidPassStoresNothing) {
+TEST_P(DownloaderTest, StationVanishingMidPassStoresNothing) {
     FakeStation st(8, 4096);
     const int size = Block(0, 0).RecordSize();
     st.PutBlock(1, Block(0, At2024()), Records(50, 0));
@@ -492,19 +555,18 @@ TEST_F(DownloaderTest, StationVanishingMidPassStoresNothing) {
     st.SetStatus(1, 2);
     for (long answered : {0L, 1L, 2L, 3L, 4L, 6L, 9L}) {
         SCOPED_TRACE(answered);
-        st.exchanges = 0;
+        st.Revive();
         st.answerExchanges = answered;
         EXPECT_FALSE(Pass(st, PassOutcome::StationError));
         EXPECT_TRUE(Rows().empty());
     }
-    st.exchanges = 0;
-    st.answerExchanges = -1;
+    st.Revive();
     EXPECT_TRUE(Pass(st, PassOutcome::Saved));
     EXPECT_EQ(Rows().size(), 100u);
     EXPECT_TRUE(faults.empty());  // a vanished station is not a memory fault
 }
 
-TEST_F(DownloaderTest, DatabaseFailureKeepsTheBookmarkAndReportsNoCompletion) {
+TEST_P(DownloaderTest, DatabaseFailureKeepsTheBookmarkAndReportsNoCompletion) {
     FakeStation st(8, 2048);
     st.PutBlock(1, Block(0, At2024()), Records(3, 0));
     st.SetStatus(1, 1);
@@ -517,14 +579,14 @@ TEST_F(DownloaderTest, DatabaseFailureKeepsTheBookmarkAndReportsNoCompletion) {
     ASSERT_EQ(full.Open(dir.File("Nimbary.db")), 0);
     HistoryDownloader dl(st, full, &stop, &busy);
     completions.clear();
-    EXPECT_TRUE(Pass(dl, PassOutcome::DatabaseError));  // it reached the save
+    EXPECT_TRUE(Pass(dl, st, PassOutcome::DatabaseError));  // it reached the save
     EXPECT_TRUE(completions.empty());
     EXPECT_EQ(msgs.texts.size(), 1u);
     EXPECT_EQ(Rows().size(), 3u);
     EXPECT_EQ(Stored().CurrRecord, 3);
 }
 
-TEST_F(DownloaderTest, ProgressIsRateLimited) {
+TEST_P(DownloaderTest, ProgressIsRateLimited) {
     FakeStation st(8, 60000);
     const int size = Block(0, 0).RecordSize();
     for (int b = 1; b <= 8; ++b)
@@ -535,7 +597,7 @@ TEST_F(DownloaderTest, ProgressIsRateLimited) {
     std::vector<int> progress;
     dl.onProgress = [&](int n) { progress.push_back(n); };
     const auto begin = std::chrono::steady_clock::now();
-    EXPECT_TRUE(Pass(dl, PassOutcome::Saved));
+    EXPECT_TRUE(Pass(dl, st, PassOutcome::Saved));
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::steady_clock::now() - begin)
                         .count();
@@ -543,3 +605,8 @@ TEST_F(DownloaderTest, ProgressIsRateLimited) {
     for (size_t i = 1; i < progress.size(); ++i) EXPECT_GT(progress[i], progress[i - 1]);
     EXPECT_EQ(Rows().size(), 8u * 255);
 }
+
+INSTANTIATE_TEST_SUITE_P(Memory, DownloaderTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "ThroughSimulator" : "Arrays";
+                         });

@@ -134,19 +134,33 @@ public:
         status.DataSize = static_cast<uint16_t>(data.size());
     }
 
+    // When set, answers come from this source (the simulated station loaded
+    // with these arrays) instead of the arrays themselves; the faults and
+    // the logging above still apply.
+    HistorySource* route = nullptr;
+    // Called once when the station vanishes (answerExchanges runs out).
+    std::function<void()> onVanish;
+
     int ReadDeviceInfo(StationInfo& out) override {
-        if (!Answer()) return 0;
+        const bool ok = Answer();
+        if (route) return route->ReadDeviceInfo(out) && ok;
+        if (!ok) return 0;
         out = info;
         return 1;
     }
     int ReadMemoryStatus(MemoryStatus& out) override {
-        if (!Answer()) return 0;
+        const bool ok = Answer();
+        if (route) return route->ReadMemoryStatus(out) && ok;
+        if (!ok) return 0;
         out = status;
         return 1;
     }
     int ReadMemory(uint8_t area, uint16_t address, uint8_t count,
                    std::vector<uint8_t>& out) override {
-        if (!Answer() || count > 124) return 0;
+        const bool ok = Answer();
+        if (area == 2) dataChunks.push_back({address, count});
+        if (route) return route->ReadMemory(area, address, count, out) && ok;
+        if (!ok || count > 124) return 0;
         out.clear();
         if (area == 1) {
             for (int i = 0; i < count; ++i)
@@ -154,7 +168,6 @@ public:
             return 1;
         }
         if (area == 2) {
-            dataChunks.push_back({address, count});
             for (int i = 0; i < count; ++i) out.push_back(data[(address + i) % data.size()]);
             return 1;
         }
@@ -163,16 +176,31 @@ public:
     int ReadPressureOffset(int16_t& tenths) override {
         ++pressureReads;
         if (onPressureRead) onPressureRead(pressureReads);
-        if (!Answer() || pressureFails) return 0;
+        const bool ok = Answer();
+        if (route) return route->ReadPressureOffset(tenths) && ok && !pressureFails;
+        if (!ok || pressureFails) return 0;
         tenths = pressureOffset;
         return 1;
+    }
+
+    // Starts answering again from the first exchange.
+    void Revive() {
+        exchanges = 0;
+        answerExchanges = -1;
+        vanished_ = false;
     }
 
 private:
     bool Answer() {
         ++exchanges;
-        return answerExchanges < 0 || exchanges <= answerExchanges;
+        const bool ok = answerExchanges < 0 || exchanges <= answerExchanges;
+        if (!ok && !vanished_) {
+            vanished_ = true;
+            if (onVanish) onVanish();
+        }
+        return ok;
     }
+    bool vanished_ = false;
 };
 
 // Raw codes of readable values.

@@ -111,26 +111,53 @@ TEST(MemoryDecode, FullRecordAgainstIndependentEncoder) {
 }
 
 TEST(MemoryDecode, SentinelCodes) {
-    EXPECT_EQ(DecodeTemp12(2043), 8388603.0);  // VAL_ABSENT
-    EXPECT_EQ(DecodeTemp12(2042), 8388602.0);
-    EXPECT_EQ(DecodeTemp12(2047), 8388607.0);
-    EXPECT_DOUBLE_EQ(DecodeTemp12(2041), 164.1);
-    EXPECT_EQ(DecodeHumi8(122), VAL_INVALID);
-    EXPECT_EQ(DecodeHumi8(123), VAL_ABSENT);
+    BlockEntry e = Entry(BF_IN_TEMP | BF_IN_HUMI, 0x03, 0x01);
+    RawRecord raw;
+    raw.inTemp = 2043;
+    raw.chTemp[0] = 2042;
+    raw.chTemp[1] = 2047;
+    raw.inHumi = 122;
+    raw.chHumi[0] = 123;
+    auto bytes = EncodeRecord(e, raw);
+    HistoryRecord r;
+    ASSERT_EQ(DecodeRecord(bytes.data(), bytes.size(), e, r), bytes.size());
+    EXPECT_EQ(r.InTemp, 8388603.0);  // VAL_ABSENT
+    EXPECT_EQ(r.ChTemp[0], 8388602.0);
+    EXPECT_EQ(r.ChTemp[1], 8388607.0);
+    EXPECT_EQ(r.InHumi, VAL_INVALID);
+    EXPECT_EQ(r.ChHumi[0], VAL_ABSENT);
     EXPECT_EQ(DecodeSpeed9(511), 8388607.0);
     EXPECT_EQ(DecodeDirection9(507), VAL_ABSENT);
-    EXPECT_EQ(DecodePressure16(32762), 8388602.0);
-    EXPECT_DOUBLE_EQ(DecodePressure16(32761), 3276.1);
+    EXPECT_EQ(DecodeSpeed9(506), 8388602.0);
+    EXPECT_DOUBLE_EQ(DecodeSpeed9(505), 50.5);
+}
+
+// Codes between a field's readings and its sentinel codes carry no reading;
+// they must not turn into huge numbers that look like readings.
+TEST(MemoryDecode, GapCodesFromCorruptMemoryAreInvalid) {
+    BlockEntry e = Entry(BF_IN_TEMP | BF_IN_HUMI | BF_PRESSURE, 0x01);
+    RawRecord raw;
+    raw.inTemp = 0x800;
+    raw.chTemp[0] = 0xFFF;
+    raw.inHumi = 200;
+    raw.pressure = 0x8000;
+    auto bytes = EncodeRecord(e, raw);
+    HistoryRecord r;
+    ASSERT_EQ(DecodeRecord(bytes.data(), bytes.size(), e, r), bytes.size());
+    EXPECT_EQ(r.InTemp, static_cast<double>(VAL_INVALID));
+    EXPECT_GE(r.ChTemp[0], static_cast<double>(VAL_INVALID));
+    EXPECT_EQ(r.InHumi, VAL_INVALID);
+    EXPECT_EQ(r.AbsBaro, static_cast<double>(VAL_INVALID));
 }
 
 TEST(MemoryDecode, PairPackingHandByHand) {
-    // Indoor 0x123 and channel 1 0xABC share three bytes: 23 C1 AB.
+    // Indoor 0x123 and channel 1 0x3AB share three bytes: 23 B1 3A.
     BlockEntry e = Entry(BF_IN_TEMP, 0x01);
-    const uint8_t bytes[3] = {0x23, 0xC1, 0xAB};
+    const uint8_t bytes[3] = {0x23, 0xB1, 0x3A};
     HistoryRecord r;
     ASSERT_EQ(DecodeRecord(bytes, 3, e, r), 3u);
     EXPECT_DOUBLE_EQ(r.InTemp, (0x123 - 400) / 10.0);
-    EXPECT_EQ(r.ChTemp[0], static_cast<double>(0xABC | 0x7FF800));
+    EXPECT_DOUBLE_EQ(r.ChTemp[0], (0x3AB - 400) / 10.0);
 }
 
 TEST(MemoryDecode, RainHeaderWithSeventeenBitSums) {
