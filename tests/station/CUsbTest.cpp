@@ -228,6 +228,19 @@ TEST_F(CUsbTest, LateReplyAfterATimeOutIsDiscarded) {
     EXPECT_EQ(f[3], 0xBB);
 }
 
+TEST_F(CUsbTest, DiscardingStaleInputIsBounded) {
+    auto station = OpenStation();
+    station->replies.push_back(Reports(MakeReply(CMD_READ_MAXMIN, {})));
+    Frame f = Request(CMD_READ_CURRENT);
+    EXPECT_EQ(usb.Transact(f, CMD_READ_CURRENT), 0);
+    // A device that never stops talking must not hold the exchange forever.
+    station->queued.assign(100000, Reports(MakeReply(CMD_READ_MAXMIN, {}))[0]);
+    station->events.clear();
+    EXPECT_EQ(usb.Transact(f, CMD_READ_CURRENT), 0);
+    // One bounded flush before the request, the wrong reply, one after it.
+    EXPECT_EQ(station->events.size(), 2 * size_t{HidDevice::kMaxDiscardedReports} + 2);
+}
+
 TEST_F(CUsbTest, FailedWriteReadsNothing) {
     auto station = OpenStation();
     station->writeStatus = HidStatus::Timeout;
