@@ -1,7 +1,8 @@
 #include "QtMessages.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QMessageBox>
+#include <QThread>
 
 namespace nimbary {
 
@@ -26,9 +27,18 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 }  // namespace
 
 void QtMessages::Show(const std::string& text, MessageIcon icon, const std::string& caption) {
-    QMessageBox box(ToQt(icon), Caption(caption), QString::fromStdString(text), QMessageBox::Ok,
-                    parent_);
-    box.exec();
+    auto show = [parent = parent_, text, icon, caption] {
+        QMessageBox box(ToQt(icon), Caption(caption), QString::fromStdString(text),
+                        QMessageBox::Ok, parent);
+        box.exec();
+    };
+    // A worker thread (a database error during a download) must not block on
+    // the user, nor touch widgets: the box is shown later by the GUI thread.
+    if (QThread::currentThread() != qApp->thread()) {
+        QMetaObject::invokeMethod(qApp, show, Qt::QueuedConnection);
+        return;
+    }
+    show();
 }
 
 bool QtMessages::AskYesNo(const std::string& text, const std::string& caption) {

@@ -1,0 +1,133 @@
+#include "NimbaryDoc.h"
+
+#include "MainWindow.h"
+#include "StringTable.h"
+
+namespace nimbary {
+
+using namespace std::chrono_literals;
+
+NimbaryDoc::NimbaryDoc(HidBackend& backend, Messages& messages, std::string lockPath)
+    : messages_(messages),
+      db_(&messages),
+      usb_(backend),
+      station_(&usb_, nullptr),
+      source_(station_),
+      downloader_(source_, db_, &stop_, &command_.busy),
+      lock_(std::move(lockPath)) {
+    // The station row's unit codes are the program's display units.
+    PublishUnits(&db_.Info().Units);
+    downloader_.onProgress = [this](int n) {
+        if (onStatus) onStatus(STATUS_PROGRESS, n, {});
+    };
+    downloader_.onComplete = [this](int n) {
+        if (onStatus) onStatus(STATUS_COMPLETE, n, {});
+    };
+    downloader_.onFault = [this](const std::string& text) {
+        if (onStatus) onStatus(STATUS_TEXT, 0, text);
+    };
+}
+
+NimbaryDoc::~NimbaryDoc() {
+    Shutdown();
+    usb_.SetSink(nullptr);
+    PublishUnits(nullptr);
+}
+
+int NimbaryDoc::OpenDatabase(const std::string& path) {
+    int status = db_.Open(path);
+    if (status < 0) messages_.Show(text::Load(2093), MessageIcon::Error);
+    return status;
+}
+
+void NimbaryDoc::Start(PollTarget* target) {
+    target_ = target;
+    stop_ = 0;
+    pollThread_ = std::thread([this] { PollLoop(); });
+    historyThread_ = std::thread([this] { HistoryLoop(); });
+}
+
+void NimbaryDoc::Shutdown() {
+    stop_ = 1;
+    command_.commandDone.Set();
+    historyWake_.Set();
+    pollWake_.Set();
+    if (pollThread_.joinable()) pollThread_.join();
+    if (historyThread_.joinable()) historyThread_.join();
+}
+
+int NimbaryDoc::OpenStation() {
+    if (!lock_.IsLocked() && !lock_.TryLock()) {
+        lockRefusal_ = lock_.ErrorText();
+        return 0;
+    }
+    lockRefusal_.clear();
+    int open = usb_.OpenStation();
+    if (!open) lock_.Unlock();
+    return open;
+}
+
+int NimbaryDoc::OnRemoval(const std::string& path) {
+    int gone = usb_.OnRemoval(path);
+    if (!usb_.Connected()) lock_.Unlock();
+    return gone;
+}
+
+void NimbaryDoc::StationOpened() {
+    graphRefresh_ = 1;
+    historyWake_.Set();
+}
+
+int NimbaryDoc::RunHistoryCommand(HistoryCommand::Kind kind, uint32_t devId,
+                                  std::chrono::milliseconds wait) {
+    command_.deviceId = devId;
+    command_.kind = kind;
+    command_.result = 0;
+    command_.busy = 1;
+    command_.pending = 1;
+    // Reset before the wake-up so the answer cannot be missed.
+    command_.commandDone.Reset();
+    historyWake_.Set();
+    if (!command_.commandDone.Wait(wait)) return 0;
+    return command_.result.load();
+}
+
+void NimbaryDoc::PollLoop() {
+    for (;;) {
+        pollWake_.Reset();
+        pollWake_.Wait(1000ms);
+        if (stop_) return;
+        if (!usb_.Connected() || !target_) continue;
+        target_->PollTick();
+    }
+}
+
+void NimbaryDoc::ServeCommand() {
+    if (!command_.pending) return;
+    command_.result = 0;
+    if (command_.kind == HistoryCommand::DeleteDatabaseRecords) {
+        if (db_.DeleteDevice(command_.deviceId) == 0) command_.result = 1;
+    } else if (usb_.Connected()) {
+        command_.result = station_.ClearRecords(0);
+    }
+    command_.busy = 0;
+    command_.pending = 0;
+    command_.commandDone.Set();
+}
+
+void NimbaryDoc::HistoryLoop() {
+    historyWake_.Reset();
+    historyWake_.Wait(8000ms);
+    while (!stop_) {
+        ServeCommand();
+        if (usb_.Connected() && db_.IsOpen()) {
+            downloader_.Download();
+            ++passes_;
+        }
+        if (stop_) return;
+        historyWake_.Reset();
+        historyWake_.Wait(8000ms);
+    }
+}
+
+}  // namespace nimbary

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "CUsb.h"
+#include "HistoryDb.h"
+#include "HistoryDownloader.h"
+#include "ManualResetEvent.h"
+#include "StationData.h"
+#include "StationLock.h"
+
+namespace nimbary {
+
+// A history-management request handed to the history thread.
+struct HistoryCommand {
+    enum Kind : int { DeleteDatabaseRecords = 0, ClearStationMemory = 1 };
+    ManualResetEvent commandDone;
+    std::atomic<int> busy{0};
+    std::atomic<int> pending{0};
+    std::atomic<int> kind{0};
+    std::atomic<int> result{0};  // 1 = success
+    std::atomic<uint32_t> deviceId{0};
+};
+
+// Whoever runs the poll tick: the main view.
+class PollTarget {
+public:
+    virtual ~PollTarget() = default;
+    virtual void PollTick() = 0;
+};
+
+// Owns everything that talks to the station or the database for the whole
+// run, and the two worker threads: the poll thread (every second while a
+// station is connected) and the history thread (history commands, then one
+// download pass, every 8 seconds or when woken).
+class NimbaryDoc {
+public:
+    // `backend` outlives the document. `lockPath` is the station lock shared
+    // with nimbary-cli.
+    NimbaryDoc(HidBackend& backend, Messages& messages, std::string lockPath);
+    ~NimbaryDoc();
+    NimbaryDoc(const NimbaryDoc&) = delete;
+    NimbaryDoc& operator=(const NimbaryDoc&) = delete;
+
+    // Opens the database (shows "Cannot open the database!" once on failure;
+    // the program runs on without history). Returns the open status.
+    int OpenDatabase(const std::string& path);
+
+    // Starts the poll thread, then the history thread.
+    void Start(PollTarget* target);
+    // Sets stop, wakes every thread and joins them; the exchanges' time-outs
+    // bound the wait. Nothing a thread uses is destroyed before this returns.
+    void Shutdown();
+
+    // Looks for the station, holding the station lock while one is open.
+    // Returns 1 when a station is open afterwards.
+    int OpenStation();
+    // A removal notice; lets the lock go when no station is open any more.
+    int OnRemoval(const std::string& path);
+    // Another process holds the station: a sentence for the status bar, or empty.
+    const std::string& LockRefusal() const { return lockRefusal_; }
+
+    // Station opened: read all series, set the clock, fetch the id, download now.
+    void StationOpened();
+
+    // Places a history command, wakes the history thread and waits up to
+    // 5 s for its answer. Returns the result (1 = success); 0 when no answer came.
+    int RunHistoryCommand(HistoryCommand::Kind kind, uint32_t devId,
+                          std::chrono::milliseconds wait = std::chrono::milliseconds(5000));
+
+    // Status-bar notices from the history thread: download progress and
+    // completion (records so far / stored), and memory faults as text.
+    std::function<void(int kind, int64_t value, const std::string& text)> onStatus;
+
+    CUsb& Usb() { return usb_; }
+    StationData& Station() { return station_; }
+    HistoryDb& Database() { return db_; }
+    HistoryCommand& Command() { return command_; }
+    ManualResetEvent& HistoryWake() { return historyWake_; }
+    std::atomic<int>& GraphRefresh() { return graphRefresh_; }
+    const std::atomic<int>& StopFlag() const { return stop_; }
+    int DownloadPasses() const { return passes_.load(); }
+
+private:
+    void PollLoop();
+    void HistoryLoop();
+    void ServeCommand();
+
+    Messages& messages_;
+    HistoryDb db_;
+    CUsb usb_;
+    StationData station_;
+    StationDataSource source_;
+    std::atomic<int> stop_{0};
+    HistoryCommand command_;
+    HistoryDownloader downloader_;
+    std::atomic<int> graphRefresh_{1};
+    std::atomic<int> passes_{0};
+    ManualResetEvent historyWake_;
+    ManualResetEvent pollWake_;
+    StationLock lock_;
+    std::string lockRefusal_;
+    PollTarget* target_ = nullptr;
+    std::thread pollThread_;
+    std::thread historyThread_;
+};
+
+}  // namespace nimbary

@@ -1,0 +1,252 @@
+#include "NimbaryView.h"
+
+#include <QMetaObject>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "DisplayColors.h"
+#include "MainWindow.h"
+#include "StringTable.h"
+
+namespace nimbary {
+
+NimbaryView::NimbaryView(NimbaryDoc& doc, MainWindow* frame, QWidget* parent)
+    : QWidget(parent),
+      doc_(doc),
+      frame_(frame),
+      display_(texts_),
+      back_(kDisplayWidth, kDisplayHeight, QImage::Format_RGB32) {
+    setObjectName("NimbaryView");
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    back_.fill(colors::kBackground);
+}
+
+void NimbaryView::FirstUpdate() {
+    {
+        EventLock lock(dataEvent_);
+        display_.SetUnits(Units());
+        display_.LayoutPanels();
+        display_.ApplyPresence();
+        display_.UpdateTexts(doc_.Station());
+        display_.ReloadTexts();
+        repaintAll_ = true;
+    }
+    if (frame_) frame_->ClearDeviceTitle();
+    doc_.OpenStation();
+}
+
+void NimbaryView::SetClockIfDue() {
+    QDateTime first = now_();
+    if (first.time().hour() == lastClockHour_) return;
+    QDateTime t = now_();  // the frame carries the time read right before sending
+    QDate d = t.date();
+    QTime tm = t.time();
+    if (doc_.Station().SetClock(d.year(), d.month(), d.day(), tm.hour(), tm.minute(), tm.second(),
+                                tm.msec())) {
+        lastClockHour_ = first.time().hour();
+        std::lock_guard<std::mutex> lock(countsMutex_);
+        ++counts_.clockSet;
+    }
+}
+
+void NimbaryView::PollTick() {
+    if (!doc_.Usb().Connected()) return;
+    StationData& st = doc_.Station();
+
+    SetClockIfDue();
+    if (needDeviceId_) {
+        StationInfo info;
+        if (st.ReadDeviceInfo(info)) {
+            deviceId_ = info.DevID;
+            needDeviceId_ = 0;
+            if (frame_)
+                QMetaObject::invokeMethod(frame_, [f = frame_, id = info.DevID] {
+                    f->SetDeviceTitle(id);
+                });
+        }
+    }
+    if (!st.ReadSettings() || !st.ReadCurrent()) return;
+
+    const bool presenceChanged = st.Presence != presenceCopy_;
+    bool refresh;
+    if (presenceChanged || st.Settings.GraphRefresh) {
+        doc_.GraphRefresh() = 1;
+        refresh = true;
+    } else {
+        refresh = doc_.GraphRefresh() != 0;
+    }
+    if (refresh) {
+        if (!st.ReadAllGraphs()) return;  // the flag stays set: retried next tick
+        doc_.GraphRefresh() = 0;
+    }
+
+    bool relayout = false;
+    {
+        EventLock lock(dataEvent_);
+        const StationSettings& s = st.Settings;
+        const bool unitsChanged = s.TempUnit != unitCopy_.TempUnit ||
+                                  s.BaroUnit != unitCopy_.BaroUnit ||
+                                  s.WindUnit != unitCopy_.WindUnit ||
+                                  s.RainUnit != unitCopy_.RainUnit;
+        if (unitsChanged) {
+            unitCopy_ = Units();
+            unitCopy_.TempUnit = s.TempUnit;
+            unitCopy_.BaroUnit = s.BaroUnit;
+            unitCopy_.WindUnit = s.WindUnit;
+            unitCopy_.RainUnit = s.RainUnit;
+            display_.SetUnits(unitCopy_);
+        }
+        if (presenceChanged) {
+            presenceCopy_ = st.Presence;
+            display_.SetPresence(presenceCopy_);
+        }
+        if (unitsChanged || presenceChanged) display_.UpdateAxisLimits();
+
+        const bool rain = (presenceCopy_.Flags & QF_RAIN) != 0;
+        QPainter p(&back_);
+        if (rain != rainShown_) {
+            rainShown_ = rain;
+            display_.RelayoutForRain(rain);
+            display_.UpdateTexts(st);
+            display_.LoadSeries(st);
+            p.fillRect(back_.rect(), colors::kBackground);
+            display_.DrawAll(p, true);
+            relayout = true;
+        } else if (refresh || unitsChanged || presenceChanged) {
+            display_.UpdateTexts(st);
+            display_.LoadSeries(st);
+            display_.DrawAll(p, true);
+        } else {
+            display_.UpdateTexts(st);
+            display_.UpdateCurrentPoints(st);
+            display_.DrawAll(p, false);
+        }
+        std::lock_guard<std::mutex> c(countsMutex_);
+        if (relayout)
+            ++counts_.relayout;
+        else if (refresh || unitsChanged || presenceChanged)
+            ++counts_.full;
+        else
+            ++counts_.dirty;
+    }
+    QMetaObject::invokeMethod(this, [this] { update(); });
+}
+
+void NimbaryView::RedrawAllLocked() {
+    QPainter p(&back_);
+    p.fillRect(back_.rect(), colors::kBackground);
+    display_.DrawAll(p, true);
+}
+
+void NimbaryView::StationOpened() {
+    doc_.StationOpened();
+    lastClockHour_ = 30;
+    needDeviceId_ = 1;
+    if (frame_) {
+        frame_->ShowStatus(STATUS_CONNECTION, 1);
+        frame_->ShowStatus(STATUS_TEXT, 0, QString::fromStdString(text::Load(57345)));
+    }
+}
+
+void NimbaryView::StationGone() {
+    deviceId_ = 0;
+    {
+        EventLock lock(dataEvent_);
+        presenceCopy_ = PresenceBlock();
+        rainShown_ = false;
+        display_.SetPresence(presenceCopy_);
+        display_.RelayoutForRain(false);
+        display_.ApplyPresence();
+        RedrawAllLocked();
+    }
+    update();
+    if (frame_) {
+        frame_->ClearDeviceTitle();
+        frame_->ShowStatus(STATUS_CONNECTION, 0);
+        QString text = QString::fromStdString(text::Load(57345));
+        if (!doc_.LockRefusal().empty()) text = QString::fromStdString(doc_.LockRefusal());
+        frame_->ShowStatus(STATUS_TEXT, 0, text);
+    }
+}
+
+void NimbaryView::ReloadTexts(bool redraw) {
+    {
+        EventLock lock(dataEvent_);
+        display_.ReloadTexts();
+        if (redraw) RedrawAllLocked();
+    }
+    if (redraw) {
+        update();
+        if (frame_) frame_->ShowStatus(STATUS_CONNECTION, doc_.Usb().Connected());
+    }
+}
+
+NimbaryView::DrawCounts NimbaryView::Counts() const {
+    std::lock_guard<std::mutex> lock(countsMutex_);
+    return counts_;
+}
+
+QImage NimbaryView::Snapshot() {
+    EventLock lock(dataEvent_);
+    if (repaintAll_) {
+        RedrawAllLocked();
+        repaintAll_ = false;
+    }
+    return back_.copy();
+}
+
+void NimbaryView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    EventLock lock(dataEvent_);
+    if (repaintAll_) {
+        RedrawAllLocked();
+        repaintAll_ = false;
+    }
+    p.fillRect(rect(), colors::kBackground);
+    p.drawImage(0, 0, back_);
+}
+
+void NimbaryView::UpdateCursor(const QPoint& pos) {
+    bool hit;
+    {
+        EventLock lock(dataEvent_);
+        hit = display_.HitLegend(pos.x(), pos.y());
+    }
+    if (hit)
+        setCursor(Qt::PointingHandCursor);
+    else
+        unsetCursor();
+}
+
+void NimbaryView::mouseMoveEvent(QMouseEvent* e) {
+    UpdateCursor(e->position().toPoint());
+    QWidget::mouseMoveEvent(e);
+}
+
+void NimbaryView::mouseReleaseEvent(QMouseEvent* e) {
+    UpdateCursor(e->position().toPoint());
+    QWidget::mouseReleaseEvent(e);
+}
+
+void NimbaryView::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) {
+        QPoint pos = e->position().toPoint();
+        bool toggled = false;
+        {
+            EventLock lock(dataEvent_);
+            if (MiniGraph* g = display_.ToggleAt(pos.x(), pos.y())) {
+                QPainter p(&back_);
+                g->Draw(p, true);
+                toggled = true;
+            }
+        }
+        if (toggled) {
+            setCursor(Qt::PointingHandCursor);
+            update();
+        }
+    }
+    QWidget::mousePressEvent(e);
+}
+
+}  // namespace nimbary

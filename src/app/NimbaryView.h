@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QDateTime>
+#include <QImage>
+#include <QWidget>
+#include <atomic>
+#include <functional>
+
+#include "LiveDisplay.h"
+#include "ManualResetEvent.h"
+#include "NimbaryDoc.h"
+#include "TextSource.h"
+
+namespace nimbary {
+
+class MainWindow;
+
+// The main view: the live display in an off-screen back buffer that the poll
+// thread draws into under dataEvent and the GUI thread paints from.
+class NimbaryView : public QWidget, public PollTarget {
+    Q_OBJECT
+public:
+    NimbaryView(NimbaryDoc& doc, MainWindow* frame, QWidget* parent = nullptr);
+
+    // Lays out the panels, loads the texts and looks for the station.
+    void FirstUpdate();
+    // One poll tick, on the poll thread.
+    void PollTick() override;
+
+    // GUI thread: the transport's two notices.
+    void StationOpened();
+    void StationGone();
+    // Texts in the current language; with redraw, a full redraw and the
+    // connection state sent to the status bar again.
+    void ReloadTexts(bool redraw);
+
+    // The local time the tick works with; tests supply their own clock.
+    void SetClock(std::function<QDateTime()> now) { now_ = std::move(now); }
+
+    ManualResetEvent& DataEvent() { return dataEvent_; }
+    LiveDisplay& Display() { return display_; }
+    uint32_t DeviceId() const { return deviceId_.load(); }
+    int LastClockHour() const { return lastClockHour_.load(); }
+
+    // What the ticks drew: full redraws, dirty-only draws, relayouts.
+    struct DrawCounts {
+        int full = 0, dirty = 0, relayout = 0, clockSet = 0;
+    };
+    DrawCounts Counts() const;
+    // The back buffer as last painted (GUI thread).
+    QImage Snapshot();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+
+private:
+    void SetClockIfDue();
+    void UpdateCursor(const QPoint& pos);
+    // Under dataEvent: paints the whole display afresh into the back buffer.
+    void RedrawAllLocked();
+
+    NimbaryDoc& doc_;
+    MainWindow* frame_;
+    StringTableSource texts_;
+    LiveDisplay display_;
+    ManualResetEvent dataEvent_{true};
+    QImage back_;
+    bool repaintAll_ = true;  // the next paint redraws the buffer in full
+
+    PresenceBlock presenceCopy_;
+    UnitSet unitCopy_;
+    bool rainShown_ = false;
+    std::atomic<int> needDeviceId_{1};
+    std::atomic<uint32_t> deviceId_{0};
+    std::atomic<int> lastClockHour_{30};
+    std::function<QDateTime()> now_ = [] { return QDateTime::currentDateTime(); };
+
+    mutable std::mutex countsMutex_;
+    DrawCounts counts_;
+};
+
+}  // namespace nimbary

@@ -1,0 +1,183 @@
+// nimbary: the desktop program.
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+
+#include "BackendChoice.h"
+#include "DataFolder.h"
+#include "InstanceGuard.h"
+#include "MainWindow.h"
+#include "NimbaryDoc.h"
+#include "NimbaryView.h"
+#include "QtMessages.h"
+#include "SimBackend.h"
+#include "StationLock.h"
+#include "UdevWatcher.h"
+
+using namespace nimbary;
+
+namespace {
+
+const char* kUsage =
+    "usage: nimbary [options]\n"
+    "  --screenshot PATH   save a picture of the main window when quitting after a time\n"
+    "  --quit-after SECS   run for SECS seconds, then quit\n"
+    "  --help              this text\n";
+
+struct AppOptions {
+    BackendOptions backend;
+    QString screenshot;
+    double quitAfter = -1;
+};
+
+bool ParseArgs(int argc, char** argv, AppOptions& o, std::string& error) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    error = BackendOptions::Parse(args, o.backend);
+    if (!error.empty()) return false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--screenshot") {
+            if (!value(v)) return false;
+            o.screenshot = QString::fromStdString(v);
+        } else if (a == "--quit-after") {
+            if (!value(v)) return false;
+            char* end = nullptr;
+            o.quitAfter = std::strtod(v.c_str(), &end);
+            if (end == v.c_str() || *end || o.quitAfter < 0) {
+                error = "--quit-after needs a number of seconds, not '" + v + "'";
+                return false;
+            }
+        } else if (a == "--help" || a == "-h") {
+            error = "help";
+            return false;
+        } else {
+            error = "unknown option '" + a + "'";
+            return false;
+        }
+    }
+    if (!o.screenshot.isEmpty() && o.quitAfter < 0) {
+        error = "--screenshot needs --quit-after";
+        return false;
+    }
+    return true;
+}
+
+// The transport's notices, on the GUI thread.
+class ViewSink : public StationSink {
+public:
+    explicit ViewSink(NimbaryView& v) : view_(v) {}
+    void OnStationOpened() override { view_.StationOpened(); }
+    void OnStationGone() override { view_.StationGone(); }
+
+private:
+    NimbaryView& view_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Nimbary");
+    QApplication::setApplicationVersion(NIMBARY_VERSION);
+
+    AppOptions options;
+    std::string error;
+    if (!ParseArgs(argc, argv, options, error)) {
+        if (error == "help") {
+            std::printf("%s%s%s", kUsage, BackendOptions::Usage(), sim::SimOptions::Usage());
+            return 0;
+        }
+        std::fprintf(stderr, "nimbary: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+
+    const QString dataDir = DefaultDataFolder();
+    InstanceGuard guard(dataDir);
+    if (!guard.Acquired()) return 0;  // the running copy stays as it is
+
+    QtMessages messages;
+    PrepareDataFolder(QCoreApplication::applicationDirPath(), dataDir, messages);
+
+    auto backends = Backends::Make(options.backend, "nimbary", error);
+    if (!backends) {
+        std::fprintf(stderr, "nimbary: %s\n", error.c_str());
+        messages.Show(error, MessageIcon::Error, "");
+        return 1;
+    }
+    const std::string dbPath = DatabasePath(dataDir).toStdString();
+    const std::string lockPath = backends->Simulated()
+                                     ? StationLock::SimulatedStationPath(dbPath)
+                                     : StationLock::RealStationPath();
+
+    NimbaryDoc doc(backends->Active(), messages, lockPath);
+    doc.OpenDatabase(dbPath);
+
+    MainWindow frame(dataDir);
+    messages.SetParent(&frame);
+    NimbaryView view(doc, &frame);
+    frame.SetView(&view);
+    ViewSink sink(view);
+    doc.Usb().SetSink(&sink);
+    doc.onStatus = [&frame](int kind, int64_t value, const std::string& text) {
+        QMetaObject::invokeMethod(&frame, [&frame, kind, value, t = QString::fromStdString(text)] {
+            frame.ShowStatus(kind, value, t);
+        });
+    };
+    QObject::connect(&frame, &MainWindow::relayoutRequested, [&view] { view.ReloadTexts(true); });
+    QObject::connect(&frame, &MainWindow::commandTriggered, [&frame](int id) {
+        if (id == ID_APP_EXIT) frame.close();
+    });
+
+    DeviceNotices notices;
+    notices.arrived = [&doc](const std::string&) { doc.OpenStation(); };
+    notices.removed = [&doc](const std::string& path) { doc.OnRemoval(path); };
+    UdevWatcher udev;
+    if (sim::SimBackend* s = backends->Sim()) {
+        s->SetNoticePoster([&app](std::function<void()> f) {
+            QMetaObject::invokeMethod(&app, std::move(f), Qt::QueuedConnection);
+        });
+        doc.Usb().RegisterArrivals(*s, notices);
+    } else if (!backends->Simulated()) {
+        doc.Usb().RegisterArrivals(udev, notices);
+    }
+
+    // The threads run before the station is looked for, so the wake-up that
+    // an opened station gives the history thread is not lost.
+    doc.Start(&view);
+    view.FirstUpdate();
+
+    frame.adjustSize();
+    if (QScreen* screen = frame.screen()) {
+        QRect r = frame.frameGeometry();
+        r.moveCenter(screen->availableGeometry().center());
+        frame.move(r.topLeft());
+    }
+    frame.show();
+
+    if (options.quitAfter >= 0) {
+        QTimer::singleShot(int(options.quitAfter * 1000), &frame, [&] {
+            if (!options.screenshot.isEmpty() && !frame.grab().save(options.screenshot))
+                std::fprintf(stderr, "nimbary: cannot save %s\n",
+                             options.screenshot.toLocal8Bit().constData());
+            frame.close();
+        });
+    }
+
+    int rc = app.exec();
+    // The worker threads use the view and the station: end them first.
+    doc.Shutdown();
+    doc.Usb().SetSink(nullptr);
+    return rc;
+}
