@@ -132,9 +132,12 @@ const char* const kListDevices = "SELECT DevID FROM Device";
 const char* const kDeleteRecords = "DELETE FROM Record WHERE DevID = ?";
 const char* const kDeleteDevice = "DELETE FROM Device WHERE DevID = ?";
 
-// The time bounds are compared at a millionth of a day, as the stored
-// statements always did.
-double RoundBound(double oleDate) { return std::round(oleDate * 1e6) / 1e6; }
+// The time bounds are compared at a millionth of a day: a record is in when
+// its time, to six decimals, lies within the bounds to six decimals. The
+// half-millionth margins keep a record that lies exactly on a bound inside,
+// whichever way the bound's last decimal was rounded.
+double LowerBound(double oleDate) { return std::round(oleDate * 1e6) / 1e6 - 0.5e-6; }
+double UpperBound(double oleDate) { return std::round(oleDate * 1e6) / 1e6 + 0.5e-6; }
 
 }  // namespace
 
@@ -296,7 +299,7 @@ int HistoryDb::SelectRecords(uint32_t devId, double start, double end) {
     FinishSelection();
     Connection* c = BrowserConnection();
     if (!c) return 1;
-    const double lo = RoundBound(start), hi = RoundBound(end);
+    const double lo = LowerBound(start), hi = UpperBound(end);
     auto fail = [&]() {
         Report(c->db);
         FinishSelection();

@@ -28,6 +28,7 @@ bool StationLock::TryLock() {
     if (fd_ >= 0) return true;
     holder_ = 0;
     error_ = 0;
+    refused_ = false;
     // Open an existing file without O_CREAT first: in a sticky /tmp the file
     // may belong to another user, and flock needs no write access.
     int fd = ::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
@@ -41,7 +42,10 @@ bool StationLock::TryLock() {
         return false;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EWOULDBLOCK) error_ = errno;
+        if (errno == EWOULDBLOCK)
+            refused_ = true;
+        else
+            error_ = errno;
         char buf[32] = {};
         if (::pread(fd, buf, sizeof buf - 1, 0) > 0) holder_ = std::strtol(buf, nullptr, 10);
         ::close(fd);

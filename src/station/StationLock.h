@@ -33,6 +33,9 @@ public:
     void Unlock();
     bool IsLocked() const { return fd_ >= 0; }
     const std::string& Path() const { return path_; }
+    // After a failed TryLock: true when another holder has the lock (rather
+    // than the lock file being unusable).
+    bool Busy() const { return fd_ < 0 && refused_; }
     // After a refused TryLock: the holder's process id, 0 when unknown.
     long Holder() const { return holder_; }
     // A sentence for the user about why TryLock failed.
@@ -43,6 +46,7 @@ private:
     int fd_ = -1;
     long holder_ = 0;
     int error_ = 0;  // errno of a failed open, 0 when the lock was simply held
+    bool refused_ = false;
 };
 
 }  // namespace nimbary

@@ -233,6 +233,13 @@ TEST_F(HistoryDbTest, SelectionBoundsAreInclusiveAndStartAfterEndIsEmpty) {
     db.MoveFirst();
     EXPECT_FALSE(db.IsEof());
 
+    // A record exactly on both bounds, at a time whose sixth decimal rounds down.
+    ASSERT_EQ(Save(3, {MakeRecord(3, 86402, 4)}), 0);
+    const double exact = StationTimeToOleDate(86402);
+    ASSERT_EQ(db.SelectRecords(3, exact, exact), 0);
+    EXPECT_EQ(db.SelectionCount(), 1);
+    EXPECT_FALSE(db.IsEof());
+
     ASSERT_EQ(db.SelectRecords(3, hi, lo), 0);
     EXPECT_EQ(db.SelectionCount(), 0);
     EXPECT_TRUE(db.IsEof());

@@ -17,6 +17,7 @@ TEST(StationLockTest, OneHolderAtATimeAndTheRefusalNamesIt) {
     ASSERT_TRUE(a.TryLock());
     EXPECT_TRUE(a.TryLock());  // taking it again is a no-op
     EXPECT_FALSE(b.TryLock());
+    EXPECT_TRUE(b.Busy());
     EXPECT_EQ(b.Holder(), static_cast<long>(getpid()));
     EXPECT_NE(b.ErrorText().find("Another program"), std::string::npos);
     a.Unlock();
@@ -54,6 +55,7 @@ TEST(StationLockTest, ReleasedWhenTheHolderIsKilled) {
 TEST(StationLockTest, UnusableLockFileIsAnErrorNotAHang) {
     StationLock lock("/nonexistent-dir/x/nimbary.lock");
     EXPECT_FALSE(lock.TryLock());
+    EXPECT_FALSE(lock.Busy());
     EXPECT_NE(lock.ErrorText().find("cannot be used"), std::string::npos);
     setenv("NIMBARY_LOCK_DIR", "/run/nimbary-test", 1);
     EXPECT_EQ(StationLock::RealStationPath(), "/run/nimbary-test/nimbary-station.lock");

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace nimbary::cli {
+
+// Exit codes of every command.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;  // the station, the database or a file failed
+constexpr int kExitUsage = 2;    // bad arguments
+constexpr int kExitBusy = 3;     // another process is talking to the station
+
+// One subcommand: `nimbary-cli NAME ARGS...`. Each lives in a file of its
+// own and is listed in main's table.
+struct Command {
+    const char* name;
+    const char* synopsis;  // the arguments, for the usage line
+    const char* summary;   // one line
+    const char* help;      // the options, shown by NAME --help
+    bool simOptions;       // takes the simulation options too
+    int (*run)(std::vector<std::string> args);
+};
+
+int RunDownload(std::vector<std::string> args);
+int RunStations(std::vector<std::string> args);
+int RunRecords(std::vector<std::string> args);
+int RunDump(std::vector<std::string> args);
+
+extern const char* const kDownloadHelp;
+extern const char* const kStationsHelp;
+extern const char* const kRecordsHelp;
+extern const char* const kDumpHelp;
+
+// Prints "nimbary-cli: text" to standard error.
+void PrintError(const std::string& text);
+// Prints a usage error with a pointer to --help and returns kExitUsage.
+int UsageError(const std::string& command, const std::string& text);
+
+}  // namespace nimbary::cli

@@ -1,0 +1,163 @@
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <thread>
+
+#include "ArgList.h"
+#include "Command.h"
+#include "DataPaths.h"
+#include "HistoryDownloader.h"
+#include "StationSession.h"
+#include "StringTable.h"
+
+namespace nimbary::cli {
+
+const char* const kDownloadHelp =
+    "Reads the station's new history records into the history database.\n"
+    "\n"
+    "  --db PATH           the database (default: Nimbary.db in $NIMBARY_DATA_DIR,\n"
+    "                      or ~/.local/share/Nimbary)\n"
+    "  --follow            repeat every 8 seconds until interrupted (SIGINT, SIGTERM)\n"
+    "\n"
+    "Exit status: 0 when the pass completed or nothing was new, 1 when it failed\n"
+    "(nothing of that pass is stored), 2 for bad arguments, 3 when another\n"
+    "process is talking to the station.\n";
+
+namespace {
+
+constexpr auto kPassEvery = std::chrono::seconds(8);
+
+std::atomic<int> g_stop{0};
+
+extern "C" void OnStopSignal(int) { g_stop.store(1); }
+
+void CatchStopSignals() {
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+std::string LocalNowText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
+    return buf;
+}
+
+// For the crash-safety test: NIMBARY_TEST_PAUSE_IN_SAVE=SECONDS holds the
+// save inside its transaction, after the records and before the commit.
+void InstallSaveTestHook(HistoryDb& db) {
+    const char* pause = std::getenv("NIMBARY_TEST_PAUSE_IN_SAVE");
+    if (!pause || !*pause) return;
+    const int seconds = std::atoi(pause);
+    db.SetSaveHook([seconds]() {
+        std::fprintf(stderr, "nimbary-cli: test hook: inside the save transaction\n");
+        std::fflush(stderr);
+        for (int i = 0; i < seconds * 10 && !g_stop.load(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    });
+}
+
+}  // namespace
+
+int RunDownload(std::vector<std::string> args) {
+    ArgList a(std::move(args));
+    sim::SimOptions simOptions;
+    const std::string simError = sim::SimOptions::Parse(a.Raw(), simOptions);
+    if (!simError.empty()) return UsageError("download", simError);
+    std::string dbPath;
+    bool dbGiven = false;
+    if (!a.TakeValue("--db", dbPath, dbGiven)) return UsageError("download", a.Error());
+    const bool follow = a.TakeFlag("--follow");
+    std::vector<std::string> positional;
+    if (!a.Finish(positional, 0, 0)) return UsageError("download", a.Error());
+
+    std::string error;
+    if (!dbGiven) {
+        dbPath = DataPaths::DefaultDatabase();
+        if (!DataPaths::MakeFolderFor(dbPath, error)) {
+            PrintError(error);
+            return kExitFailure;
+        }
+    }
+    StderrMessages messages;
+    HistoryDb db(&messages);
+    if (db.Open(dbPath) != 0) {
+        PrintError(text::Load(2093) + " " + dbPath + ": " + db.LastError());
+        return kExitFailure;
+    }
+    InstallSaveTestHook(db);
+
+    StationSession station;
+    const int opened = station.Open(simOptions, dbPath, error);
+    if (opened != kExitOk) {
+        PrintError(error);
+        return opened;
+    }
+
+    CatchStopSignals();
+    HistoryDownloader downloader(station.Source(), db, &g_stop, nullptr);
+    downloader.onProgress = [](int n) {
+        std::fprintf(stderr, "%s\n", text::Format(2097, {n}).c_str());
+    };
+    downloader.onComplete = [](int n) {
+        std::printf("%s\n", text::Format(2096, {LocalNowText(), n}).c_str());
+        std::fflush(stdout);
+    };
+    downloader.onFault = [](const std::string& t) { PrintError(t); };
+
+    std::string lastProblem;
+    auto tell = [&](const std::string& problem) {
+        // In --follow the same trouble would repeat every 8 seconds.
+        if (!follow || problem != lastProblem) PrintError(problem);
+        lastProblem = problem;
+    };
+    int status = kExitOk;
+    for (;;) {
+        if (follow && !station.Reconnect()) {
+            tell("the weather station is not there; waiting for it");
+        } else {
+            downloader.Download();
+            const PassOutcome outcome = downloader.LastOutcome();
+            switch (outcome) {
+                case PassOutcome::Saved:
+                case PassOutcome::NothingNew:
+                    if (downloader.LastCount() == 0 && !follow)
+                        std::printf("No new history records.\n");
+                    lastProblem.clear();
+                    status = kExitOk;
+                    break;
+                case PassOutcome::Stopped:
+                    if (downloader.LastCount() > 0)
+                        PrintError("stopped; the records of this pass were not stored");
+                    status = follow ? kExitOk : kExitFailure;
+                    break;
+                case PassOutcome::MemoryFault:  // told through onFault
+                    status = kExitFailure;
+                    break;
+                default:
+                    tell(downloader.LastMessage());
+                    status = kExitFailure;
+                    break;
+            }
+        }
+        if (!follow || g_stop.load()) break;
+        const auto until = std::chrono::steady_clock::now() + kPassEvery;
+        while (!g_stop.load() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (g_stop.load()) break;
+    }
+    std::fflush(stdout);
+    return follow && g_stop.load() ? kExitOk : status;
+}
+
+}  // namespace nimbary::cli

@@ -1,0 +1,23 @@
+#include "HistoryFile.h"
+
+#include <filesystem>
+
+#include "Command.h"
+#include "StringTable.h"
+
+namespace nimbary::cli {
+
+int HistoryFile::OpenExisting(const std::string& path, HistoryDb& db) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        PrintError("there is no history database at " + path);
+        return kExitFailure;
+    }
+    if (db.Open(path) != 0) {
+        PrintError(text::Load(2093) + " " + path + ": " + db.LastError());
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace nimbary::cli

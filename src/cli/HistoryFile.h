@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+#include "HistoryDb.h"
+
+namespace nimbary::cli {
+
+// The database a reading command works on: --db PATH or the default one,
+// which must exist already (reading commands do not create databases).
+class HistoryFile {
+public:
+    // kExitOk, or kExitFailure with the reason printed.
+    static int OpenExisting(const std::string& path, HistoryDb& db);
+};
+
+}  // namespace nimbary::cli

@@ -1,0 +1,136 @@
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+
+#include "ArgList.h"
+#include "CalendarTime.h"
+#include "Command.h"
+#include "DataPaths.h"
+#include "HistoryFile.h"
+#include "TimeArg.h"
+
+namespace nimbary::cli {
+
+const char* const kRecordsHelp =
+    "Writes one station's stored records as tab-separated text: a header line of\n"
+    "the Record column names, then one line per record, oldest first. Values are\n"
+    "in the internal units (°F, %, hPa, m/s, degrees, mm); a value the station\n"
+    "did not report is empty; RecTime is the station's time as 2024-03-05T12:00:00.\n"
+    "\n"
+    "  --station ID        the station's id, 8 hex digits as `stations` lists them\n"
+    "  --from TIME         records at or after TIME\n"
+    "  --to TIME           records up to and including TIME\n"
+    "  --db PATH           the database (default: the program's Nimbary.db)\n"
+    "\n"
+    "TIME is on the station's clock: 2024-03-05, 2024-03-05T12:00 or\n"
+    "2024-03-05T12:00:30. A date or minute as --to includes the whole of it.\n";
+
+namespace {
+
+bool ParseStationId(const std::string& text, uint32_t& id) {
+    std::string s = text;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s = s.substr(2);
+    if (s.empty() || s.size() > 8) return false;
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), id, 16);
+    return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+class Line {
+public:
+    void Text(const std::string& s) {
+        Sep();
+        out_ += s;
+    }
+    void Value(double v) {
+        Sep();
+        if (v == static_cast<double>(VAL_ABSENT)) return;  // stored as NULL
+        char buf[32];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v);  // shortest exact form
+        out_.append(buf, r.ptr);
+    }
+    void Value(int32_t v) {
+        Sep();
+        if (v != VAL_ABSENT) out_ += std::to_string(v);
+    }
+    void Print() {
+        out_ += '\n';
+        std::fwrite(out_.data(), 1, out_.size(), stdout);
+        out_.clear();
+        first_ = true;
+    }
+
+private:
+    void Sep() {
+        if (!first_) out_ += '\t';
+        first_ = false;
+    }
+    std::string out_;
+    bool first_ = true;
+};
+
+}  // namespace
+
+int RunRecords(std::vector<std::string> args) {
+    ArgList a(std::move(args));
+    std::string dbPath = DataPaths::DefaultDatabase(), station, from, to;
+    bool dbGiven = false, stationGiven = false, fromGiven = false, toGiven = false;
+    if (!a.TakeValue("--db", dbPath, dbGiven) || !a.TakeValue("--station", station, stationGiven) ||
+        !a.TakeValue("--from", from, fromGiven) || !a.TakeValue("--to", to, toGiven))
+        return UsageError("records", a.Error());
+    std::vector<std::string> positional;
+    if (!a.Finish(positional, 0, 0)) return UsageError("records", a.Error());
+    uint32_t id = 0;
+    if (!stationGiven) return UsageError("records", "--station ID is required");
+    if (!ParseStationId(station, id))
+        return UsageError("records", "\"" + station + "\" is not a station id (8 hex digits)");
+    std::string error;
+    double start = 0.0, end = 1e7;
+    uint32_t t = 0;
+    if (fromGiven) {
+        if (!TimeArg::Parse(from, false, t, error)) return UsageError("records", "--from: " + error);
+        start = StationTimeToOleDate(t);
+    }
+    if (toGiven) {
+        if (!TimeArg::Parse(to, true, t, error)) return UsageError("records", "--to: " + error);
+        end = StationTimeToOleDate(t);
+    }
+
+    StderrMessages messages;
+    HistoryDb db(&messages);
+    if (const int rc = HistoryFile::OpenExisting(dbPath, db); rc != kExitOk) return rc;
+    if (db.SelectRecords(id, start, end) != 0) return kExitFailure;
+
+    Line line;
+    for (const std::string& name : RecordColumnNames()) line.Text(name);
+    line.Print();
+    char hex[16];
+    for (db.MoveFirst(); !db.IsEof(); db.MoveNext()) {
+        db.ReadRecordAllChannels();
+        const HistoryRecord& r = db.ReadImage();
+        std::snprintf(hex, sizeof hex, "%08X", r.DevID);
+        line.Text(hex);
+        uint32_t when = 0;
+        line.Text(OleDateToStationTime(r.RecTime, when) ? TimeArg::Format(when) : "");
+        line.Value(r.InTemp);
+        line.Value(r.InHumi);
+        for (double v : r.ChTemp) line.Value(v);
+        for (int32_t v : r.ChHumi) line.Value(v);
+        for (double v : r.ChDewPoint) line.Value(v);
+        for (double v : r.ChFeelLike) line.Value(v);
+        line.Value(r.AbsBaro);
+        line.Value(r.RelBaro);
+        line.Value(r.Wind);
+        line.Value(r.Gust);
+        line.Value(r.WindDir);
+        for (double v : r.Rain) line.Value(v);
+        line.Print();
+    }
+    const int closed = db.CloseSelection();
+    if (std::fflush(stdout) != 0) {
+        PrintError("cannot write the records");
+        return kExitFailure;
+    }
+    return closed == 0 ? kExitOk : kExitFailure;
+}
+
+}  // namespace nimbary::cli

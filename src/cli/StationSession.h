@@ -1,0 +1,42 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "CUsb.h"
+#include "HistorySource.h"
+#include "SimOptions.h"
+#include "StationData.h"
+#include "StationLock.h"
+
+namespace nimbary::cli {
+
+// The station one command talks to: the real one over hidapi, or the
+// simulated one the options describe, held under the station lock.
+class StationSession {
+public:
+    StationSession() = default;
+    ~StationSession();
+    StationSession(const StationSession&) = delete;
+    StationSession& operator=(const StationSession&) = delete;
+
+    // Takes the station lock, then opens the station. `databasePath` keys the
+    // lock of a simulated station (empty: a simulated station needs none).
+    // Returns kExitOk, or kExitBusy / kExitFailure with `error` set.
+    int Open(const sim::SimOptions& options, const std::string& databasePath, std::string& error);
+    // Looks for the station again after it went away; true when it is there.
+    bool Reconnect();
+    bool Connected() const { return usb_ && usb_->Connected(); }
+
+    StationData& Data() { return *data_; }
+    HistorySource& Source() { return *source_; }
+
+private:
+    std::unique_ptr<StationLock> lock_;
+    std::unique_ptr<HidBackend> backend_;
+    std::unique_ptr<CUsb> usb_;
+    std::unique_ptr<StationData> data_;
+    std::unique_ptr<StationDataSource> source_;
+};
+
+}  // namespace nimbary::cli

@@ -1,0 +1,76 @@
+// nimbary-cli: the program's history download, record listing and memory
+// dump without a window, for cron jobs, small boards, bug reports and tests.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Command.h"
+#include "SimOptions.h"
+
+namespace nimbary::cli {
+
+namespace {
+
+// New commands go here, each in a file of its own.
+const Command kCommands[] = {
+    {"download", "[--db PATH] [--follow] [--simulate ...]",
+     "read the station's new history records into the database", kDownloadHelp, true,
+     RunDownload},
+    {"stations", "[--db PATH]", "list the stations in the database", kStationsHelp, false,
+     RunStations},
+    {"records", "--station ID [--from TIME] [--to TIME] [--db PATH]",
+     "write a station's records as tab-separated text", kRecordsHelp, false, RunRecords},
+    {"dump", "DIR [--simulate ...]", "save the station's memory as a station image folder",
+     kDumpHelp, true, RunDump},
+};
+
+void PrintUsage(std::FILE* to) {
+    std::fprintf(to, "usage: nimbary-cli COMMAND [OPTIONS]\n\ncommands:\n");
+    for (const Command& c : kCommands) std::fprintf(to, "  %-10s %s\n", c.name, c.summary);
+    std::fprintf(to, "\n'nimbary-cli COMMAND --help' shows a command's options.\n");
+}
+
+void PrintHelp(const Command& c) {
+    std::printf("usage: nimbary-cli %s %s\n\n%s", c.name, c.synopsis, c.help);
+    if (c.simOptions) std::printf("\nSimulated station:\n%s", sim::SimOptions::Usage());
+}
+
+}  // namespace
+
+void PrintError(const std::string& text) { std::fprintf(stderr, "nimbary-cli: %s\n", text.c_str()); }
+
+int UsageError(const std::string& command, const std::string& text) {
+    std::fprintf(stderr, "nimbary-cli %s: %s\n(see 'nimbary-cli %s --help')\n", command.c_str(),
+                 text.c_str(), command.c_str());
+    return kExitUsage;
+}
+
+int Main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return kExitUsage;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintUsage(stdout);
+        return kExitOk;
+    }
+    for (const Command& c : kCommands) {
+        if (name != c.name) continue;
+        std::vector<std::string> args(argv + 2, argv + argc);
+        for (const std::string& a : args)
+            if (a == "--help" || a == "-h") {
+                PrintHelp(c);
+                return kExitOk;
+            }
+        return c.run(std::move(args));
+    }
+    std::fprintf(stderr, "nimbary-cli: unknown command \"%s\"\n", name.c_str());
+    PrintUsage(stderr);
+    return kExitUsage;
+}
+
+}  // namespace nimbary::cli
+
+int main(int argc, char** argv) { return nimbary::cli::Main(argc, argv); }

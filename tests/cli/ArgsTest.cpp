@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "ArgList.h"
+#include "CalendarTime.h"
+#include "TimeArg.h"
+
+using namespace nimbary;
+using namespace nimbary::cli;
+
+TEST(TimeArgTest, PeriodsAndTheirEnds) {
+    struct Case {
+        const char* text;
+        bool ok;
+        const char* from;  // as TimeArg::Format prints the first second
+        const char* to;    // and the last
+    } cases[] = {
+        {"2024-03-05", true, "2024-03-05T00:00:00", "2024-03-05T23:59:59"},
+        {"2024-03-05T12:00", true, "2024-03-05T12:00:00", "2024-03-05T12:00:59"},
+        {"2024-03-05 12:00:30", true, "2024-03-05T12:00:30", "2024-03-05T12:00:30"},
+        {"2000-01-01", true, "2000-01-01T00:00:00", "2000-01-01T23:59:59"},
+        {"2024-02-29", true, "2024-02-29T00:00:00", "2024-02-29T23:59:59"},
+        {"2023-02-29", false, "", ""},
+        {"1999-12-31", false, "", ""},
+        {"2024-3-5", false, "", ""},
+        {"2024-03-05T12", false, "", ""},
+        {"2024-03-05T12:00:", false, "", ""},
+        {"2024-03-05T24:00", false, "", ""},
+        {"2024-03-05x", false, "", ""},
+        {"", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        uint32_t from = 0, to = 0;
+        std::string error;
+        EXPECT_EQ(TimeArg::Parse(c.text, false, from, error), c.ok);
+        EXPECT_EQ(TimeArg::Parse(c.text, true, to, error), c.ok);
+        if (!c.ok) {
+            EXPECT_NE(error.find("is not a time"), std::string::npos);
+            continue;
+        }
+        EXPECT_EQ(TimeArg::Format(from), c.from);
+        EXPECT_EQ(TimeArg::Format(to), c.to);
+    }
+}
+
+TEST(ArgListTest, OptionsValuesAndLeftovers) {
+    ArgList a({"--db", "x.db", "--follow", "pos", "--to=2024-01-01", "--follow"});
+    std::string v;
+    bool given = false;
+    ASSERT_TRUE(a.TakeValue("--db", v, given));
+    EXPECT_TRUE(given);
+    EXPECT_EQ(v, "x.db");
+    ASSERT_TRUE(a.TakeValue("--to", v, given));
+    EXPECT_EQ(v, "2024-01-01");
+    ASSERT_TRUE(a.TakeValue("--from", v, given));
+    EXPECT_FALSE(given);
+    EXPECT_TRUE(a.TakeFlag("--follow"));
+    EXPECT_FALSE(a.TakeFlag("--follow"));
+    std::vector<std::string> rest;
+    ASSERT_TRUE(a.Finish(rest, 1, 1));
+    EXPECT_EQ(rest, std::vector<std::string>{"pos"});
+
+    ArgList b({"--db"});
+    EXPECT_FALSE(b.TakeValue("--db", v, given));
+    EXPECT_EQ(b.Error(), "--db needs a value");
+    ArgList c({"--db="});
+    EXPECT_FALSE(c.TakeValue("--db", v, given));
+    ArgList d({"--weird"});
+    EXPECT_FALSE(d.Finish(rest, 0, 0));
+    EXPECT_EQ(d.Error(), "unknown option --weird");
+    ArgList e({});
+    EXPECT_FALSE(e.Finish(rest, 1, 1, "DIR"));
+    EXPECT_EQ(e.Error(), "DIR is missing");
+}

@@ -1,0 +1,332 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+#include "CalendarTime.h"
+#include "CliProcess.h"
+#include "FakeStation.h"
+#include "HistoryDb.h"
+#include "StationImage.h"
+#include "StationLock.h"
+#include "TempDir.h"
+
+using namespace nimbary;
+using namespace nimbary::testing;
+
+namespace {
+
+constexpr uint32_t kDev = 0x80000005;  // top bit set on purpose
+constexpr uint8_t kFlags = BF_IN_TEMP | BF_IN_HUMI | BF_WIND | BF_GUST | BF_WIND_DIR | BF_PRESSURE |
+                           BF_RAIN;
+
+uint32_t At(int y, int mo, int d, int h = 0, int mi = 0) {
+    CalendarTime c;
+    c.Year = y;
+    c.Month = mo;
+    c.Day = d;
+    c.Hour = h;
+    c.Minute = mi;
+    uint32_t t = 0;
+    c.ToStationTime(t);
+    return t;
+}
+
+BlockEntry Block(uint16_t address, uint32_t start, uint8_t tempMask = 0x01,
+                 uint8_t humiMask = 0x01) {
+    BlockEntry e;
+    e.StartAddress = address;
+    e.StartTime = start;
+    e.Interval = 300;
+    e.Flags = kFlags;
+    e.TempMask = tempMask;
+    e.HumiMask = humiMask;
+    return e;
+}
+
+std::vector<RawRecord> Records(int n, int base) {
+    std::vector<RawRecord> out(n);
+    for (int i = 0; i < n; ++i) {
+        RawRecord& r = out[i];
+        r.inTemp = static_cast<uint16_t>(1000 + (base + i) % 600);
+        for (int k = 0; k < 8; ++k) {
+            r.chTemp[k] = static_cast<uint16_t>(300 + 10 * k + i % 50);
+            r.chHumi[k] = static_cast<uint8_t>(20 + k);
+        }
+        r.inHumi = 45;
+        r.wind = static_cast<uint16_t>(i % 300);
+        r.gust = static_cast<uint16_t>(i % 500);
+        r.dir = static_cast<uint16_t>(i % 360);
+        r.pressure = static_cast<uint16_t>(10000 + i);
+        r.rain = static_cast<uint32_t>(1000 + base + i);
+    }
+    return out;
+}
+
+std::string SaveImage(const FakeStation& st, const std::string& folder) {
+    sim::StationImage img;
+    img.table = st.table;
+    img.data = st.data;
+    img.data.resize(sim::StationImage::DataFileSize(st.info.DataSize), 0xFF);
+    img.devId = st.info.DevID;
+    img.type = st.info.Type;
+    img.blocks = st.info.Blocks;
+    img.dataSize = st.info.DataSize;
+    img.firstBlock = st.status.FirstBlock;
+    img.currentBlock = st.status.CurrentBlock;
+    img.pressureOffset = st.pressureOffset;
+    return img.Save(folder);
+}
+
+std::string Num(double v) {
+    char buf[32];
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+}
+
+std::vector<std::vector<std::string>> Table(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::vector<std::string> cells;
+        size_t from = 0;
+        for (;;) {
+            const size_t tab = line.find('\t', from);
+            cells.push_back(line.substr(from, tab - from));
+            if (tab == std::string::npos) break;
+            from = tab + 1;
+        }
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+std::string Query(const std::string& path, const char* sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_stmt* s = nullptr;
+    std::string out = "<error>";
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+        out = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return out;
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string db = dir.File("Nimbary.db");
+    // Keep the real station's machine-wide lock out of the way of other runs.
+    std::vector<std::string> env = {"NIMBARY_LOCK_DIR=" + dir.Path(),
+                                    "NIMBARY_DATA_DIR=" + dir.File("data")};
+
+    int Run(const std::vector<std::string>& args, std::string* out = nullptr,
+            std::string* err = nullptr, std::vector<std::string> extraEnv = {}) {
+        std::vector<std::string> e = env;
+        e.insert(e.end(), extraEnv.begin(), extraEnv.end());
+        CliProcess p(args, e);
+        const int rc = p.Wait();
+        EXPECT_FALSE(p.TimedOut());
+        if (out) *out = p.Out();
+        if (err) *err = p.Err();
+        return rc;
+    }
+};
+
+}  // namespace
+
+// An image goes into the simulated station, through the transport and the
+// download into the database, and comes out as text with every value.
+TEST_F(CliTest, ImageRoundTripsThroughDownloadAndRecords) {
+    FakeStation st(64, 64256, kDev);
+    st.pressureOffset = 42;
+    const uint32_t day1 = At(2024, 3, 5, 22, 0);
+    const int size1 = Block(0, 0).RecordSize();
+    st.PutBlock(1, Block(0, day1), Records(20, 0));  // 22:00 .. 23:35
+    st.PutBlock(2, Block(20 * size1, day1 + 20 * 300, 0xFF, 0xFF), Records(30, 100));  // to 02:05
+    st.SetStatus(1, 2);
+    const std::string image = dir.File("image");
+    ASSERT_EQ(SaveImage(st, image), "");
+
+    std::string out, err;
+    ASSERT_EQ(Run({"download", "--simulate", "--sim-image", image, "--db", db}, &out, &err), 0)
+        << err;
+    EXPECT_NE(out.find("total read records: 50"), std::string::npos) << out;
+    ASSERT_EQ(Run({"stations", "--db", db}, &out), 0);
+    EXPECT_EQ(out, "80000005\n");
+
+    ASSERT_EQ(Run({"records", "--db", db, "--station", "80000005"}, &out, &err), 0) << err;
+    auto rows = Table(out);
+    ASSERT_EQ(rows.size(), 51u);
+    ASSERT_EQ(rows[0], RecordColumnNames());
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const auto& row = rows[i];
+        ASSERT_EQ(row.size(), 49u);
+        const int n = static_cast<int>(i) - 1;
+        const bool second = n >= 20;
+        const RawRecord raw = second ? Records(30, 100)[n - 20] : Records(20, 0)[n];
+        SCOPED_TRACE(n);
+        EXPECT_EQ(row[0], "80000005");
+        CalendarTime c = CalendarTime::FromStationTime(day1 + n * 300);
+        char iso[32];
+        std::snprintf(iso, sizeof iso, "%04d-%02d-%02dT%02d:%02d:00", c.Year, c.Month, c.Day,
+                      c.Hour, c.Minute);
+        EXPECT_EQ(row[1], iso);
+        EXPECT_EQ(row[2], Num((raw.inTemp - 400) / 10.0));
+        EXPECT_EQ(row[3], "45");
+        for (int k = 0; k < 8; ++k) {
+            const bool present = k == 0 || second;
+            EXPECT_EQ(row[4 + k], present ? Num((raw.chTemp[k] - 400) / 10.0) : "");
+            EXPECT_EQ(row[12 + k], present ? std::to_string(raw.chHumi[k]) : "");
+        }
+        EXPECT_EQ(row[36], Num(raw.pressure / 10.0));
+        EXPECT_EQ(row[37], Num(raw.pressure / 10.0 + static_cast<double>(4.2f)));
+        EXPECT_EQ(row[38], Num(raw.wind / 10.0));
+        EXPECT_EQ(row[39], Num(raw.gust / 10.0));
+        EXPECT_EQ(row[40], std::to_string(raw.dir));
+        EXPECT_EQ(row[41], "");  // rain event is not computed
+        EXPECT_EQ(row[48], Num(raw.rain / 10.0));
+    }
+
+    // Whole days as bounds: the 23:55 record is on the 5th, 00:00 on the 6th.
+    ASSERT_EQ(Run({"records", "--db", db, "--station", "0x80000005", "--to", "2024-03-05"}, &out),
+              0);
+    EXPECT_EQ(Table(out).size(), 1u + 24);
+    ASSERT_EQ(Run({"records", "--db", db, "--station", "80000005", "--from", "2024-03-06T00:00",
+                   "--to", "2024-03-06T01:00"},
+                  &out),
+              0);
+    rows = Table(out);
+    ASSERT_EQ(rows.size(), 1u + 13);
+    EXPECT_EQ(rows[1][1], "2024-03-06T00:00:00");
+    EXPECT_EQ(rows[13][1], "2024-03-06T01:00:00");
+
+    // The dump of that station is the image it came from.
+    const std::string again = dir.File("again");
+    ASSERT_EQ(Run({"dump", again, "--simulate", "--sim-image", image}, &out, &err), 0) << err;
+    for (const char* f : {"block.bin", "data.bin", "station.ini"})
+        EXPECT_EQ(FileText(again + "/" + f), FileText(image + "/" + f)) << f;
+    EXPECT_NE(FileText(again + "/station.ini").find("DevID=0x80000005"), std::string::npos);
+}
+
+// Killed inside its save transaction, the download leaves the database
+// whole, with the earlier batch and bookmark and none of the new one; the
+// next run stores all of it.
+TEST_F(CliTest, KilledInsideTheSaveLeavesTheDatabaseWhole) {
+    FakeStation st(64, 64256, kDev);
+    const uint32_t t0 = At(2024, 3, 5);
+    st.PutBlock(1, Block(0, t0), Records(200, 0));
+    st.SetStatus(1, 1);
+    const std::string image = dir.File("image");
+    ASSERT_EQ(SaveImage(st, image), "");
+    ASSERT_EQ(Run({"download", "--simulate", "--sim-image", image, "--db", db}), 0);
+    ASSERT_EQ(Query(db, "SELECT count(*) FROM Record"), "200");
+
+    const int size = Block(0, 0).RecordSize();
+    st.PutBlock(1, Block(0, t0), Records(255, 0));
+    st.PutBlock(2, Block(255 * size, t0 + 255 * 300), Records(200, 300));
+    st.SetStatus(1, 2);
+    ASSERT_EQ(SaveImage(st, image), "");
+    {
+        std::vector<std::string> e = env;
+        e.push_back("NIMBARY_TEST_PAUSE_IN_SAVE=60");
+        CliProcess p({"download", "--simulate", "--sim-image", image, "--db", db}, e);
+        ASSERT_TRUE(p.WaitForError("inside the save transaction", 30000)) << p.Err();
+
+        // Meanwhile another download into the same database is refused.
+        std::string err;
+        EXPECT_EQ(Run({"download", "--simulate", "--sim-image", image, "--db", db}, nullptr, &err),
+                  3);
+        EXPECT_NE(err.find("process " + std::to_string(p.Pid())), std::string::npos) << err;
+
+        kill(p.Pid(), SIGKILL);
+        EXPECT_EQ(p.Wait(10000), -SIGKILL);
+    }
+    EXPECT_EQ(Query(db, "PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(Query(db, "SELECT count(*) FROM Record"), "200");
+    EXPECT_EQ(Query(db, "SELECT CurrRecord FROM Device"), "200");
+
+    ASSERT_EQ(Run({"download", "--simulate", "--sim-image", image, "--db", db}), 0);
+    EXPECT_EQ(Query(db, "SELECT count(*) FROM Record"), "455");
+    EXPECT_EQ(Query(db, "SELECT count(DISTINCT RecTime) FROM Record"), "455");
+    EXPECT_EQ(Query(db, "SELECT CurrBlock || '/' || CurrRecord FROM Device"), "2/200");
+}
+
+TEST_F(CliTest, BadInputGivesAClearErrorAndExitStatus) {
+    const std::string junk = dir.File("junk.db");
+    std::ofstream(junk) << std::string(2000, 'x');
+    FakeStation corrupt(64, 64256, kDev);
+    corrupt.PutBlock(1, Block(0, At(2024, 3, 5)), Records(5, 0));
+    corrupt.PutBlock(2, Block(60000, At(2024, 3, 6)), Records(5, 0));
+    corrupt.table[16 + 6] = 0xFF;  // block 2 starts beyond the data area
+    corrupt.table[16 + 7] = 0xFF;
+    corrupt.SetStatus(1, 2);
+    const std::string bad = dir.File("bad-image");
+    ASSERT_EQ(SaveImage(corrupt, bad), "");
+
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{}, 2, "usage"},
+        {{"frobnicate"}, 2, "unknown command"},
+        {{"download", "--frob"}, 2, "unknown option --frob"},
+        {{"download", "--db"}, 2, "--db needs a value"},
+        {{"download", "--sim-days", "3"}, 2, "needs --simulate"},
+        {{"download", "extra"}, 2, "unexpected argument extra"},
+        {{"records"}, 2, "--station ID is required"},
+        {{"records", "--station", "123456789"}, 2, "not a station id"},
+        {{"records", "--station", "1", "--to", "2024-03-05T25:00"}, 2, "is not a time"},
+        {{"records", "--station", "1", "--from", "1999-12-31"}, 2, "is not a time"},
+        {{"dump"}, 2, "DIR is missing"},
+        {{"records", "--station", "1", "--db", dir.File("none.db")}, 1, "no history database"},
+        {{"stations", "--db", junk}, 1, "file is not a database"},
+        {{"download", "--simulate", "--db", junk}, 1, "Cannot open the database!"},
+        {{"download", "--simulate", "--db", dir.File("no/such/dir/x.db")}, 1, "Cannot open"},
+        {{"download", "--db", db}, 1, "no weather station found"},
+        {{"dump", dir.File("d")}, 1, "no weather station found"},
+        {{"download", "--simulate", "--sim-image", dir.File("nothing")}, 1, "cannot load"},
+        {{"download", "--simulate", "--sim-image", bad, "--db", db}, 1, "outside the"},
+    };
+    for (const Case& c : cases) {
+        std::string what;
+        for (const auto& a : c.args) what += a + " ";
+        SCOPED_TRACE(what);
+        std::string out, err;
+        EXPECT_EQ(Run(c.args, &out, &err), c.status);
+        EXPECT_NE(err.find(c.says), std::string::npos) << err;
+    }
+    // The corrupt image stored nothing.
+    EXPECT_EQ(Query(db, "SELECT count(*) FROM Record"), "0");
+
+    std::string out;
+    EXPECT_EQ(Run({"records", "--help"}, &out), 0);
+    EXPECT_NE(out.find("--station ID"), std::string::npos);
+    EXPECT_EQ(Run({"download", "--help"}, &out), 0);
+    EXPECT_NE(out.find("--sim-image"), std::string::npos);
+}
+
+TEST_F(CliTest, FollowStopsCleanlyOnSigterm) {
+    std::vector<std::string> e = env;
+    CliProcess p({"download", "--follow", "--simulate", "--sim-days", "1", "--db", db}, e);
+    // Wait for the first pass to be stored, then ask it to stop.
+    for (int i = 0; i < 300 && Query(db, "SELECT count(*) FROM Device") != "1"; ++i) usleep(20000);
+    ASSERT_EQ(Query(db, "SELECT count(*) FROM Device"), "1");
+    kill(p.Pid(), SIGTERM);
+    EXPECT_EQ(p.Wait(5000), 0) << p.Err();
+    EXPECT_FALSE(p.TimedOut());
+    EXPECT_NE(p.Out().find("total read records: 288"), std::string::npos) << p.Out();
+    // The default data folder is made on first use.
+    EXPECT_EQ(Run({"download", "--simulate", "--sim-days", "0"}), 0);
+    EXPECT_EQ(Query(dir.File("data/Nimbary.db"), "PRAGMA integrity_check"), "ok");
+}
