@@ -126,7 +126,10 @@ void NimbaryDoc::HistoryLoop() {
         }
         if (stop_) return;
         historyWake_.Reset();
-        historyWake_.Wait(8000ms);
+        // A command that stopped the pass above was placed with a wake-up
+        // that the reset just threw away; serve it now instead of after the
+        // next 8 s, long after its caller has given up waiting.
+        if (!command_.pending) historyWake_.Wait(8000ms);
     }
 }
 

@@ -139,7 +139,7 @@ void NimbaryView::RedrawAllLocked() {
     display_.DrawAll(p, true);
 }
 
-void NimbaryView::StationOpened() {
+void NimbaryView::OnStationOpened() {
     doc_.StationOpened();
     lastClockHour_ = 30;
     needDeviceId_ = 1;
@@ -149,7 +149,7 @@ void NimbaryView::StationOpened() {
     }
 }
 
-void NimbaryView::StationGone() {
+void NimbaryView::OnStationGone() {
     deviceId_ = 0;
     {
         EventLock lock(dataEvent_);

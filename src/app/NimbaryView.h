@@ -17,7 +17,7 @@ class MainWindow;
 
 // The main view: the live display in an off-screen back buffer that the poll
 // thread draws into under dataEvent and the GUI thread paints from.
-class NimbaryView : public QWidget, public PollTarget {
+class NimbaryView : public QWidget, public PollTarget, public StationSink {
     Q_OBJECT
 public:
     NimbaryView(NimbaryDoc& doc, MainWindow* frame, QWidget* parent = nullptr);
@@ -28,8 +28,8 @@ public:
     void PollTick() override;
 
     // GUI thread: the transport's two notices.
-    void StationOpened();
-    void StationGone();
+    void OnStationOpened() override;
+    void OnStationGone() override;
     // Texts in the current language; with redraw, a full redraw and the
     // connection state sent to the status bar again.
     void ReloadTexts(bool redraw);

@@ -10,8 +10,7 @@
 #include "DataFolder.h"
 #include "InstanceGuard.h"
 #include "MainWindow.h"
-#include "NimbaryDoc.h"
-#include "NimbaryView.h"
+#include "NimbaryApp.h"
 #include "QtMessages.h"
 #include "SimBackend.h"
 #include "StationLock.h"
@@ -74,17 +73,6 @@ bool ParseArgs(int argc, char** argv, AppOptions& o, std::string& error) {
     return true;
 }
 
-// The transport's notices, on the GUI thread.
-class ViewSink : public StationSink {
-public:
-    explicit ViewSink(NimbaryView& v) : view_(v) {}
-    void OnStationOpened() override { view_.StationOpened(); }
-    void OnStationGone() override { view_.StationGone(); }
-
-private:
-    NimbaryView& view_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,50 +109,23 @@ int main(int argc, char** argv) {
                                      ? StationLock::SimulatedStationPath(dbPath)
                                      : StationLock::RealStationPath();
 
-    NimbaryDoc doc(backends->Active(), messages, lockPath);
-    doc.OpenDatabase(dbPath);
-
-    MainWindow frame(dataDir);
-    messages.SetParent(&frame);
-    NimbaryView view(doc, &frame);
-    frame.SetView(&view);
-    ViewSink sink(view);
-    doc.Usb().SetSink(&sink);
-    doc.onStatus = [&frame](int kind, int64_t value, const std::string& text) {
-        QMetaObject::invokeMethod(&frame, [&frame, kind, value, t = QString::fromStdString(text)] {
-            frame.ShowStatus(kind, value, t);
-        });
-    };
-    QObject::connect(&frame, &MainWindow::relayoutRequested, [&view] { view.ReloadTexts(true); });
-    QObject::connect(&frame, &MainWindow::commandTriggered, [&frame](int id) {
-        if (id == ID_APP_EXIT) frame.close();
-    });
-
-    DeviceNotices notices;
-    notices.arrived = [&doc](const std::string&) { doc.OpenStation(); };
-    notices.removed = [&doc](const std::string& path) { doc.OnRemoval(path); };
+    // Notices reach the GUI thread: udev through the event loop, the
+    // simulator through a queued call.
     UdevWatcher udev;
+    DeviceNoticeSource* notices = nullptr;
     if (sim::SimBackend* s = backends->Sim()) {
         s->SetNoticePoster([&app](std::function<void()> f) {
             QMetaObject::invokeMethod(&app, std::move(f), Qt::QueuedConnection);
         });
-        doc.Usb().RegisterArrivals(*s, notices);
+        notices = s;
     } else if (!backends->Simulated()) {
-        doc.Usb().RegisterArrivals(udev, notices);
+        notices = &udev;
     }
 
-    // The threads run before the station is looked for, so the wake-up that
-    // an opened station gives the history thread is not lost.
-    doc.Start(&view);
-    view.FirstUpdate();
-
-    frame.adjustSize();
-    if (QScreen* screen = frame.screen()) {
-        QRect r = frame.frameGeometry();
-        r.moveCenter(screen->availableGeometry().center());
-        frame.move(r.topLeft());
-    }
-    frame.show();
+    NimbaryApp program(backends->Active(), notices, dataDir, lockPath, messages);
+    MainWindow& frame = program.Frame();
+    messages.SetParent(&frame);
+    program.Start();
 
     if (options.quitAfter >= 0) {
         QTimer::singleShot(int(options.quitAfter * 1000), &frame, [&] {
@@ -177,7 +138,6 @@ int main(int argc, char** argv) {
 
     int rc = app.exec();
     // The worker threads use the view and the station: end them first.
-    doc.Shutdown();
-    doc.Usb().SetSink(nullptr);
+    program.Stop();
     return rc;
 }

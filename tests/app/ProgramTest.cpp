@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <atomic>
+
+#include "CountingBackend.h"
+#include "DataFolder.h"
+#include "NimbaryApp.h"
+#include "RecordingMessages.h"
+#include "SimBackend.h"
+#include "SimOptions.h"
+#include "StationLock.h"
+
+using namespace nimbary;
+
+namespace {
+
+// The whole program against the simulated station, without a screen.
+struct Program {
+    QTemporaryDir root;
+    QString dataDir = root.filePath("data");
+    std::unique_ptr<sim::SimBackend> sim;
+    std::unique_ptr<CountingBackend> counting;
+    RecordingMessages messages;
+    std::unique_ptr<NimbaryApp> app;
+    std::atomic<qint64> clockMs{0};
+
+    explicit Program(uint32_t days = 0) {
+        sim::SimOptions o;
+        o.simulate = true;
+        o.days = days;
+        std::string error;
+        sim = sim::MakeSimBackend(o, error);
+        EXPECT_TRUE(sim) << error;
+        sim->SetNoticePoster([](std::function<void()> f) {
+            QMetaObject::invokeMethod(qApp, std::move(f), Qt::QueuedConnection);
+        });
+        counting = std::make_unique<CountingBackend>(*sim);
+        QTemporaryDir program;
+        QFile::copy(NIMBARY_MAIN_INI, program.filePath("main.ini"));
+        PrepareDataFolder(program.path(), dataDir, messages);
+        clockMs = QDateTime(QDate(2026, 12, 8), QTime(10, 15)).toMSecsSinceEpoch();
+        app = std::make_unique<NimbaryApp>(
+            *counting, sim.get(), dataDir,
+            StationLock::SimulatedStationPath(DatabasePath(dataDir).toStdString()), messages);
+        app->View().SetClock([this] { return QDateTime::fromMSecsSinceEpoch(clockMs); });
+    }
+    ~Program() {
+        app.reset();
+        sim->WaitForNotices();
+    }
+
+    MainWindow& Frame() { return app->Frame(); }
+    NimbaryView& View() { return app->View(); }
+
+    // Pumps the event loop until `done` or the time is up.
+    template <class F>
+    bool WaitFor(F done, int ms = 5000) {
+        return QTest::qWaitFor(done, ms);
+    }
+    int Ticks() {
+        auto c = View().Counts();
+        return c.full + c.dirty + c.relayout;
+    }
+    void WaitTicks(int n) {
+        int target = Ticks() + n;
+        ASSERT_TRUE(WaitFor([&] { return Ticks() >= target; }, 3000 + 1500 * n));
+    }
+    std::string Title() {
+        return "Nimbary - " +
+               QString("%1").arg(sim->Station().DevId(), 8, 16, QChar('0')).toUpper().toStdString();
+    }
+};
+
+}  // namespace
+
+TEST(Program, PluggingAndUnpluggingFollowTheStation) {
+    Program p;
+    p.app->Start(false);
+    EXPECT_EQ(p.Frame().PaneText(2), "Connected");
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().windowTitle().toStdString() == p.Title(); }))
+        << p.Frame().windowTitle().toStdString();
+    p.WaitTicks(1);
+    EXPECT_EQ(p.View().Counts().clockSet, 1);
+    EXPECT_TRUE(p.View().Display().Panel(Pair::Temperature).Visible(0));
+
+    p.sim->Unplug();
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Unconnected"; }));
+    EXPECT_EQ(p.Frame().windowTitle(), "Nimbary");
+    EXPECT_EQ(p.View().DeviceId(), 0u);
+    for (Pair pair : {Pair::Temperature, Pair::Humidity, Pair::Wind, Pair::Pressure}) {
+        const ValuePanel& panel = p.View().Display().Panel(pair);
+        for (int r = 0; r < panel.RowCount(); ++r) EXPECT_FALSE(panel.Visible(r));
+    }
+
+    // Back again: connected, titled, and the clock is set anew.
+    p.sim->Plug();
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Connected"; }));
+    ASSERT_TRUE(p.WaitFor([&] { return p.View().Counts().clockSet == 2; }));
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().windowTitle().toStdString() == p.Title(); }));
+}
+
+TEST(Program, ClockIsSetOncePerLocalHour) {
+    Program p;
+    p.app->Start(false);
+    p.WaitTicks(3);
+    EXPECT_EQ(p.View().Counts().clockSet, 1);
+    EXPECT_EQ(p.counting->CountOf(0x83), 1);
+    p.clockMs += 30 * 60 * 1000;  // 10:45, same hour
+    p.WaitTicks(2);
+    EXPECT_EQ(p.View().Counts().clockSet, 1);
+    p.clockMs += 20 * 60 * 1000;  // 11:05
+    p.WaitTicks(2);
+    EXPECT_EQ(p.View().Counts().clockSet, 2);
+    EXPECT_EQ(p.View().LastClockHour(), 11);
+}
+
+TEST(Program, PresenceChangeReadsAllSeriesOnTheSameTick) {
+    Program p;
+    p.app->Start(false);
+    p.WaitTicks(2);
+    const int fullBefore = p.View().Counts().full;
+    sim::SimPresence presence = p.sim->Station().Presence();
+    presence.flags &= ~sim::SQ_GUST;
+    p.sim->Station().SetPresence(presence);
+    ASSERT_TRUE(p.WaitFor([&] { return p.View().Counts().full > fullBefore; }));
+    // The reading that brought the change is followed at once by the series.
+    std::vector<uint8_t> codes = p.counting->Codes();
+    auto graphRun = std::find(codes.rbegin(), codes.rend(), 0x09);
+    ASSERT_NE(graphRun, codes.rend());
+    auto it = graphRun;
+    while (it != codes.rend() && *it == 0x09) ++it;
+    ASSERT_NE(it, codes.rend());
+    EXPECT_EQ(*it, 0x04);
+    // indoor temp and humidity, channel 1 temp and humidity, pressure, wind, rain: no gust
+    EXPECT_EQ(std::distance(graphRun, it), 7);
+}
+
+TEST(Program, OnlyTheFourDisplayUnitsForceAFullRedraw) {
+    Program p;
+    p.app->Start(false);
+    p.WaitTicks(2);
+    auto before = p.View().Counts();
+    Units().LightUnit = 7;  // e.g. a station row loaded by the download
+    p.WaitTicks(2);
+    auto after = p.View().Counts();
+    EXPECT_EQ(after.full, before.full);
+    EXPECT_GE(after.dirty, before.dirty + 2);
+
+    sim::SettingsBytes s = p.sim->Station().Settings();
+    s[3] ^= 0x01;  // temperature unit
+    p.sim->Station().SetSettings(s);
+    ASSERT_TRUE(p.WaitFor([&] { return p.View().Counts().full > after.full; }));
+}
+
+TEST(Program, HistoryCommandsAreAnsweredByTheHistoryThread) {
+    Program p(1);
+    p.app->Start(false);
+    ASSERT_TRUE(p.WaitFor([&] { return p.app->Doc().DownloadPasses() >= 1; }, 10000));
+    const uint32_t id = p.sim->Station().DevId();
+    std::vector<uint32_t> ids;
+    int selected = 0;
+    p.app->Doc().Database().FillDeviceList(ids, id, selected);
+    ASSERT_EQ(ids.size(), 1u);
+
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(p.app->Doc().RunHistoryCommand(HistoryCommand::DeleteDatabaseRecords, id), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    p.app->Doc().Database().FillDeviceList(ids, id, selected);
+    // The next pass may have started again already; the station row is gone or new.
+    EXPECT_EQ(p.app->Doc().RunHistoryCommand(HistoryCommand::ClearStationMemory, 0), 1);
+    EXPECT_EQ(p.counting->CountOf(0x87), 1);
+
+    p.sim->Unplug();
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Unconnected"; }));
+    EXPECT_EQ(p.app->Doc().RunHistoryCommand(HistoryCommand::ClearStationMemory, 0), 0);
+    EXPECT_EQ(p.counting->CountOf(0x87), 1);  // nothing sent while unplugged
+}
+
+TEST(Program, ClosingWhileBothThreadsAreBusyEndsCleanly) {
+    for (int round = 0; round < 3; ++round) {
+        Program p(30);  // a long first download
+        p.app->Start(false);
+        QTest::qWait(300 + 200 * round);
+        p.app.reset();  // threads joined, then everything destroyed
+    }
+}
+
+TEST(Program, StationHeldByAnotherProcessIsLeftAlone) {
+    Program p;
+    StationLock other(StationLock::SimulatedStationPath(DatabasePath(p.dataDir).toStdString()));
+    ASSERT_TRUE(other.TryLock());
+    p.app->Start(false);
+    QTest::qWait(1500);
+    EXPECT_EQ(p.Frame().PaneText(2), "Unconnected");
+    EXPECT_TRUE(p.counting->Codes().empty());
+    other.Unlock();
+    p.sim->Unplug();
+    p.sim->Plug();  // the next arrival finds the lock free
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Connected"; }));
+}
