@@ -14,14 +14,11 @@ namespace nimbary::sim {
 namespace {
 
 // More samples than this between two questions (a clock run far ahead) are
-// skipped rather than replayed.
-constexpr uint32_t kMaxCatchUp = 500000;
+// skipped rather than replayed: it is more records than any data area holds.
+constexpr uint32_t kMaxCatchUp = 40000;
 constexpr int kGraphPoints = 40;
 
-uint32_t AlignUp(uint32_t t, uint32_t step) {
-    const uint64_t up = (static_cast<uint64_t>(t) + step - 1) / step * step;
-    return up > 0xFFFFFFFFULL ? 0xFFFFFFFFu - 0xFFFFFFFFu % step : static_cast<uint32_t>(up);
-}
+uint64_t AlignUp(uint64_t t, uint32_t step) { return (t + step - 1) / step * step; }
 
 int32_t Tenths(double v) { return static_cast<int32_t>(std::llround(v * 10.0)); }
 
@@ -171,10 +168,9 @@ void SimStation::ResetSampling() {
 void SimStation::CatchUp() {
     const uint32_t now = clock_.Seconds();
     if (now > nextSample_ && (now - nextSample_) / interval_ > kMaxCatchUp)
-        nextSample_ = AlignUp(now - kMaxCatchUp * interval_, interval_);
+        nextSample_ = AlignUp(now - static_cast<uint64_t>(kMaxCatchUp) * interval_, interval_);
     while (nextSample_ <= now) {
-        Sample(nextSample_);
-        if (nextSample_ > 0xFFFFFFFFu - interval_) break;  // the clock's end
+        Sample(static_cast<uint32_t>(nextSample_));
         nextSample_ += interval_;
     }
 }

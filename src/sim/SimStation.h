@@ -196,7 +196,7 @@ private:
     SimPresence presence_;
     uint16_t interval_;
     bool recording_ = false;
-    uint32_t nextSample_ = 0;
+    uint64_t nextSample_ = 0;  // wider than the clock, so it cannot wrap
     MaxMinValues maxMin_{};
     uint32_t maxMinDay_ = 0;
     uint32_t graphReadAt_ = 0;  // graph end time of the last series read

@@ -173,6 +173,29 @@ TEST(StationClock, RecordsAtTheIntervalOnItsOwnClock) {
     EXPECT_EQ(rig.station->Memory().Entry(2).count, 1);
 }
 
+TEST(StationClock, TheEndOfTheClockAndLongGaps) {
+    Rig rig;
+    rig.station->SetTime(4294967000.0);
+    rig.station->AdvanceClock(1000);
+    EXPECT_EQ(rig.station->Now(), 0xFFFFFFFFu) << "the clock stops at its end";
+    EXPECT_EQ(rig.station->Now(), 0xFFFFFFFFu);
+    const HistoryMemory m = rig.station->Memory();
+    EXPECT_EQ(m.Entry(m.CurrentBlock()).time, 4294967100u);
+    EXPECT_EQ(m.Entry(m.CurrentBlock()).count, 1) << "the last record time is taken once";
+
+    // Ten years at 16-second records in one step: only the newest stretch is replayed.
+    Rig fast;
+    SettingsBytes s = fast.station->Settings();
+    s[19] = 16;
+    s[20] = 0;
+    fast.station->SetSettings(s);
+    fast.station->AdvanceClock(10 * 365 * 86400.0);
+    const HistoryMemory f = fast.station->Memory();
+    uint32_t last = 0;
+    ASSERT_TRUE(f.LastRecordTime(last));
+    EXPECT_EQ(last, fast.station->Now() - fast.station->Now() % 16);
+}
+
 TEST(StationClock, FrozenFastAndRealTime) {
     Rig rig;
     const uint32_t t = rig.station->Now();
