@@ -55,7 +55,8 @@ void BM_DataDump(benchmark::State& state) {
     uint8_t in[kReportSize];
     for (auto _ : state) {
         for (uint32_t a = 0; a < 64256; a += 124) {
-            uint8_t report[kOutputReportSize] = {0, 7, 0x02, 0x02, uint8_t(a), uint8_t(a >> 8), 124};
+            uint8_t report[kOutputReportSize] = {0,  7, 0x02, 0x02, uint8_t(a), uint8_t(a >> 8),
+                                                 124};
             report[7] = uint8_t(7 + 2 + 2 + uint8_t(a) + uint8_t(a >> 8) + 124);
             dev->Write(report, 50);
             while (dev->Read(in, 0) == HidStatus::Ok) {

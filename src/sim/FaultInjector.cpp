@@ -8,19 +8,32 @@ namespace nimbary::sim {
 
 const char* FaultName(Fault f) {
     switch (f) {
-        case Fault::NoReply: return "no reply";
-        case Fault::LateReply: return "late reply";
-        case Fault::WrongCode: return "wrong command code";
-        case Fault::BadChecksum: return "bad checksum";
-        case Fault::Length0: return "length 0";
-        case Fault::Length1: return "length 1";
-        case Fault::Length65NoSecond: return "length 65 without a second report";
-        case Fault::Length129: return "length 129";
-        case Fault::MissingSecondReport: return "missing second report";
-        case Fault::StaleReports: return "stale reports";
-        case Fault::WrongEcho: return "wrong echo byte";
-        case Fault::WrongStatus: return "wrong status byte";
-        case Fault::UnplugMidExchange: return "unplug in the middle of an exchange";
+        case Fault::NoReply:
+            return "no reply";
+        case Fault::LateReply:
+            return "late reply";
+        case Fault::WrongCode:
+            return "wrong command code";
+        case Fault::BadChecksum:
+            return "bad checksum";
+        case Fault::Length0:
+            return "length 0";
+        case Fault::Length1:
+            return "length 1";
+        case Fault::Length65NoSecond:
+            return "length 65 without a second report";
+        case Fault::Length129:
+            return "length 129";
+        case Fault::MissingSecondReport:
+            return "missing second report";
+        case Fault::StaleReports:
+            return "stale reports";
+        case Fault::WrongEcho:
+            return "wrong echo byte";
+        case Fault::WrongStatus:
+            return "wrong status byte";
+        case Fault::UnplugMidExchange:
+            return "unplug in the middle of an exchange";
     }
     return "?";
 }
@@ -70,10 +83,14 @@ void FaultInjector::SetStaleReports(int count) {
 
 bool FaultInjector::Fits(Fault fault, uint8_t command, size_t replyLength) {
     switch (fault) {
-        case Fault::MissingSecondReport: return replyLength > 64;
-        case Fault::WrongEcho: return command == 0x02 || command == 0x09;
-        case Fault::WrongStatus: return command == 0x83 || command == 0x87 || command == 0x88;
-        default: return true;
+        case Fault::MissingSecondReport:
+            return replyLength > 64;
+        case Fault::WrongEcho:
+            return command == 0x02 || command == 0x09;
+        case Fault::WrongStatus:
+            return command == 0x83 || command == 0x87 || command == 0x88;
+        default:
+            return true;
     }
 }
 
@@ -102,7 +119,9 @@ std::vector<SimReport> Split(const std::vector<uint8_t>& frame, size_t reports, 
     return out;
 }
 
-size_t ReportsFor(size_t length) { return length > 64 ? 2 : 1; }
+size_t ReportsFor(size_t length) {
+    return length > 64 ? 2 : 1;
+}
 
 }  // namespace
 
@@ -119,8 +138,10 @@ std::vector<SimReport> FaultInjector::Shape(const std::vector<uint8_t>& reply,
     }
     switch (*fault) {
         case Fault::NoReply:
-        case Fault::UnplugMidExchange: return {};
-        case Fault::LateReply: return Split(f, n, lateMs);
+        case Fault::UnplugMidExchange:
+            return {};
+        case Fault::LateReply:
+            return Split(f, n, lateMs);
         case Fault::WrongCode:
             f[1] ^= 0x40;  // never a command the station knows
             SealFrame(f);
@@ -140,7 +161,8 @@ std::vector<SimReport> FaultInjector::Shape(const std::vector<uint8_t>& reply,
             f[0] = 129;
             return Split(f, 2, 0);
         }
-        case Fault::MissingSecondReport: return Split(f, 1, 0);
+        case Fault::MissingSecondReport:
+            return Split(f, 1, 0);
         case Fault::StaleReports: {
             // A complete single-report reply to another command, left over
             // from an exchange nobody waited for.

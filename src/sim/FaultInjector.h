@@ -10,19 +10,19 @@
 namespace nimbary::sim {
 
 enum class Fault : int {
-    NoReply,           // the request is lost: nothing done, nothing sent
-    LateReply,         // the reply comes after the reader's time-out and then sits queued
-    WrongCode,         // the reply carries another command code (valid checksum)
-    BadChecksum,       // the reply's checksum byte is off by one
-    Length0,           // length byte 0, one report
-    Length1,           // length byte 1, one report
-    Length65NoSecond,  // length byte 65 or more, but no second report follows
-    Length129,         // length byte 129 or more, two reports
+    NoReply,              // the request is lost: nothing done, nothing sent
+    LateReply,            // the reply comes after the reader's time-out and then sits queued
+    WrongCode,            // the reply carries another command code (valid checksum)
+    BadChecksum,          // the reply's checksum byte is off by one
+    Length0,              // length byte 0, one report
+    Length1,              // length byte 1, one report
+    Length65NoSecond,     // length byte 65 or more, but no second report follows
+    Length129,            // length byte 129 or more, two reports
     MissingSecondReport,  // a two-report reply loses its second report
-    StaleReports,      // reports of an earlier, unrelated reply are queued first
-    WrongEcho,         // memory area or graph type byte differs (commands 0x02, 0x09)
-    WrongStatus,       // status byte 1, the write not carried out (0x83, 0x87, 0x88)
-    UnplugMidExchange, // the station goes away after taking the request
+    StaleReports,         // reports of an earlier, unrelated reply are queued first
+    WrongEcho,            // memory area or graph type byte differs (commands 0x02, 0x09)
+    WrongStatus,          // status byte 1, the write not carried out (0x83, 0x87, 0x88)
+    UnplugMidExchange,    // the station goes away after taking the request
 };
 constexpr int kFaultKinds = static_cast<int>(Fault::UnplugMidExchange) + 1;
 
@@ -36,7 +36,7 @@ struct SimReport {
 
 class FaultInjector {
 public:
-    static constexpr int kEvery = -1;   // a rule that never runs out
+    static constexpr int kEvery = -1;  // a rule that never runs out
     static constexpr int kAnyCommand = -1;
 
     // Applies `fault` to the next `exchanges` exchanges it fits (kEvery: to

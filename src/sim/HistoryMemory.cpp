@@ -119,8 +119,8 @@ bool HistoryMemory::Append(const RecordFormat& fmt, uint32_t t, const std::vecto
     if (!newBlock) {
         cur = Entry(current_);
         const RecordFormat curFmt{cur.tempMask, cur.humiMask, cur.flags, cur.interval};
-        const uint64_t expected = static_cast<uint64_t>(cur.time) +
-                                  static_cast<uint64_t>(cur.count) * cur.interval;
+        const uint64_t expected =
+            static_cast<uint64_t>(cur.time) + static_cast<uint64_t>(cur.count) * cur.interval;
         newBlock = curFmt != fmt || cur.count >= layout_.maxRecords || expected != t ||
                    BlockBytes(cur) + size > m;
     }
@@ -166,8 +166,8 @@ bool HistoryMemory::LastRecordTime(uint32_t& t) const {
 }
 
 std::string HistoryMemory::Restore(const std::vector<uint8_t>& table,
-                                   const std::vector<uint8_t>& data, uint8_t first,
-                                   uint8_t current, uint16_t used) {
+                                   const std::vector<uint8_t>& data, uint8_t first, uint8_t current,
+                                   uint16_t used) {
     if (table.size() != kTableSize)
         return "the block table must be " + std::to_string(kTableSize) + " bytes, not " +
                std::to_string(table.size());
@@ -181,7 +181,8 @@ std::string HistoryMemory::Restore(const std::vector<uint8_t>& table,
     if (used > data_.size()) return "the used size exceeds the data area";
 
     table_ = table;
-    std::copy(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(data_.size()), data_.begin());
+    std::copy(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(data_.size()),
+              data_.begin());
     first_ = first;
     current_ = current;
     used_ = used;

@@ -18,10 +18,10 @@ namespace nimbary::sim {
 enum class BlockRing { UpToN, UpToNMinus1 };
 
 struct MemoryLayout {
-    uint8_t blocks = 64;         // N, reported by the device information
-    uint16_t dataSize = 64256;   // M; data addresses wrap here
+    uint8_t blocks = 64;        // N, reported by the device information
+    uint16_t dataSize = 64256;  // M; data addresses wrap here
     BlockRing ring = BlockRing::UpToN;
-    uint8_t maxRecords = 255;    // records per block before a new one starts
+    uint8_t maxRecords = 255;  // records per block before a new one starts
 };
 
 struct BlockEntry {

@@ -9,7 +9,9 @@ namespace nimbary::sim {
 
 namespace {
 
-int Bits(uint8_t v) { return static_cast<int>(std::bitset<8>(v).count()); }
+int Bits(uint8_t v) {
+    return static_cast<int>(std::bitset<8>(v).count());
+}
 
 constexpr uint8_t kHighBitsFlags = RF_WIND | RF_GUST | RF_WIND_DIR | RF_RAIN;
 
@@ -63,8 +65,9 @@ std::vector<uint8_t> EncodeRecord(const RecordFormat& fmt, const RecordValues& v
 
     uint8_t high = 0;
     const uint16_t wind = Code9(v.wind), gust = Code9(v.gust);
-    const uint16_t dir = v.windDir >= VAL_INVALID ? Code9(v.windDir)
-                                                  : static_cast<uint16_t>(((v.windDir % 360) + 360) % 360);
+    const uint16_t dir = v.windDir >= VAL_INVALID
+                             ? Code9(v.windDir)
+                             : static_cast<uint16_t>(((v.windDir % 360) + 360) % 360);
     if (fmt.flags & RF_WIND) out[pos++] = static_cast<uint8_t>(wind & 0xFF);
     if (fmt.flags & RF_GUST) out[pos++] = static_cast<uint8_t>(gust & 0xFF);
     if (fmt.flags & RF_WIND_DIR) out[pos++] = static_cast<uint8_t>(dir & 0xFF);

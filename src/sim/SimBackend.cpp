@@ -182,8 +182,7 @@ public:
         if (!req) return HidStatus::Ok;  // the station ignores what it cannot read
 
         Fault fault{};
-        const bool faulty =
-            core_->faults.Pick(req->code, SimStation::ReplyLength(*req), fault);
+        const bool faulty = core_->faults.Pick(req->code, SimStation::ReplyLength(*req), fault);
         if (faulty && fault == Fault::NoReply) return HidStatus::Ok;
         if (faulty && fault == Fault::UnplugMidExchange) {
             std::string path;
@@ -245,7 +244,9 @@ SimBackend::SimBackend(std::shared_ptr<SimStation> station) : core_(std::make_sh
     core_->devices.push_back(d);
 }
 
-SimBackend::~SimBackend() { core_->Stop(); }
+SimBackend::~SimBackend() {
+    core_->Stop();
+}
 
 std::vector<HidDeviceInfo> SimBackend::Enumerate() {
     std::lock_guard<std::mutex> lock(core_->mutex);
@@ -268,9 +269,15 @@ std::unique_ptr<HidDevice> SimBackend::Open(const std::string& path) {
     return std::make_unique<SimHandle>(core_, port, d->id, d->station);
 }
 
-SimStation& SimBackend::Station() { return *core_->station; }
-std::shared_ptr<SimStation> SimBackend::StationPtr() { return core_->station; }
-FaultInjector& SimBackend::Faults() { return core_->faults; }
+SimStation& SimBackend::Station() {
+    return *core_->station;
+}
+std::shared_ptr<SimStation> SimBackend::StationPtr() {
+    return core_->station;
+}
+FaultInjector& SimBackend::Faults() {
+    return core_->faults;
+}
 
 bool SimBackend::Watch(DeviceNotices notices) {
     std::lock_guard<std::mutex> lock(core_->noticeMutex);

@@ -20,16 +20,22 @@ double SimClock::Elapsed() const {
     return std::chrono::duration<double>(Steady::now() - since_).count() * speed_;
 }
 
-double SimClock::Now() const { return Clamp(base_ + Elapsed()); }
+double SimClock::Now() const {
+    return Clamp(base_ + Elapsed());
+}
 
-uint32_t SimClock::Seconds() const { return static_cast<uint32_t>(std::floor(Now())); }
+uint32_t SimClock::Seconds() const {
+    return static_cast<uint32_t>(std::floor(Now()));
+}
 
 void SimClock::Set(double stationSeconds) {
     base_ = Clamp(stationSeconds);
     since_ = Steady::now();
 }
 
-void SimClock::Advance(double seconds) { Set(Now() + seconds); }
+void SimClock::Advance(double seconds) {
+    Set(Now() + seconds);
+}
 
 void SimClock::SetSpeed(double factor) {
     if (!(factor > 0.0)) return;

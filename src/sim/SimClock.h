@@ -13,8 +13,8 @@ public:
     // Starts at `stationSeconds`, running at real speed.
     explicit SimClock(double stationSeconds = 0.0);
 
-    double Now() const;            // station seconds with the fraction
-    uint32_t Seconds() const;      // whole station seconds
+    double Now() const;               // station seconds with the fraction
+    uint32_t Seconds() const;         // whole station seconds
     void Set(double stationSeconds);  // keeps speed and frozen state
     void Advance(double seconds);
     void SetSpeed(double factor);  // > 0

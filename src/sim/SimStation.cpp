@@ -18,14 +18,22 @@ namespace {
 constexpr uint32_t kMaxCatchUp = 40000;
 constexpr int kGraphPoints = 40;
 
-uint64_t AlignUp(uint64_t t, uint32_t step) { return (t + step - 1) / step * step; }
+uint64_t AlignUp(uint64_t t, uint32_t step) {
+    return (t + step - 1) / step * step;
+}
 
-int32_t Tenths(double v) { return static_cast<int32_t>(std::llround(v * 10.0)); }
+int32_t Tenths(double v) {
+    return static_cast<int32_t>(std::llround(v * 10.0));
+}
 
-bool IsValue(int32_t v) { return v < VAL_INVALID; }
+bool IsValue(int32_t v) {
+    return v < VAL_INVALID;
+}
 
 // Rain fields the station sends as plain counts: nothing fitted reads 0.
-uint32_t RainCount(int32_t v) { return IsValue(v) && v > 0 ? static_cast<uint32_t>(v) : 0; }
+uint32_t RainCount(int32_t v) {
+    return IsValue(v) && v > 0 ? static_cast<uint32_t>(v) : 0;
+}
 
 uint64_t Mix(uint64_t x) {
     x += 0x9E3779B97F4A7C15ULL;
@@ -68,13 +76,13 @@ std::string SimStation::CheckConfig(const SimConfig& c) {
 
 SettingsBytes SimStation::DefaultSettings(uint16_t interval) {
     SettingsBytes s{};
-    s[3] = 0x02;  // °C, hPa (one-hot bit 1), mm
-    s[4] = 0x01;  // m/s
-    s[5] = 0x41;  // time only, 24H, DD-MM
-    s[6] = 0x01;  // graph of the indoor temperature over 72H
-    s[8] = 0x01;  // rain of the hour
-    s[9] = 0x09;  // user colour, backlight auto
-    s[10] = 0x01; // buzzer on
+    s[3] = 0x02;   // °C, hPa (one-hot bit 1), mm
+    s[4] = 0x01;   // m/s
+    s[5] = 0x41;   // time only, 24H, DD-MM
+    s[6] = 0x01;   // graph of the indoor temperature over 72H
+    s[8] = 0x01;   // rain of the hour
+    s[9] = 0x09;   // user colour, backlight auto
+    s[10] = 0x01;  // buzzer on
     PutPair12(&s[11], Temp12(590), Temp12(770));
     PutPair12(&s[14], Temp12(320), Temp12(860));
     s[17] = 0x53;  // user colour 3, brightness 5
@@ -113,7 +121,9 @@ SimConfig Checked(const SimConfig& c) {
     if (!err.empty()) throw std::invalid_argument(err);
     return c;
 }
-double StartOf(const SimConfig& c) { return c.startTime < 0 ? LocalNowStationSeconds() : c.startTime; }
+double StartOf(const SimConfig& c) {
+    return c.startTime < 0 ? LocalNowStationSeconds() : c.startTime;
+}
 uint32_t OriginOf(const SimConfig& c) {
     if (c.rainOrigin != 0) return c.rainOrigin;
     const double first = StartOf(c) - c.historyDays * 86400.0;
@@ -407,18 +417,31 @@ std::vector<int32_t> SimStation::GraphLocked(uint8_t type, uint8_t index, uint32
         const StationReading r = ReadingLocked(t);
         int32_t v = VAL_ABSENT;
         switch (type) {
-            case 1: v = r.inTemp; break;
-            case 2: v = r.inHumi; break;
-            case 3: v = r.chTemp[index & 7]; break;
-            case 4: v = r.chHumi[index & 7]; break;
-            case 5: v = (settings_[7] & 0x80) ? r.absBaro : r.relBaro; break;
-            case 6: v = index == 0 ? r.wind : r.gust; break;
+            case 1:
+                v = r.inTemp;
+                break;
+            case 2:
+                v = r.inHumi;
+                break;
+            case 3:
+                v = r.chTemp[index & 7];
+                break;
+            case 4:
+                v = r.chHumi[index & 7];
+                break;
+            case 5:
+                v = (settings_[7] & 0x80) ? r.absBaro : r.relBaro;
+                break;
+            case 6:
+                v = index == 0 ? r.wind : r.gust;
+                break;
             case 8:
                 if (IsValue(r.rainTotal) && t >= step)
                     v = static_cast<int32_t>(static_cast<uint32_t>(r.rainTotal) -
                                              weather_.RainTotal(t - step));
                 break;
-            default: break;
+            default:
+                break;
         }
         out[static_cast<size_t>(k)] = v;
     }
@@ -563,7 +586,9 @@ std::optional<StationRequest> SimStation::Parse(const uint8_t* frame, size_t siz
         case CMD_CURRENT:
         case CMD_MAXMIN:
         case CMD_ALARMS:
-        case CMD_SETTINGS: want = 3; break;
+        case CMD_SETTINGS:
+            want = 3;
+            break;
         case CMD_MEMORY: {
             const uint8_t area = frame[2];
             if (area == 0 || area == 3) {
@@ -576,10 +601,18 @@ std::optional<StationRequest> SimStation::Parse(const uint8_t* frame, size_t siz
             }
             break;
         }
-        case CMD_SET_CLOCK: want = 10; break;
-        case CMD_WRITE_ALARMS: want = 3 + kAlarmSize; break;
-        case CMD_CLEAR: want = 4; break;
-        case CMD_WRITE_SETTINGS: want = 3 + kSettingsSize; break;
+        case CMD_SET_CLOCK:
+            want = 10;
+            break;
+        case CMD_WRITE_ALARMS:
+            want = 3 + kAlarmSize;
+            break;
+        case CMD_CLEAR:
+            want = 4;
+            break;
+        case CMD_WRITE_SETTINGS:
+            want = 3 + kSettingsSize;
+            break;
         case CMD_GRAPH: {
             want = 5;
             const uint8_t type = frame[2], index = len >= 5 ? frame[3] : 0xFF;
@@ -588,7 +621,8 @@ std::optional<StationRequest> SimStation::Parse(const uint8_t* frame, size_t siz
             if (!ok) return std::nullopt;
             break;
         }
-        default: return std::nullopt;
+        default:
+            return std::nullopt;
     }
     if (len != want) return std::nullopt;
     return r;
@@ -596,24 +630,30 @@ std::optional<StationRequest> SimStation::Parse(const uint8_t* frame, size_t siz
 
 size_t SimStation::ReplyLength(const StationRequest& r) {
     switch (r.code) {
-        case CMD_INFO: return 11;
+        case CMD_INFO:
+            return 11;
         case CMD_MEMORY: {
             const uint8_t area = r.frame[2];
             if (area == 0) return 8;
             if (area == 3) return 6;
             return 4u + r.frame[5];
         }
-        case CMD_CURRENT: return 76;
-        case CMD_MAXMIN: return 116;
-        case CMD_ALARMS: return 3 + kAlarmSize;
-        case CMD_SETTINGS: return 5 + kSettingsSize;
+        case CMD_CURRENT:
+            return 76;
+        case CMD_MAXMIN:
+            return 116;
+        case CMD_ALARMS:
+            return 3 + kAlarmSize;
+        case CMD_SETTINGS:
+            return 5 + kSettingsSize;
         case CMD_GRAPH: {
             const uint8_t type = r.frame[2];
             if (type == 2 || type == 4) return 5 + kGraphPoints;
             if (type == 5 || type == 8) return 5 + 2 * kGraphPoints;
             return 5 + 3 * kGraphPoints / 2;
         }
-        default: return 4;  // status replies
+        default:
+            return 4;  // status replies
     }
 }
 
@@ -627,18 +667,30 @@ std::vector<uint8_t> SimStation::Execute(const StationRequest& r) {
     std::lock_guard<std::mutex> lock(mutex_);
     CatchUp();
     switch (r.code) {
-        case CMD_INFO: return ReplyInfo();
-        case CMD_MEMORY: return ReplyMemory(r);
-        case CMD_SET_CLOCK: return ReplySetClock(r);
-        case CMD_CURRENT: return ReplyCurrent();
-        case CMD_MAXMIN: return ReplyMaxMin();
-        case CMD_ALARMS: return ReplyAlarms();
-        case CMD_WRITE_ALARMS: return ReplyWriteAlarms(r);
-        case CMD_CLEAR: return ReplyClear(r);
-        case CMD_SETTINGS: return ReplySettings();
-        case CMD_WRITE_SETTINGS: return ReplyWriteSettings(r);
-        case CMD_GRAPH: return ReplyGraph(r);
-        default: return StatusReply(r.code, 1);
+        case CMD_INFO:
+            return ReplyInfo();
+        case CMD_MEMORY:
+            return ReplyMemory(r);
+        case CMD_SET_CLOCK:
+            return ReplySetClock(r);
+        case CMD_CURRENT:
+            return ReplyCurrent();
+        case CMD_MAXMIN:
+            return ReplyMaxMin();
+        case CMD_ALARMS:
+            return ReplyAlarms();
+        case CMD_WRITE_ALARMS:
+            return ReplyWriteAlarms(r);
+        case CMD_CLEAR:
+            return ReplyClear(r);
+        case CMD_SETTINGS:
+            return ReplySettings();
+        case CMD_WRITE_SETTINGS:
+            return ReplyWriteSettings(r);
+        case CMD_GRAPH:
+            return ReplyGraph(r);
+        default:
+            return StatusReply(r.code, 1);
     }
 }
 
@@ -770,7 +822,8 @@ std::vector<uint8_t> SimStation::ReplyClear(const StationRequest& r) {
         case 1:
             ResetMaxMin(ReadingLocked(now), now);
             return StatusReply(CMD_CLEAR, 0);
-        default: return StatusReply(CMD_CLEAR, 1);
+        default:
+            return StatusReply(CMD_CLEAR, 1);
     }
 }
 
@@ -816,10 +869,17 @@ std::vector<uint8_t> SimStation::ReplyGraph(const StationRequest& r) {
                 if (k % 2 == 0) PutPair12(d + 3 * (k / 2), Plain12(x), Plain12(v[k + 1]));
                 break;
             case 2:
-            case 4: d[k] = Humi8(x); break;
-            case 5: PutLe16(d + 2 * k, Tenth16(x)); break;
-            case 8: PutLe16(d + 2 * k, IsValue(x) ? Tenth16(x) : 0); break;
-            default: break;
+            case 4:
+                d[k] = Humi8(x);
+                break;
+            case 5:
+                PutLe16(d + 2 * k, Tenth16(x));
+                break;
+            case 8:
+                PutLe16(d + 2 * k, IsValue(x) ? Tenth16(x) : 0);
+                break;
+            default:
+                break;
         }
     }
     SealFrame(f);

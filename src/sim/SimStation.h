@@ -50,7 +50,7 @@ using AlarmBytes = std::array<uint8_t, kAlarmSize>;
 struct SimPresence {
     uint8_t tempMask = 0x01;  // bit k: channel k+1 temperature
     uint8_t humiMask = 0x01;
-    uint8_t flags = 0x7F;     // SimQuantity bits
+    uint8_t flags = 0x7F;  // SimQuantity bits
     uint8_t status1 = 0;
     uint8_t status2 = 0;
 };

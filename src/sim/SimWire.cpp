@@ -5,7 +5,9 @@
 namespace nimbary::sim {
 
 namespace {
-bool Sentinel(int32_t v) { return v >= VAL_INVALID; }
+bool Sentinel(int32_t v) {
+    return v >= VAL_INVALID;
+}
 constexpr uint16_t kCode12Low = 0x7FC;
 constexpr uint16_t kCode12High = 0x7FD;
 constexpr uint16_t kFirstSentinel12 = 0x7FA;
@@ -47,7 +49,9 @@ uint16_t Tenth16(int32_t tenths) {
     return static_cast<uint16_t>(tenths);
 }
 
-uint32_t Tenth20(uint32_t tenths) { return tenths & 0xFFFFF; }
+uint32_t Tenth20(uint32_t tenths) {
+    return tenths & 0xFFFFF;
+}
 
 uint8_t Bcd8(int value) {
     if (value < 0) value = 0;
@@ -87,7 +91,9 @@ void PutLe32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>((v >> (8 * i)) & 0xFF);
 }
 
-uint16_t GetLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t GetLe16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 uint32_t GetLe32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |

@@ -24,7 +24,8 @@ std::string Join(const std::string& folder, const char* name) {
 std::string WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     if (!f) return "cannot create " + path;
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
     f.close();
     if (!f) return "cannot write " + path;
     return {};
@@ -149,10 +150,10 @@ std::string StationImage::Load(const std::string& folder, StationImage& out) {
         long long value;
     };
     Field fields[] = {
-        {"DevID", true, 0, 0xFFFFFFFFLL, 0},     {"Type", false, 0, 255, 0},
-        {"Blocks", false, 1, 64, 0},            {"DataSize", false, 128, 65535, 0},
-        {"FirstBlock", false, 0, 64, 0},        {"CurrentBlock", false, 0, 64, 0},
-        {"UsedSize", false, 0, 65535, 0},       {"PressureOffset", false, -32768, 32767, 0},
+        {"DevID", true, 0, 0xFFFFFFFFLL, 0}, {"Type", false, 0, 255, 0},
+        {"Blocks", false, 1, 64, 0},         {"DataSize", false, 128, 65535, 0},
+        {"FirstBlock", false, 0, 64, 0},     {"CurrentBlock", false, 0, 64, 0},
+        {"UsedSize", false, 0, 65535, 0},    {"PressureOffset", false, -32768, 32767, 0},
     };
     for (Field& f : fields) {
         auto it = keys.find(Lower(f.name));

@@ -15,8 +15,8 @@ struct StationImage {
     std::vector<uint8_t> data;   // max(M, 64256) bytes
     uint32_t devId = 0;
     uint8_t type = 0;
-    uint8_t blocks = 0;          // N
-    uint16_t dataSize = 0;       // M
+    uint8_t blocks = 0;     // N
+    uint16_t dataSize = 0;  // M
     uint8_t firstBlock = 0;
     uint8_t currentBlock = 0;
     uint16_t usedSize = 0;

@@ -55,21 +55,24 @@ CalendarTime ToCalendar(uint32_t t) {
     return c;
 }
 
-bool FromCalendar(int year, int month, int day, int hour, int minute, int second,
-                  uint32_t& out) {
+bool FromCalendar(int year, int month, int day, int hour, int minute, int second, uint32_t& out) {
     if (year < 2000 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
         hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
         return false;
-    const int64_t days = DaysFromCivil(year, static_cast<unsigned>(month),
-                                       static_cast<unsigned>(day)) - kEpoch2000;
+    const int64_t days =
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kEpoch2000;
     const int64_t s = days * 86400 + hour * 3600 + minute * 60 + second;
     if (s < 0 || s > 0xFFFFFFFFLL) return false;
     out = static_cast<uint32_t>(s);
     return true;
 }
 
-uint32_t HourStart(uint32_t t) { return t - t % 3600; }
-uint32_t DayStart(uint32_t t) { return t - t % 86400; }
+uint32_t HourStart(uint32_t t) {
+    return t - t % 3600;
+}
+uint32_t DayStart(uint32_t t) {
+    return t - t % 86400;
+}
 
 uint32_t WeekStart(uint32_t t) {
     const uint32_t day = DayStart(t);

@@ -20,11 +20,28 @@ uint64_t SplitMix(uint64_t x) {
 }
 
 enum Stream : uint64_t {
-    S_AMP = 1, S_DRIFT, S_DRIFT2, S_HUMI, S_IN_T, S_IN_H, S_BARO, S_BARO2, S_WIND, S_WIND2,
-    S_GUST, S_DIR, S_DIR2, S_SPELL, S_SLOT, S_AMOUNT, S_CHANNEL = 100
+    S_AMP = 1,
+    S_DRIFT,
+    S_DRIFT2,
+    S_HUMI,
+    S_IN_T,
+    S_IN_H,
+    S_BARO,
+    S_BARO2,
+    S_WIND,
+    S_WIND2,
+    S_GUST,
+    S_DIR,
+    S_DIR2,
+    S_SPELL,
+    S_SLOT,
+    S_AMOUNT,
+    S_CHANNEL = 100
 };
 
-int32_t Tenths(double v) { return static_cast<int32_t>(std::lround(v * 10.0)); }
+int32_t Tenths(double v) {
+    return static_cast<int32_t>(std::lround(v * 10.0));
+}
 
 }  // namespace
 
@@ -32,7 +49,8 @@ WeatherModel::WeatherModel(uint64_t seed, uint32_t rainOrigin)
     : seed_(seed), rainOrigin_(rainOrigin) {}
 
 double WeatherModel::Hash01(uint64_t stream, int64_t index) const {
-    uint64_t h = SplitMix(seed_ ^ SplitMix(stream * 0x100000001B3ULL + static_cast<uint64_t>(index)));
+    uint64_t h =
+        SplitMix(seed_ ^ SplitMix(stream * 0x100000001B3ULL + static_cast<uint64_t>(index)));
     return static_cast<double>(h >> 11) / 9007199254740992.0;  // [0, 1)
 }
 
@@ -60,7 +78,9 @@ uint32_t WeatherModel::RainOfSlot(int64_t slot) const {
     return 1 + static_cast<uint32_t>(u * u * 20.0 * (0.3 + wet));
 }
 
-uint32_t WeatherModel::SlotRain(uint32_t t) const { return RainOfSlot(t / kRainSlot); }
+uint32_t WeatherModel::SlotRain(uint32_t t) const {
+    return RainOfSlot(t / kRainSlot);
+}
 
 uint32_t WeatherModel::RainTotal(uint32_t t) {
     if (t <= rainOrigin_) return 0;
@@ -97,10 +117,12 @@ WeatherSample WeatherModel::At(uint32_t t) {
 
     // Outdoor temperature in °F: season, daily swing peaking mid-afternoon,
     // a drift over days, a little cooler when wet.
-    const double season = 52.0 + 20.0 * std::sin(2.0 * kPi * (std::fmod(day, 365.2425) - 105.0) / 365.2425);
+    const double season =
+        52.0 + 20.0 * std::sin(2.0 * kPi * (std::fmod(day, 365.2425) - 105.0) / 365.2425);
     const double amplitude = 9.0 + 3.0 * Noise(S_AMP, t, 2.0 * 86400.0) - 4.0 * wet;
     const double swing = amplitude * std::cos(2.0 * kPi * (hour - 15.0) / 24.0);
-    const double drift = 8.0 * Noise(S_DRIFT, t, 3.0 * 86400.0) + 2.0 * Noise(S_DRIFT2, t, 5.0 * 3600.0);
+    const double drift =
+        8.0 * Noise(S_DRIFT, t, 3.0 * 86400.0) + 2.0 * Noise(S_DRIFT2, t, 5.0 * 3600.0);
     const double outT = season + swing + drift - 4.0 * wet;
     // Humidity falls as the day warms and rises in the rain.
     const double outH = 68.0 - 2.2 * swing + 10.0 * Noise(S_HUMI, t, 86400.0) + 22.0 * wet;
@@ -117,7 +139,8 @@ WeatherSample WeatherModel::At(uint32_t t) {
         const double offset = 3.0 * k - 10.0;
         const double n = Noise(S_CHANNEL + k, t, 6.0 * 3600.0);
         s.chTemp[k] = Tenths(outT * 0.7 + inT * 0.3 + offset + 2.0 * n);
-        s.chHumi[k] = static_cast<int32_t>(std::clamp(std::lround(outH - 2.0 * k + 5.0 * n), 10L, 99L));
+        s.chHumi[k] =
+            static_cast<int32_t>(std::clamp(std::lround(outH - 2.0 * k + 5.0 * n), 10L, 99L));
     }
 
     const double baro = 1005.0 + 11.0 * Noise(S_BARO, t, 4.0 * 86400.0) +
@@ -126,15 +149,16 @@ WeatherSample WeatherModel::At(uint32_t t) {
     s.absBaro = Tenths(baro);
 
     const double daytime = std::max(0.0, std::sin(2.0 * kPi * (hour - 7.0) / 24.0));
-    const double wind = std::max(0.0, 2.5 + 2.5 * Noise(S_WIND, t, 9.0 * 3600.0) +
-                                          1.2 * Noise(S_WIND2, t, 50.0 * 60.0) +
-                                          1.5 * daytime + 4.0 * wet);
+    const double wind =
+        std::max(0.0, 2.5 + 2.5 * Noise(S_WIND, t, 9.0 * 3600.0) +
+                          1.2 * Noise(S_WIND2, t, 50.0 * 60.0) + 1.5 * daytime + 4.0 * wet);
     const double gustFactor = 1.25 + 0.45 * std::fabs(Noise(S_GUST, t, 7.0 * 60.0));
     const double gust = wind > 0.2 ? wind * gustFactor + 0.4 : wind;
     s.wind = std::min(Tenths(wind), 500);
     s.gust = std::min(Tenths(gust), 500);
 
-    double dir = 225.0 + 150.0 * Noise(S_DIR, t, 1.5 * 86400.0) + 35.0 * Noise(S_DIR2, t, 40.0 * 60.0);
+    double dir =
+        225.0 + 150.0 * Noise(S_DIR, t, 1.5 * 86400.0) + 35.0 * Noise(S_DIR2, t, 40.0 * 60.0);
     dir = std::fmod(dir, 360.0);
     if (dir < 0) dir += 360.0;
     s.windDir = static_cast<int32_t>(dir) % 360;

@@ -20,7 +20,9 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr double kEps = 1e-9;
 
-double Tenth(int32_t v) { return v >= VAL_INVALID ? double(v) : v / 10.0; }
+double Tenth(int32_t v) {
+    return v >= VAL_INVALID ? double(v) : v / 10.0;
+}
 
 struct Link {
     std::shared_ptr<SimStation> station;
@@ -30,7 +32,10 @@ struct Link {
     StationData sd;
 
     explicit Link(const SimConfig& c = FrozenConfig(3))
-        : station(std::make_shared<SimStation>(c)), backend(station), usb(backend), sd(&usb, &units) {
+        : station(std::make_shared<SimStation>(c)),
+          backend(station),
+          usb(backend),
+          sd(&usb, &units) {
         backend.Watch({[this](const std::string&) { usb.OpenStation(); },
                        [this](const std::string& p) { usb.OnRemoval(p); }});
         EXPECT_EQ(usb.OpenStation(), 1);
@@ -262,7 +267,8 @@ TEST(EndToEnd, EachFaultFailsItsOperationAndTheNextExchangeSucceeds) {
     MemoryStatus status;
     const std::vector<FaultCase> cases = {
         {Fault::NoReply, "ReadDeviceInfo", [&](StationData& d) { return d.ReadDeviceInfo(info); }},
-        {Fault::LateReply, "ReadDeviceInfo", [&](StationData& d) { return d.ReadDeviceInfo(info); }},
+        {Fault::LateReply, "ReadDeviceInfo",
+         [&](StationData& d) { return d.ReadDeviceInfo(info); }},
         {Fault::WrongCode, "ReadSettings", [](StationData& d) { return d.ReadSettings(); }},
         {Fault::BadChecksum, "ReadCurrent", [](StationData& d) { return d.ReadCurrent(); }},
         {Fault::Length0, "ReadCurrent", [](StationData& d) { return d.ReadCurrent(); }},
@@ -294,7 +300,8 @@ TEST(EndToEnd, EachFaultFailsItsOperationAndTheNextExchangeSucceeds) {
         EXPECT_EQ(l.sd.Current.InTemp, 1234.5) << "a failed read changes nothing";
         EXPECT_EQ(l.sd.Settings.TimeZone, 99);
         EXPECT_EQ(l.sd.Alarms.TimeHour, 99);
-        if (c.fault == Fault::LateReply) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        if (c.fault == Fault::LateReply)
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
         // The next exchanges, of another command and of the same one, are clean.
         EXPECT_EQ(l.sd.ReadSettings(), 1);

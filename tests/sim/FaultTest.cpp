@@ -40,59 +40,70 @@ struct ReplyFaultCase {
 TEST(Faults, EachReplyFaultFiresOnceAndIsCounted) {
     const std::vector<ReplyFaultCase> cases = {
         {Fault::NoReply, {0x08}, [](auto& rs) { EXPECT_TRUE(rs.empty()); }},
-        {Fault::WrongCode, {0x08},
+        {Fault::WrongCode,
+         {0x08},
          [](auto& rs) {
              ASSERT_EQ(rs.size(), 1u);
              EXPECT_EQ(rs[0][1], 0x48);
              EXPECT_TRUE(ChecksumOk(rs[0]));
          }},
-        {Fault::BadChecksum, {0x08},
+        {Fault::BadChecksum,
+         {0x08},
          [](auto& rs) {
              ASSERT_EQ(rs.size(), 1u);
              EXPECT_EQ(rs[0][0], 27);
              EXPECT_FALSE(ChecksumOk(rs[0]));
          }},
-        {Fault::Length0, {0x04},
+        {Fault::Length0,
+         {0x04},
          [](auto& rs) {
              ASSERT_EQ(rs.size(), 1u) << "no second report";
              EXPECT_EQ(rs[0][0], 0);
          }},
-        {Fault::Length1, {0x08},
+        {Fault::Length1,
+         {0x08},
          [](auto& rs) {
              ASSERT_EQ(rs.size(), 1u);
              EXPECT_EQ(rs[0][0], 1);
          }},
-        {Fault::Length65NoSecond, {0x08},
+        {Fault::Length65NoSecond,
+         {0x08},
          [](auto& rs) {
              ASSERT_EQ(rs.size(), 1u);
              EXPECT_EQ(rs[0][0], 65);
          }},
-        {Fault::Length129, {0x08},
+        {Fault::Length129,
+         {0x08},
          [](auto& rs) {
              ASSERT_EQ(rs.size(), 2u) << "a long frame still brings its second report";
              EXPECT_EQ(rs[0][0], 129);
          }},
-        {Fault::MissingSecondReport, {0x04},
+        {Fault::MissingSecondReport,
+         {0x04},
          [](auto& rs) {
              ASSERT_EQ(rs.size(), 1u);
              EXPECT_EQ(rs[0][0], 76);
          }},
-        {Fault::StaleReports, {0x08},
+        {Fault::StaleReports,
+         {0x08},
          [](auto& rs) {
              ASSERT_EQ(rs.size(), 2u);
              EXPECT_EQ(rs[0][1], 0x02) << "an old reply to another command first";
              EXPECT_TRUE(ChecksumOk(rs[0]));
              EXPECT_EQ(rs[1][1], 0x08);
          }},
-        {Fault::WrongEcho, {0x02, 0x00},
+        {Fault::WrongEcho,
+         {0x02, 0x00},
          [](auto& rs) {
              ASSERT_EQ(rs.size(), 1u);
              EXPECT_EQ(rs[0][2], 1) << "area 0 asked, 1 answered";
              EXPECT_TRUE(ChecksumOk(rs[0]));
          }},
-        {Fault::WrongEcho, {0x09, 0x02, 0x00},
+        {Fault::WrongEcho,
+         {0x09, 0x02, 0x00},
          [](auto& rs) { EXPECT_EQ(rs.at(0)[2], 3) << "graph type 2 asked"; }},
-        {Fault::WrongStatus, {0x87, 0x01},
+        {Fault::WrongStatus,
+         {0x87, 0x01},
          [](auto& rs) {
              ASSERT_EQ(rs.size(), 1u);
              EXPECT_EQ(Bytes(rs[0].begin(), rs[0].begin() + 4), (Bytes{4, 0x87, 1, 0x8C}));

@@ -15,7 +15,9 @@ constexpr uint32_t kT0 = 100000;
 // Indoor temperature only: two-byte records.
 const RecordFormat kSmall{0x00, 0x00, RF_IN_TEMP, 60};
 
-Bytes Rec(uint8_t a, uint8_t b) { return {a, b}; }
+Bytes Rec(uint8_t a, uint8_t b) {
+    return {a, b};
+}
 
 Bytes EntryBytes(const HistoryMemory& m, uint8_t block) {
     const Bytes& t = m.Table();
@@ -46,9 +48,11 @@ TEST(HistoryMemory, EntriesAndBlockChangeWhenFull) {
         ASSERT_TRUE(m.Append(kSmall, kT0 + 60 * i, Rec(uint8_t(i), 0x10), {}));
 
     // count 3, masks 0, flags 1, unused, start 0, time, interval 60, unused
-    EXPECT_EQ(EntryBytes(m, 1), (Bytes{3, 0, 0, 1, 0, 0, 0, 0, 0xA0, 0x86, 0x01, 0x00, 60, 0, 0, 0}));
+    EXPECT_EQ(EntryBytes(m, 1),
+              (Bytes{3, 0, 0, 1, 0, 0, 0, 0, 0xA0, 0x86, 0x01, 0x00, 60, 0, 0, 0}));
     // The fourth record opened block 2 right after block 1's six bytes.
-    EXPECT_EQ(EntryBytes(m, 2), (Bytes{1, 0, 0, 1, 0, 0, 6, 0, 0x54, 0x87, 0x01, 0x00, 60, 0, 0, 0}));
+    EXPECT_EQ(EntryBytes(m, 2),
+              (Bytes{1, 0, 0, 1, 0, 0, 6, 0, 0x54, 0x87, 0x01, 0x00, 60, 0, 0, 0}));
     EXPECT_EQ(Bytes(m.Data().begin(), m.Data().begin() + 8),
               (Bytes{0, 0x10, 1, 0x10, 2, 0x10, 3, 0x10}));
     EXPECT_EQ(m.FirstBlock(), 1);
@@ -86,7 +90,8 @@ TEST(HistoryMemory, RainHeaderPrecedesFirstRecordOnly) {
     m.Append(f, kT0, Bytes{0xA1, 0xA2, 0xA3}, header);
     m.Append(f, kT0 + 60, Bytes{0xB1, 0xB2, 0xB3}, header);
     Bytes d(m.Data().begin(), m.Data().begin() + 19);
-    EXPECT_EQ(d, (Bytes{1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0xA1, 0xA2, 0xA3, 0xB1, 0xB2, 0xB3, 0xFF}));
+    EXPECT_EQ(
+        d, (Bytes{1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0xA1, 0xA2, 0xA3, 0xB1, 0xB2, 0xB3, 0xFF}));
     EXPECT_EQ(m.UsedSize(), 18);
     EXPECT_EQ(m.Entry(1).flags, 0xC0);
 }
@@ -99,7 +104,8 @@ TEST(HistoryMemory, BlockNumbersRingUpToN) {
         seen.push_back({m.FirstBlock(), m.CurrentBlock()});
     }
     // Block 4 is used; the fifth block reuses number 1 and drops the oldest.
-    EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{1, 1}, {1, 2}, {1, 3}, {1, 4}, {2, 1}, {3, 2}}));
+    EXPECT_EQ(seen,
+              (std::vector<std::pair<int, int>>{{1, 1}, {1, 2}, {1, 3}, {1, 4}, {2, 1}, {3, 2}}));
     EXPECT_EQ(m.LiveBlocks(), 4);
     EXPECT_EQ(m.UsedSize(), 8);
     EXPECT_EQ(m.Entry(1).time, kT0 + 240);

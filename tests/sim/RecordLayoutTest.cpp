@@ -72,14 +72,13 @@ TEST(RecordLayout, SizeForFlagsAndMasks) {
         {0x00, 0x00, 0x40, 3},   // rain alone still needs the high-bits byte
         {0x00, 0x00, 0x10, 2},
         {0x05, 0x04, 0x02, 5},
-        {0x00, 0x00, 0x20, 2},   // pressure has no high bits
+        {0x00, 0x00, 0x20, 2},  // pressure has no high bits
         {0x00, 0x00, 0x00, 0},
     };
     for (const Case& c : cases) {
         RecordFormat f{c.tempMask, c.humiMask, c.flags, 300};
-        EXPECT_EQ(RecordSize(f), c.size)
-            << std::hex << "masks " << int(c.tempMask) << "/" << int(c.humiMask) << " flags "
-            << int(c.flags);
+        EXPECT_EQ(RecordSize(f), c.size) << std::hex << "masks " << int(c.tempMask) << "/"
+                                         << int(c.humiMask) << " flags " << int(c.flags);
         RecordValues v;
         EXPECT_EQ(EncodeRecord(f, v).size(), c.size);
     }
@@ -88,17 +87,17 @@ TEST(RecordLayout, SizeForFlagsAndMasks) {
 TEST(RecordLayout, FullRecordBytes) {
     RecordFormat f{0x01, 0x01, 0xFF, 300};
     RecordValues v;
-    v.inTemp = 695;      // code 1095 = 0x447
-    v.chTemp[0] = 412;   // code 812 = 0x32C
+    v.inTemp = 695;     // code 1095 = 0x447
+    v.chTemp[0] = 412;  // code 812 = 0x32C
     v.inHumi = 45;
     v.chHumi[0] = 78;
     v.wind = 53;
-    v.gust = 300;        // 0x12C: bit 8 in the high-bits byte
-    v.windDir = 270;     // 0x10E: bit 8 too
-    v.absBaro = 10123;   // 0x278B
-    v.rainTotal = 70000; // 0x11170: bit 16 in the high-bits byte
-    EXPECT_EQ(EncodeRecord(f, v), (Bytes{0x47, 0xC4, 0x32, 0x2D, 0x4E, 0x35, 0x2C, 0x0E, 0x8B,
-                                         0x27, 0x70, 0x11, 0x0E}));
+    v.gust = 300;         // 0x12C: bit 8 in the high-bits byte
+    v.windDir = 270;      // 0x10E: bit 8 too
+    v.absBaro = 10123;    // 0x278B
+    v.rainTotal = 70000;  // 0x11170: bit 16 in the high-bits byte
+    EXPECT_EQ(EncodeRecord(f, v), (Bytes{0x47, 0xC4, 0x32, 0x2D, 0x4E, 0x35, 0x2C, 0x0E, 0x8B, 0x27,
+                                         0x70, 0x11, 0x0E}));
 }
 
 TEST(RecordLayout, OddTemperatureCountAndSentinels) {

@@ -77,7 +77,8 @@ TEST(SimBackend, NoticesCanBeHandedToAPoster) {
     Rig rig;
     std::vector<std::function<void()>> posted;
     std::vector<std::string> seen;
-    rig.backend->SetNoticePoster([&](std::function<void()> fn) { posted.push_back(std::move(fn)); });
+    rig.backend->SetNoticePoster(
+        [&](std::function<void()> fn) { posted.push_back(std::move(fn)); });
     rig.backend->Watch({[&](const std::string& p) { seen.push_back("+" + p); },
                         [&](const std::string& p) { seen.push_back("-" + p); }});
     rig.backend->Unplug();

@@ -25,7 +25,7 @@ TEST(SimOptions, DefaultsAndValues) {
 
     SimOptions p;
     Args b = {"--simulate", "--sim-seed", "18446744073709551615", "--sim-speed=60",
-              "--sim-days", "0", "--sim-no-rain"};
+              "--sim-days", "0",          "--sim-no-rain"};
     ASSERT_EQ(SimOptions::Parse(b, p), "");
     EXPECT_EQ(p.seed, 18446744073709551615ULL);
     EXPECT_EQ(p.speed, 60.0);

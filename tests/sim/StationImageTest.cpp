@@ -132,8 +132,8 @@ TEST_F(StationImageTest, BrokenFoldersGiveClearErrors) {
         {"no folder", [&] { fs::remove_all(dir_); }, "station.ini"},
         {"no station.ini", [&] { fs::remove(dir_ + "/station.ini"); }, "station.ini"},
         {"no section", [&] { Write("station.ini", "DevID=1\n"); }, "[Station]"},
-        {"key missing",
-         [&] { Write("station.ini", "[Station]\nDevID=0x1\nType=1\nBlocks=64\n"); }, "DataSize"},
+        {"key missing", [&] { Write("station.ini", "[Station]\nDevID=0x1\nType=1\nBlocks=64\n"); },
+         "DataSize"},
         {"not a number",
          [&] {
              std::string s = goodIni;
@@ -160,7 +160,8 @@ TEST_F(StationImageTest, BrokenFoldersGiveClearErrors) {
         {"long block.bin", [&] { Write("block.bin", std::string(1025, '\0')); }, "block.bin"},
         {"short data.bin", [&] { Write("data.bin", std::string(64255, '\0')); }, "data.bin"},
         {"no data.bin", [&] { fs::remove(dir_ + "/data.bin"); }, "data.bin"},
-        {"binary noise as ini", [&] { Write("station.ini", std::string(70000, '\xFF')); }, "station.ini"},
+        {"binary noise as ini", [&] { Write("station.ini", std::string(70000, '\xFF')); },
+         "station.ini"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -33,14 +33,14 @@ TEST(StationProtocol, RequestsTheStationCannotReadGetNoReply) {
     EXPECT_FALSE(ReadReply(*rig.dev, 50)) << "bad checksum";
 
     const std::vector<std::vector<uint8_t>> bad = {
-        {0x07},                          // no such command
-        {0x01, 0x00},                    // right command, wrong length
-        {0x02, 0x04},                    // no such memory area
-        {0x02, 0x02, 0x00, 0x00, 125},   // more than a two-report reply holds
-        {0x09, 0x07, 0x00},              // graph type 7 is not served
-        {0x09, 0x03, 0x08},              // channel index 8
-        {0x09, 0x06, 0x02},              // wind index 2
-        {0x88, 1, 2, 3},                 // settings write too short
+        {0x07},                         // no such command
+        {0x01, 0x00},                   // right command, wrong length
+        {0x02, 0x04},                   // no such memory area
+        {0x02, 0x02, 0x00, 0x00, 125},  // more than a two-report reply holds
+        {0x09, 0x07, 0x00},             // graph type 7 is not served
+        {0x09, 0x03, 0x08},             // channel index 8
+        {0x09, 0x06, 0x02},             // wind index 2
+        {0x88, 1, 2, 3},                // settings write too short
     };
     for (const auto& body : bad) {
         ASSERT_EQ(Send(*rig.dev, body), HidStatus::Ok);
@@ -83,7 +83,8 @@ TEST(StationProtocol, MemoryReadsSpanTwoReportsAndWrapAtM) {
     ASSERT_EQ(big->size(), 128u) << "two reports";
     EXPECT_EQ((*big)[0], 128);
     EXPECT_TRUE(ChecksumOk(*big));
-    EXPECT_EQ(Bytes(big->begin() + 3, big->begin() + 127), Bytes(data.begin() + 16, data.begin() + 140));
+    EXPECT_EQ(Bytes(big->begin() + 3, big->begin() + 127),
+              Bytes(data.begin() + 16, data.begin() + 140));
 
     // From 990 for 20 bytes: ten at the end of the ring, ten from its start.
     auto wrap = Ask(*rig.dev, {0x02, 0x02, 0xDE, 0x03, 20});
@@ -104,10 +105,10 @@ TEST(StationProtocol, SettingsReadWriteReadBack) {
     ASSERT_TRUE(r);
     ASSERT_TRUE(ChecksumOk(*r));
     // capability 0x62 plus bit 7 (graphs not read yet), byte 3, then the block
-    EXPECT_EQ(Bytes(r->begin(), r->begin() + 26),
-              (Bytes{0x1B, 0x08, 0xE2, 0x00, 0, 0, 0, 0x02, 0x01, 0x41, 0x01, 0x00, 0x01,
-                     0x09, 0x01, 0xDE, 0x23, 0x49, 0xD0, 0xC2, 0x4E, 0x53, 0x01, 0x2C, 0x01,
-                     0x53}));
+    EXPECT_EQ(
+        Bytes(r->begin(), r->begin() + 26),
+        (Bytes{0x1B, 0x08, 0xE2, 0x00, 0,    0,    0,    0x02, 0x01, 0x41, 0x01, 0x00, 0x01,
+               0x09, 0x01, 0xDE, 0x23, 0x49, 0xD0, 0xC2, 0x4E, 0x53, 0x01, 0x2C, 0x01, 0x53}));
 
     // Two one-hot bits at once and unlisted bits come back exactly as written.
     const Bytes block = {0xFF, 0x01, 0xF3, 0x0C, 0x30, 0x7F, 0x80, 0x3F, 0x1F, 0xFF, 0xFE,
@@ -302,8 +303,8 @@ TEST(StationProtocol, GraphSeries) {
     struct Case {
         uint8_t type, index;
         uint8_t length;
-    } cases[] = {{1, 0, 65}, {2, 0, 45}, {3, 0, 65}, {4, 0, 45}, {5, 0, 85}, {6, 0, 65},
-                 {6, 1, 65}, {8, 0, 85}, {3, 7, 65}};
+    } cases[] = {{1, 0, 65}, {2, 0, 45}, {3, 0, 65}, {4, 0, 45}, {5, 0, 85},
+                 {6, 0, 65}, {6, 1, 65}, {8, 0, 85}, {3, 7, 65}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "type " << int(c.type) << " index " << int(c.index));
         const std::vector<int32_t> v = rig.station->GraphValues(c.type, c.index);
@@ -342,7 +343,8 @@ TEST(StationProtocol, GraphSeries) {
     // Temperatures swing over 72 hours; the newest point is the present reading.
     const std::vector<int32_t> t = rig.station->GraphValues(3, 0);
     EXPECT_GT(*std::max_element(t.begin(), t.end()) - *std::min_element(t.begin(), t.end()), 30);
-    const std::vector<int32_t> g = rig.station->GraphValues(6, 1), w = rig.station->GraphValues(6, 0);
+    const std::vector<int32_t> g = rig.station->GraphValues(6, 1),
+                               w = rig.station->GraphValues(6, 0);
     for (int k = 0; k < 40; ++k) EXPECT_GE(g[k], w[k]);
 }
 
