@@ -49,8 +49,9 @@ struct DeviceInfo {
 //  - browser operations, run by the user-interface thread: FillDeviceList,
 //    SelectRecords, MoveFirst, IsEof, ReadRecord, MoveNext, CloseSelection.
 // Each connection is opened on first use by its group. A group's operations
-// are serialised by the group's own lock, so a stray call from another
-// thread is safe, but the two groups never share a connection.
+// are serialised by the group's own lock (so the connections themselves run
+// without SQLite's per-call mutex), a stray call from another thread is
+// safe, and the two groups never share a connection.
 //
 // Return codes: Open 0 or negative; FillDeviceList, SelectRecords,
 // DeleteDevice, ReadDevice 0 or 1; CloseSelection, SaveRecords 0 or 2.
