@@ -401,17 +401,21 @@ MaxMinValues SimStation::MaxMin() {
     return maxMin_;
 }
 
-uint32_t SimStation::GraphStep() const {
-    const uint32_t hours = (settings_[6] & 0x80) ? 24 : 72;
-    return hours * 3600 / kGraphPoints;
-}
+// A new graph point every hour. The 24H/72H span setting changes only the
+// station's own screen; the series the station hands out always reach back
+// 72 hours.
+uint32_t SimStation::GraphStep() const { return 3600; }
 
 std::vector<int32_t> SimStation::GraphLocked(uint8_t type, uint8_t index, uint32_t now) {
     const uint32_t step = GraphStep();
     const uint32_t end = now - now % step;
     std::vector<int32_t> out(kGraphPoints, VAL_ABSENT);
+    // Newest first: points 1-24 are the last 24 hours hour by hour, then
+    // every third hour back to 72 hours.
     for (int k = 0; k < kGraphPoints; ++k) {
-        const uint32_t back = static_cast<uint32_t>(kGraphPoints - 1 - k) * step;
+        const int i = k + 1;
+        const uint32_t hoursBack = static_cast<uint32_t>(i <= 24 ? i : 24 + 3 * (i - 24));
+        const uint32_t back = (hoursBack - 1) * step;
         if (end < back) continue;
         const uint32_t t = end - back;
         const StationReading r = ReadingLocked(t);

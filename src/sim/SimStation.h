@@ -147,7 +147,8 @@ public:
     HistoryMemory Memory();
     StationReading ReadingAt(uint32_t t);
     StationReading Current();
-    // Graph series points (oldest first) at the present time as raw values.
+    // Graph series points (newest first: hours 1-24, then every 3 hours to 72)
+    // at the present time, as raw values.
     std::vector<int32_t> GraphValues(uint8_t type, uint8_t index);
 
     StationImage Image();

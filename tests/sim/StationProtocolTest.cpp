@@ -348,6 +348,21 @@ TEST(StationProtocol, GraphSeries) {
     for (int k = 0; k < 40; ++k) EXPECT_GE(g[k], w[k]);
 }
 
+// Point i lies i hours back for the first day, then every third hour: the
+// program draws point i at that many hours before now.
+TEST(StationProtocol, GraphSeriesRunNewestFirstAtTheProgramsHours) {
+    Rig rig(FrozenConfig(3));
+    const uint32_t now = rig.station->Now();
+    const uint32_t end = now - now % 3600;
+    const std::vector<int32_t> v = rig.station->GraphValues(5, 0);
+    const int hoursBack[] = {1, 2, 24, 27, 72};
+    const int index[] = {0, 1, 23, 24, 39};
+    for (int j = 0; j < 5; ++j) {
+        const uint32_t t = end - uint32_t(hoursBack[j] - 1) * 3600;
+        EXPECT_EQ(v[size_t(index[j])], rig.station->ReadingAt(t).relBaro) << hoursBack[j];
+    }
+}
+
 TEST(StationProtocol, GraphRefreshBit) {
     Rig rig;
     auto cap = [&] { return (*Ask(*rig.dev, {0x08}))[2]; };
