@@ -59,7 +59,8 @@ void BM_SaveRecords(benchmark::State& state) {
     db.Open(dir.File("Nimbary.db"));
     db.Info().DevID = 0x12345678;
     for (auto _ : state)
-        if (db.SaveRecords(static_cast<uint32_t>(n), scratch) != 0) state.SkipWithError("save failed");
+        if (db.SaveRecords(static_cast<uint32_t>(n), scratch) != 0)
+            state.SkipWithError("save failed");
     state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_SaveRecords)->Arg(5000)->Arg(50000)->Unit(benchmark::kMillisecond);

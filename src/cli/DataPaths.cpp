@@ -13,7 +13,9 @@ std::string DataPaths::DataFolder() {
     return std::string(home && *home ? home : ".") + "/.local/share/Nimbary";
 }
 
-std::string DataPaths::DefaultDatabase() { return DataFolder() + "/Nimbary.db"; }
+std::string DataPaths::DefaultDatabase() {
+    return DataFolder() + "/Nimbary.db";
+}
 
 bool DataPaths::MakeFolderFor(const std::string& file, std::string& error) {
     const std::filesystem::path folder = std::filesystem::path(file).parent_path();

@@ -34,7 +34,9 @@ constexpr auto kPassEvery = std::chrono::seconds(8);
 
 std::atomic<int> g_stop{0};
 
-extern "C" void OnStopSignal(int) { g_stop.store(1); }
+extern "C" void OnStopSignal(int) {
+    g_stop.store(1);
+}
 
 void CatchStopSignals() {
     struct sigaction sa {};
@@ -137,8 +139,7 @@ int RunDownload(std::vector<std::string> args) {
                     status = kExitOk;
                     break;
                 case PassOutcome::Stopped:
-                    if (downloader.LastCount() > 0)
-                        PrintError("stopped; the records of this pass were not stored");
+                    if (!follow) PrintError("stopped; nothing of this pass was stored");
                     status = follow ? kExitOk : kExitFailure;
                     break;
                 case PassOutcome::MemoryFault:  // told through onFault

@@ -87,7 +87,8 @@ int RunRecords(std::vector<std::string> args) {
     double start = 0.0, end = 1e7;
     uint32_t t = 0;
     if (fromGiven) {
-        if (!TimeArg::Parse(from, false, t, error)) return UsageError("records", "--from: " + error);
+        if (!TimeArg::Parse(from, false, t, error))
+            return UsageError("records", "--from: " + error);
         start = StationTimeToOleDate(t);
     }
     if (toGiven) {

@@ -52,6 +52,8 @@ int StationSession::Open(const sim::SimOptions& options, const std::string& data
     return kExitOk;
 }
 
-bool StationSession::Reconnect() { return usb_ && (usb_->Connected() || usb_->OpenStation()); }
+bool StationSession::Reconnect() {
+    return usb_ && (usb_->Connected() || usb_->OpenStation());
+}
 
 }  // namespace nimbary::cli

@@ -15,8 +15,7 @@ namespace {
 // New commands go here, each in a file of its own.
 const Command kCommands[] = {
     {"download", "[--db PATH] [--follow] [--simulate ...]",
-     "read the station's new history records into the database", kDownloadHelp, true,
-     RunDownload},
+     "read the station's new history records into the database", kDownloadHelp, true, RunDownload},
     {"stations", "[--db PATH]", "list the stations in the database", kStationsHelp, false,
      RunStations},
     {"records", "--station ID [--from TIME] [--to TIME] [--db PATH]",
@@ -38,7 +37,9 @@ void PrintHelp(const Command& c) {
 
 }  // namespace
 
-void PrintError(const std::string& text) { std::fprintf(stderr, "nimbary-cli: %s\n", text.c_str()); }
+void PrintError(const std::string& text) {
+    std::fprintf(stderr, "nimbary-cli: %s\n", text.c_str());
+}
 
 int UsageError(const std::string& command, const std::string& text) {
     std::fprintf(stderr, "nimbary-cli %s: %s\n(see 'nimbary-cli %s --help')\n", command.c_str(),
@@ -73,4 +74,6 @@ int Main(int argc, char** argv) {
 
 }  // namespace nimbary::cli
 
-int main(int argc, char** argv) { return nimbary::cli::Main(argc, argv); }
+int main(int argc, char** argv) {
+    return nimbary::cli::Main(argc, argv);
+}

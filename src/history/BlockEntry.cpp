@@ -8,8 +8,12 @@ namespace nimbary {
 
 namespace {
 
-uint32_t Le16(const uint8_t* p) { return p[0] | (static_cast<uint32_t>(p[1]) << 8); }
-uint32_t Le32(const uint8_t* p) { return Le16(p) | (Le16(p + 2) << 16); }
+uint32_t Le16(const uint8_t* p) {
+    return p[0] | (static_cast<uint32_t>(p[1]) << 8);
+}
+uint32_t Le32(const uint8_t* p) {
+    return Le16(p) | (Le16(p + 2) << 16);
+}
 
 int Bits(uint8_t v) {
     int n = 0;

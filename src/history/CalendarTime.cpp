@@ -6,7 +6,7 @@ namespace nimbary {
 
 namespace {
 
-constexpr int64_t kDaysTo2000 = 10957;  // 1970-01-01 .. 2000-01-01
+constexpr int64_t kDaysTo2000 = 10957;   // 1970-01-01 .. 2000-01-01
 constexpr double kOleDay2000 = 36526.0;  // 1899-12-30 .. 2000-01-01
 
 // Days since 1970-01-01 of a Gregorian date (H. Hinnant's days_from_civil).

@@ -9,8 +9,8 @@ namespace nimbary {
 // Gregorian arithmetic on those seconds, with no host time zone involved.
 struct CalendarTime {
     int Year = 2000;
-    int Month = 1;    // 1..12
-    int Day = 1;      // 1..31
+    int Month = 1;  // 1..12
+    int Day = 1;    // 1..31
     int Hour = 0;
     int Minute = 0;
     int Second = 0;

@@ -28,7 +28,9 @@ uint32_t ColumnDevId(sqlite3_stmt* s, int col) {
     return static_cast<uint32_t>(sqlite3_column_int64(s, col));
 }
 
-bool IsNull(sqlite3_stmt* s, int col) { return sqlite3_column_type(s, col) == SQLITE_NULL; }
+bool IsNull(sqlite3_stmt* s, int col) {
+    return sqlite3_column_type(s, col) == SQLITE_NULL;
+}
 
 double ColumnDouble(sqlite3_stmt* s, int col, double ifNull) {
     return IsNull(s, col) ? ifNull : sqlite3_column_double(s, col);
@@ -108,13 +110,13 @@ struct Sql {
     Sql() {
         const auto& rc = RecordColumnNames();
         const auto& dc = DeviceColumnNames();
-        insertRecord = "INSERT INTO Record (" + Join(rc) + ") VALUES (" +
-                       Placeholders(rc.size()) + ")";
+        insertRecord =
+            "INSERT INTO Record (" + Join(rc) + ") VALUES (" + Placeholders(rc.size()) + ")";
         selectDevice = "SELECT " + Join(dc) + " FROM Device WHERE DevID = ?";
         std::vector<std::string> rest(dc.begin() + 1, dc.end());
         updateDevice = "UPDATE Device SET " + Join(rest, " = ?") + " WHERE DevID = ?";
-        insertDevice = "INSERT INTO Device (" + Join(dc) + ") VALUES (" +
-                       Placeholders(dc.size()) + ")";
+        insertDevice =
+            "INSERT INTO Device (" + Join(dc) + ") VALUES (" + Placeholders(dc.size()) + ")";
         selectRecords = "SELECT " + Join(rc) +
                         " FROM Record WHERE DevID = ? AND RecTime >= ? AND RecTime <= ?"
                         " ORDER BY RecTime ASC";
@@ -136,8 +138,12 @@ const char* const kDeleteDevice = "DELETE FROM Device WHERE DevID = ?";
 // its time, to six decimals, lies within the bounds to six decimals. The
 // half-millionth margins keep a record that lies exactly on a bound inside,
 // whichever way the bound's last decimal was rounded.
-double LowerBound(double oleDate) { return std::round(oleDate * 1e6) / 1e6 - 0.5e-6; }
-double UpperBound(double oleDate) { return std::round(oleDate * 1e6) / 1e6 + 0.5e-6; }
+double LowerBound(double oleDate) {
+    return std::round(oleDate * 1e6) / 1e6 - 0.5e-6;
+}
+double UpperBound(double oleDate) {
+    return std::round(oleDate * 1e6) / 1e6 + 0.5e-6;
+}
 
 }  // namespace
 
@@ -172,26 +178,33 @@ struct HistoryDb::Connection {
         return s;
     }
 
-    bool Exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+    bool Exec(const char* sql) {
+        return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
     bool InTransaction() const { return db && !sqlite3_get_autocommit(db); }
 };
 
-HistoryDb::HistoryDb(Messages* messages)
-    : messages_(messages ? messages : &g_stderrMessages) {}
+HistoryDb::HistoryDb(Messages* messages) : messages_(messages ? messages : &g_stderrMessages) {}
 
-HistoryDb::~HistoryDb() { Close(); }
+HistoryDb::~HistoryDb() {
+    Close();
+}
 
-void HistoryDb::Report(sqlite3* db) { Report(db ? sqlite3_errmsg(db) : "out of memory"); }
+void HistoryDb::Report(sqlite3* db) {
+    Report(db ? sqlite3_errmsg(db) : "out of memory");
+}
 
-void HistoryDb::Report(const std::string& text) { messages_->Show(text, MessageIcon::None); }
+void HistoryDb::Report(const std::string& text) {
+    messages_->Show(text, MessageIcon::None);
+}
 
 int HistoryDb::Open(const std::string& path) {
     Close();
     lastError_.clear();
     auto conn = std::make_unique<Connection>();
-    int rc = sqlite3_open_v2(path.c_str(), &conn->db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(path.c_str(), &conn->db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     bool ok = rc == SQLITE_OK;
     if (ok) {
         sqlite3_busy_timeout(conn->db, kBusyTimeoutMs);
@@ -251,8 +264,12 @@ HistoryDb::Connection* HistoryDb::Connect(std::unique_ptr<Connection>& slot) {
     return slot.get();
 }
 
-HistoryDb::Connection* HistoryDb::WorkerConnection() { return Connect(worker_); }
-HistoryDb::Connection* HistoryDb::BrowserConnection() { return Connect(browser_); }
+HistoryDb::Connection* HistoryDb::WorkerConnection() {
+    return Connect(worker_);
+}
+HistoryDb::Connection* HistoryDb::BrowserConnection() {
+    return Connect(browser_);
+}
 
 // --- Browser operations ------------------------------------------------------
 
@@ -477,8 +494,8 @@ int HistoryDb::ReadDevice(uint32_t devId) {
         for (double& v : info_.Rain) v = ColumnDouble(s, col++, VAL_ABSENT);
         if (!IsNull(s, col)) {
             const unsigned char* text = sqlite3_column_text(s, col);
-            info_.Description = CutToChars(text ? reinterpret_cast<const char*>(text) : "",
-                                           kDescriptionChars);
+            info_.Description =
+                CutToChars(text ? reinterpret_cast<const char*>(text) : "", kDescriptionChars);
         }
     } else if (rc != SQLITE_DONE) {
         Report(c->db);

@@ -110,7 +110,9 @@ public:
     // --- Seams for tests and the command-line tool --------------------------
 
     // Runs on every connection right after it is opened.
-    void SetConnectionHook(std::function<void(sqlite3*)> hook) { connectionHook_ = std::move(hook); }
+    void SetConnectionHook(std::function<void(sqlite3*)> hook) {
+        connectionHook_ = std::move(hook);
+    }
     // Runs inside SaveRecords' transaction after the records are written and
     // before the station row and the commit.
     void SetSaveHook(std::function<void()> hook) { saveHook_ = std::move(hook); }

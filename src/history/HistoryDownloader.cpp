@@ -89,14 +89,15 @@ bool HistoryDownloader::ReadEntry(int block, BlockEntry& entry) {
 bool HistoryDownloader::CheckEntry(int block, const BlockEntry& e) {
     const uint32_t m = info_.DataSize;
     if (e.StartAddress >= m)
-        return Fault(Text("History block %ld starts at address %ld, outside the %ld-byte data area.",
-                          block, e.StartAddress, m));
+        return Fault(
+            Text("History block %ld starts at address %ld, outside the %ld-byte data area.", block,
+                 e.StartAddress, m));
     if (e.Interval == 0)
         return Fault(Text("History block %ld has a record interval of 0 seconds.", block));
     const int size = e.RecordSize();
     if (size == 0) return Fault(Text("History block %ld names no measurement at all.", block));
-    const uint32_t total = e.Count * static_cast<uint32_t>(size) +
-                           (e.HasRainHeader() ? kRainHeaderSize : 0);
+    const uint32_t total =
+        e.Count * static_cast<uint32_t>(size) + (e.HasRainHeader() ? kRainHeaderSize : 0);
     if (total > m)
         return Fault(Text("History block %ld holds %ld bytes, more than the %ld-byte data area.",
                           block, total, m));
@@ -145,7 +146,8 @@ bool HistoryDownloader::RunPass() {
     // 4. What to read: the rest of a partly read block, then n whole blocks from b.
     BlockEntry partial;
     uint32_t partialBytes = 0, partialAddress = 0, partialIndex = 1;
-    int b = first, n = ring.CountFrom(first, cur);  // a fresh start unless the bookmark says otherwise
+    int b = first,
+        n = ring.CountFrom(first, cur);  // a fresh start unless the bookmark says otherwise
     const int stored = dev.CurrBlock & 0xFF;
     // A stored block outside the live run first..cur has been freed (or the
     // memory cleared): everything live is new, so that is a fresh start too.

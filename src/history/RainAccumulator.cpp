@@ -8,8 +8,8 @@ namespace nimbary {
 
 namespace {
 
-constexpr double kShortLimit = 999.9;   // event, rate, hour, day, 24 hours
-constexpr double kLongLimit = 9999.9;   // week, month
+constexpr double kShortLimit = 999.9;  // event, rate, hour, day, 24 hours
+constexpr double kLongLimit = 9999.9;  // week, month
 
 void Reduce(double& v, double limit) {
     if (v > limit && v < VAL_INVALID) v -= limit;
@@ -67,7 +67,8 @@ void RainAccumulator::Accumulate(DeviceInfo& info, uint32_t t, double total) {
     }
     // The station's displays wrap; the total itself is kept as the station
     // reports it, since the next record's increase is measured against it.
-    for (int k : {RAIN_EVENT, RAIN_RATE, RAIN_HOUR, RAIN_DAY, RAIN_24HOUR}) Reduce(rain[k], kShortLimit);
+    for (int k : {RAIN_EVENT, RAIN_RATE, RAIN_HOUR, RAIN_DAY, RAIN_24HOUR})
+        Reduce(rain[k], kShortLimit);
     for (int k : {RAIN_WEEK, RAIN_MONTH}) Reduce(rain[k], kLongLimit);
 }
 

@@ -22,7 +22,9 @@ std::string StationLock::SimulatedStationPath(const std::string& databasePath) {
 
 StationLock::StationLock(std::string path) : path_(std::move(path)) {}
 
-StationLock::~StationLock() { Unlock(); }
+StationLock::~StationLock() {
+    Unlock();
+}
 
 bool StationLock::TryLock() {
     if (fd_ >= 0) return true;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "ArgList.h"
 #include "CalendarTime.h"
 #include "TimeArg.h"
 
@@ -41,34 +40,4 @@ TEST(TimeArgTest, PeriodsAndTheirEnds) {
         EXPECT_EQ(TimeArg::Format(from), c.from);
         EXPECT_EQ(TimeArg::Format(to), c.to);
     }
-}
-
-TEST(ArgListTest, OptionsValuesAndLeftovers) {
-    ArgList a({"--db", "x.db", "--follow", "pos", "--to=2024-01-01", "--follow"});
-    std::string v;
-    bool given = false;
-    ASSERT_TRUE(a.TakeValue("--db", v, given));
-    EXPECT_TRUE(given);
-    EXPECT_EQ(v, "x.db");
-    ASSERT_TRUE(a.TakeValue("--to", v, given));
-    EXPECT_EQ(v, "2024-01-01");
-    ASSERT_TRUE(a.TakeValue("--from", v, given));
-    EXPECT_FALSE(given);
-    EXPECT_TRUE(a.TakeFlag("--follow"));
-    EXPECT_FALSE(a.TakeFlag("--follow"));
-    std::vector<std::string> rest;
-    ASSERT_TRUE(a.Finish(rest, 1, 1));
-    EXPECT_EQ(rest, std::vector<std::string>{"pos"});
-
-    ArgList b({"--db"});
-    EXPECT_FALSE(b.TakeValue("--db", v, given));
-    EXPECT_EQ(b.Error(), "--db needs a value");
-    ArgList c({"--db="});
-    EXPECT_FALSE(c.TakeValue("--db", v, given));
-    ArgList d({"--weird"});
-    EXPECT_FALSE(d.Finish(rest, 0, 0));
-    EXPECT_EQ(d.Error(), "unknown option --weird");
-    ArgList e({});
-    EXPECT_FALSE(e.Finish(rest, 1, 1, "DIR"));
-    EXPECT_EQ(e.Error(), "DIR is missing");
 }

@@ -88,7 +88,9 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    static Clock::time_point Deadline(int ms) { return Clock::now() + std::chrono::milliseconds(ms); }
+    static Clock::time_point Deadline(int ms) {
+        return Clock::now() + std::chrono::milliseconds(ms);
+    }
 
     // Moves what is ready from the pipes; false when both are closed or the
     // deadline passed.

@@ -19,8 +19,8 @@ using namespace nimbary::testing;
 namespace {
 
 constexpr uint32_t kDev = 0x80000005;  // top bit set on purpose
-constexpr uint8_t kFlags = BF_IN_TEMP | BF_IN_HUMI | BF_WIND | BF_GUST | BF_WIND_DIR | BF_PRESSURE |
-                           BF_RAIN;
+constexpr uint8_t kFlags =
+    BF_IN_TEMP | BF_IN_HUMI | BF_WIND | BF_GUST | BF_WIND_DIR | BF_PRESSURE | BF_RAIN;
 
 uint32_t At(int y, int mo, int d, int h = 0, int mi = 0) {
     CalendarTime c;

@@ -17,8 +17,8 @@ using namespace nimbary::testing;
 namespace {
 
 constexpr uint32_t kDev = 0x12345678;
-constexpr uint8_t kAllFlags = BF_IN_TEMP | BF_IN_HUMI | BF_WIND | BF_GUST | BF_WIND_DIR |
-                              BF_PRESSURE | BF_RAIN;
+constexpr uint8_t kAllFlags =
+    BF_IN_TEMP | BF_IN_HUMI | BF_WIND | BF_GUST | BF_WIND_DIR | BF_PRESSURE | BF_RAIN;
 
 BlockEntry Block(uint16_t address, uint32_t start, uint8_t flags = kAllFlags,
                  uint8_t tempMask = 0x01, uint8_t humiMask = 0x01, uint16_t interval = 300) {
@@ -62,7 +62,9 @@ uint32_t At2024() {
     return t;
 }
 
-double InTempOf(int base, int i) { return (600 + base + i) / 10.0; }
+double InTempOf(int base, int i) {
+    return (600 + base + i) / 10.0;
+}
 
 struct Row {
     double recTime, inTemp, ch1Temp, relBaro, rain3, rain8, absBaro, dew, feel;
@@ -326,10 +328,10 @@ TEST_P(DownloaderTest, RainThroughAPassTotalDownOlderRecordAndWrap) {
     FakeStation st(8, 4096);
     const uint32_t t0 = At2024();
     std::vector<RawRecord> a = Records(4, 0);
-    a[0].rain = 100;    // 10.0 mm: starts the sums
-    a[1].rain = 120;    // +2.0
-    a[2].rain = 10;     // station reset: +0
-    a[3].rain = 15;     // +0.5
+    a[0].rain = 100;  // 10.0 mm: starts the sums
+    a[1].rain = 120;  // +2.0
+    a[2].rain = 10;   // station reset: +0
+    a[3].rain = 15;   // +0.5
     st.PutBlock(1, Block(0, t0), a);
     // The clock was set back: block 2 starts before block 1's last record.
     std::vector<RawRecord> b = Records(2, 0);
@@ -492,7 +494,8 @@ TEST_P(DownloaderTest, CorruptMemoryIsRefusedWithoutStoringAnything) {
          [](FakeStation& s) { s.table[16 + 6] = 0xFF, s.table[16 + 7] = 0xFF; }, "address 65535"},
         {"interval 0", [](FakeStation& s) { s.table[16 + 12] = 0, s.table[16 + 13] = 0; },
          "interval of 0"},
-        {"no fields", [](FakeStation& s) { s.table[16 + 1] = s.table[16 + 2] = s.table[16 + 3] = 0; },
+        {"no fields",
+         [](FakeStation& s) { s.table[16 + 1] = s.table[16 + 2] = s.table[16 + 3] = 0; },
          "no measurement"},
         {"block larger than the data area",
          [size](FakeStation& s) {
@@ -532,21 +535,6 @@ TEST_P(DownloaderTest, CorruptMemoryIsRefusedWithoutStoringAnything) {
     }
 }
 
-TEST_P(DownloaderTest, StoredBookmarkBeyondTheRingStartsAfresh) {
-    FakeStation st(4, 2048);
-    st.PutBlock(1, Block(0, At2024()), Records(2, 0));
-    st.SetStatus(1, 1);
-    db.Info().DevID = kDev;
-    db.Info().CurrBlock = 200;  // a row written for a larger memory
-    db.Info().RecTime = 5;
-    db.Info().Rain[RAIN_TOTAL] = VAL_ABSENT;
-    ScratchFile none;
-    ASSERT_TRUE(none.Create());
-    ASSERT_EQ(db.SaveRecords(0, none), 0);
-    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
-    EXPECT_EQ(Rows().size(), 2u);
-}
-
 TEST_P(DownloaderTest, StationVanishingMidPassStoresNothing) {
     FakeStation st(8, 4096);
     const int size = Block(0, 0).RecordSize();
@@ -584,26 +572,6 @@ TEST_P(DownloaderTest, DatabaseFailureKeepsTheBookmarkAndReportsNoCompletion) {
     EXPECT_EQ(msgs.texts.size(), 1u);
     EXPECT_EQ(Rows().size(), 3u);
     EXPECT_EQ(Stored().CurrRecord, 3);
-}
-
-TEST_P(DownloaderTest, ProgressIsRateLimited) {
-    FakeStation st(8, 60000);
-    const int size = Block(0, 0).RecordSize();
-    for (int b = 1; b <= 8; ++b)
-        st.PutBlock(b, Block(static_cast<uint16_t>((b - 1) * 255 * size), At2024() + b * 100000),
-                    Records(255, b));
-    st.SetStatus(1, 8);
-    HistoryDownloader dl(st, db, &stop, &busy);
-    std::vector<int> progress;
-    dl.onProgress = [&](int n) { progress.push_back(n); };
-    const auto begin = std::chrono::steady_clock::now();
-    EXPECT_TRUE(Pass(dl, st, PassOutcome::Saved));
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::steady_clock::now() - begin)
-                        .count();
-    EXPECT_LE(static_cast<long>(progress.size()), ms / 250 + 1);
-    for (size_t i = 1; i < progress.size(); ++i) EXPECT_GT(progress[i], progress[i - 1]);
-    EXPECT_EQ(Rows().size(), 8u * 255);
 }
 
 INSTANTIATE_TEST_SUITE_P(Memory, DownloaderTest, ::testing::Values(false, true),

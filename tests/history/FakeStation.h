@@ -15,7 +15,7 @@
 namespace nimbary::testing {
 
 struct RawRecord {
-    uint16_t inTemp = 0;          // 12-bit codes
+    uint16_t inTemp = 0;  // 12-bit codes
     uint16_t chTemp[8] = {};
     uint8_t inHumi = 0;
     uint8_t chHumi[8] = {};
@@ -25,7 +25,7 @@ struct RawRecord {
 };
 
 struct RawHeader {
-    uint16_t hour = 0, day = 0;  // 10 bits, tenths of mm
+    uint16_t hour = 0, day = 0;    // 10 bits, tenths of mm
     uint32_t week = 0, month = 0;  // 17 bits
 };
 
@@ -204,6 +204,8 @@ private:
 };
 
 // Raw codes of readable values.
-inline uint16_t TempCode(double f) { return static_cast<uint16_t>(f * 10 + 400 + 0.5); }
+inline uint16_t TempCode(double f) {
+    return static_cast<uint16_t>(f * 10 + 400 + 0.5);
+}
 
 }  // namespace nimbary::testing

