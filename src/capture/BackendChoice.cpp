@@ -66,7 +66,12 @@ std::unique_ptr<Backends> Backends::Make(const BackendOptions& options,
         b->base_ = std::move(simBackend);
         b->simulated_ = true;
     } else {
-        b->base_ = std::make_unique<HidApiBackend>();
+        auto real = std::make_unique<HidApiBackend>();
+        if (!real->Ok()) {
+            error = "the HID library could not be initialised";
+            return nullptr;
+        }
+        b->base_ = std::move(real);
     }
     if (!options.capture.empty()) {
         auto writer = std::make_shared<CaptureWriter>(options.capture, program, NIMBARY_VERSION);

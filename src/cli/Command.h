@@ -18,7 +18,7 @@ struct Command {
     const char* synopsis;  // the arguments, for the usage line
     const char* summary;   // one line
     const char* help;      // the options, shown by NAME --help
-    bool simOptions;       // takes the simulation options too
+    bool stationOptions;   // takes the station options too (--simulate, --replay, --capture)
     int (*run)(std::vector<std::string> args);
 };
 
@@ -26,11 +26,15 @@ int RunDownload(std::vector<std::string> args);
 int RunStations(std::vector<std::string> args);
 int RunRecords(std::vector<std::string> args);
 int RunDump(std::vector<std::string> args);
+int RunInfo(std::vector<std::string> args);
+int RunRenderDisplay(std::vector<std::string> args);
 
 extern const char* const kDownloadHelp;
 extern const char* const kStationsHelp;
 extern const char* const kRecordsHelp;
 extern const char* const kDumpHelp;
+extern const char* const kInfoHelp;
+extern const char* const kRenderDisplayHelp;
 
 // Prints "nimbary-cli: text" to standard error.
 void PrintError(const std::string& text);

@@ -73,9 +73,9 @@ void InstallSaveTestHook(HistoryDb& db) {
 
 int RunDownload(std::vector<std::string> args) {
     ArgList a(std::move(args));
-    sim::SimOptions simOptions;
-    const std::string simError = sim::SimOptions::Parse(a.Raw(), simOptions);
-    if (!simError.empty()) return UsageError("download", simError);
+    BackendOptions backend;
+    const std::string backendError = BackendOptions::Parse(a.Raw(), backend);
+    if (!backendError.empty()) return UsageError("download", backendError);
     std::string dbPath;
     bool dbGiven = false;
     if (!a.TakeValue("--db", dbPath, dbGiven)) return UsageError("download", a.Error());
@@ -100,7 +100,7 @@ int RunDownload(std::vector<std::string> args) {
     InstallSaveTestHook(db);
 
     StationSession station;
-    const int opened = station.Open(simOptions, dbPath, error);
+    const int opened = station.Open(backend, dbPath, error);
     if (opened != kExitOk) {
         PrintError(error);
         return opened;

@@ -45,9 +45,9 @@ bool ReadArea(StationData& station, uint8_t area, size_t size, std::vector<uint8
 
 int RunDump(std::vector<std::string> args) {
     ArgList a(std::move(args));
-    sim::SimOptions simOptions;
-    const std::string simError = sim::SimOptions::Parse(a.Raw(), simOptions);
-    if (!simError.empty()) return UsageError("dump", simError);
+    BackendOptions backend;
+    const std::string backendError = BackendOptions::Parse(a.Raw(), backend);
+    if (!backendError.empty()) return UsageError("dump", backendError);
     std::vector<std::string> positional;
     if (!a.Finish(positional, 1, 1, "the image folder DIR")) return UsageError("dump", a.Error());
     const std::string folder = positional[0];
@@ -55,7 +55,7 @@ int RunDump(std::vector<std::string> args) {
     std::string error;
     StationSession session;
     // A simulated station lives in this process alone: it needs no lock.
-    const int opened = session.Open(simOptions, std::string(), error);
+    const int opened = session.Open(backend, std::string(), error);
     if (opened != kExitOk) {
         PrintError(error);
         return opened;

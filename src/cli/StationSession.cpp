@@ -1,8 +1,6 @@
 #include "StationSession.h"
 
 #include "Command.h"
-#include "HidApiBackend.h"
-#include "SimBackend.h"
 
 namespace nimbary::cli {
 
@@ -11,14 +9,14 @@ StationSession::~StationSession() {
     source_.reset();
     data_.reset();
     usb_.reset();
-    backend_.reset();
+    backends_.reset();
     lock_.reset();
 }
 
-int StationSession::Open(const sim::SimOptions& options, const std::string& databasePath,
+int StationSession::Open(const BackendOptions& options, const std::string& databasePath,
                          std::string& error) {
     std::string lockPath;
-    if (!options.simulate)
+    if (!options.Simulated())
         lockPath = StationLock::RealStationPath();
     else if (!databasePath.empty())
         lockPath = StationLock::SimulatedStationPath(databasePath);
@@ -30,19 +28,9 @@ int StationSession::Open(const sim::SimOptions& options, const std::string& data
         }
     }
 
-    if (options.simulate) {
-        std::unique_ptr<sim::SimBackend> simBackend = sim::MakeSimBackend(options, error);
-        if (!simBackend) return kExitFailure;
-        backend_ = std::move(simBackend);
-    } else {
-        auto real = std::make_unique<HidApiBackend>();
-        if (!real->Ok()) {
-            error = "the HID library could not be initialised";
-            return kExitFailure;
-        }
-        backend_ = std::move(real);
-    }
-    usb_ = std::make_unique<CUsb>(*backend_);
+    backends_ = Backends::Make(options, "nimbary-cli", error);
+    if (!backends_) return kExitFailure;
+    usb_ = std::make_unique<CUsb>(backends_->Active());
     data_ = std::make_unique<StationData>(usb_.get());
     source_ = std::make_unique<StationDataSource>(*data_);
     if (!usb_->OpenStation()) {

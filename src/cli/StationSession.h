@@ -5,14 +5,14 @@
 
 #include "CUsb.h"
 #include "HistorySource.h"
-#include "SimOptions.h"
+#include "BackendChoice.h"
 #include "StationData.h"
 #include "StationLock.h"
 
 namespace nimbary::cli {
 
-// The station one command talks to: the real one over hidapi, or the
-// simulated one the options describe, held under the station lock.
+// The station one command talks to: the real one over hidapi, the simulated
+// one or a replayed capture, as the options say, held under the station lock.
 class StationSession {
 public:
     StationSession() = default;
@@ -21,9 +21,9 @@ public:
     StationSession& operator=(const StationSession&) = delete;
 
     // Takes the station lock, then opens the station. `databasePath` keys the
-    // lock of a simulated station (empty: a simulated station needs none).
-    // Returns kExitOk, or kExitBusy / kExitFailure with `error` set.
-    int Open(const sim::SimOptions& options, const std::string& databasePath, std::string& error);
+    // lock of a simulated or replayed station (empty: such a station needs
+    // none). Returns kExitOk, or kExitBusy / kExitFailure with `error` set.
+    int Open(const BackendOptions& options, const std::string& databasePath, std::string& error);
     // Looks for the station again after it went away; true when it is there.
     bool Reconnect();
     bool Connected() const { return usb_ && usb_->Connected(); }
@@ -33,7 +33,7 @@ public:
 
 private:
     std::unique_ptr<StationLock> lock_;
-    std::unique_ptr<HidBackend> backend_;
+    std::unique_ptr<Backends> backends_;
     std::unique_ptr<CUsb> usb_;
     std::unique_ptr<StationData> data_;
     std::unique_ptr<StationDataSource> source_;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Command.h"
-#include "SimOptions.h"
+#include "BackendChoice.h"
 
 namespace nimbary::cli {
 
@@ -22,6 +22,11 @@ const Command kCommands[] = {
      "write a station's records as tab-separated text", kRecordsHelp, false, RunRecords},
     {"dump", "DIR [--simulate ...]", "save the station's memory as a station image folder",
      kDumpHelp, true, RunDump},
+    {"info", "[--simulate ... | --replay FILE] [--capture FILE]",
+     "print every field the station reports, in internal units", kInfoHelp, true, RunInfo},
+    {"render-display", "OUT.png [--lang en|zh] [--simulate ...]",
+     "draw the live display of the station's present state into a PNG", kRenderDisplayHelp, true,
+     RunRenderDisplay},
 };
 
 void PrintUsage(std::FILE* to) {
@@ -32,7 +37,8 @@ void PrintUsage(std::FILE* to) {
 
 void PrintHelp(const Command& c) {
     std::printf("usage: nimbary-cli %s %s\n\n%s", c.name, c.synopsis, c.help);
-    if (c.simOptions) std::printf("\nSimulated station:\n%s", sim::SimOptions::Usage());
+    if (c.stationOptions)
+        std::printf("\nStation:\n%s%s", BackendOptions::Usage(), sim::SimOptions::Usage());
 }
 
 }  // namespace

@@ -330,3 +330,34 @@ TEST_F(CliTest, FollowStopsCleanlyOnSigterm) {
     EXPECT_EQ(Run({"download", "--simulate", "--sim-days", "0"}), 0);
     EXPECT_EQ(Query(dir.File("data/Nimbary.db"), "PRAGMA integrity_check"), "ok");
 }
+
+// What went over the wire with the simulated station, played back, decodes
+// to exactly the same fields.
+TEST_F(CliTest, CaptureReplaysToTheSameInfo) {
+    const std::string capture = dir.File("capture.txt");
+    std::string live, replayed, err;
+    ASSERT_EQ(Run({"info", "--simulate", "--sim-seed", "5", "--capture", capture}, &live, &err), 0)
+        << err;
+    EXPECT_NE(live.find("\nInTemp="), std::string::npos);
+    EXPECT_NE(live.find("\nMax.InTemp="), std::string::npos);
+    EXPECT_NE(live.find("\nAlarm.InTempHigh="), std::string::npos);
+    EXPECT_NE(live.find("\nUnits.TempUnit="), std::string::npos);
+    const std::string text = FileText(capture);
+    EXPECT_EQ(text.rfind("# nimbary-cli ", 0), 0u);
+    EXPECT_NE(text.find("\n> 03 04 07\n< "), std::string::npos);
+
+    ASSERT_EQ(Run({"info", "--replay", capture}, &replayed, &err), 0) << err;
+    EXPECT_EQ(live, replayed);
+
+    // A capture with nothing in it is a silent station: every read fails.
+    const std::string empty = dir.File("empty.txt");
+    std::ofstream(empty) << "# nothing recorded\n";
+    ASSERT_EQ(Run({"info", "--replay", empty}, &replayed, &err), 1);
+    EXPECT_EQ(replayed.find("InTemp="), std::string::npos);
+    EXPECT_NE(replayed.find("# ReadCurrent failed"), std::string::npos);
+    EXPECT_NE(err.find("ReadCurrent"), std::string::npos);
+
+    EXPECT_EQ(Run({"info", "--replay", dir.File("missing.txt")}, nullptr, &err), 1);
+    EXPECT_NE(err.find("missing.txt"), std::string::npos);
+    EXPECT_EQ(Run({"info", "--replay", empty, "--simulate"}), 2);
+}

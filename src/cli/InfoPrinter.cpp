@@ -1,0 +1,183 @@
+#include "InfoPrinter.h"
+
+#include <cinttypes>
+
+namespace nimbary::cli {
+
+namespace {
+
+class Printer {
+public:
+    explicit Printer(std::FILE* out) : out_(out) {}
+
+    void Int(const std::string& name, long long v) {
+        std::fprintf(out_, "%s=%lld\n", name.c_str(), v);
+    }
+    // Up to ten significant digits; sentinels come out as their whole numbers.
+    void Real(const std::string& name, double v) {
+        std::fprintf(out_, "%s=%.10g\n", name.c_str(), v);
+    }
+    template <class T>
+    void Channels(const std::string& prefix, const char* what, const T (&values)[kChannels]) {
+        for (int k = 0; k < kChannels; ++k) Value(prefix + "Ch" + std::to_string(k + 1) + what, values[k]);
+    }
+    void Value(const std::string& name, double v) { Real(name, v); }
+    void Value(const std::string& name, int32_t v) { Int(name, v); }
+
+private:
+    std::FILE* out_;
+};
+
+void PrintCurrent(Printer& p, const HistoryRecord& r, const PresenceBlock& pb) {
+    p.Real("InTemp", r.InTemp);
+    p.Int("InHumi", r.InHumi);
+    p.Channels("", "Temp", r.ChTemp);
+    p.Channels("", "Humi", r.ChHumi);
+    p.Channels("", "DewPoint", r.ChDewPoint);
+    p.Channels("", "FeelLike", r.ChFeelLike);
+    p.Real("AbsBaro", r.AbsBaro);
+    p.Real("RelBaro", r.RelBaro);
+    p.Real("Wind", r.Wind);
+    p.Real("Gust", r.Gust);
+    p.Int("WindDir", r.WindDir);
+    for (int k = 0; k < kRainKinds; ++k) p.Real("Rain" + std::to_string(k + 1), r.Rain[k]);
+    p.Int("TempMask", pb.TempMask);
+    p.Int("HumiMask", pb.HumiMask);
+    p.Int("QuantityFlags", pb.Flags);
+    p.Int("Status1", pb.Status1);
+    p.Int("Status2", pb.Status2);
+}
+
+void PrintSettings(Printer& p, const StationSettings& s) {
+    p.Int("Capability", s.Capability);
+    p.Int("Region", s.Region);
+    p.Int("HasTimeOptions", s.HasTimeOptions);
+    p.Int("HasForecast", s.HasForecast);
+    p.Int("GraphRefresh", s.GraphRefresh);
+    for (int i = 0; i < 3; ++i) p.Int("AlarmEnable" + std::to_string(i + 1), s.AlarmEnable[i]);
+    p.Int("TempUnit", s.TempUnit);
+    p.Int("BaroUnit", s.BaroUnit);
+    p.Int("RainUnit", s.RainUnit);
+    p.Int("WindUnit", s.WindUnit);
+    p.Int("TimeDisplay", s.TimeDisplay);
+    p.Int("TimeFormat", s.TimeFormat);
+    p.Int("DateFormat", s.DateFormat);
+    p.Int("GraphQuantity", s.GraphQuantity);
+    p.Int("GraphSpan", s.GraphSpan);
+    p.Int("ChannelCircle", s.ChannelCircle);
+    p.Int("PressureDisplay", s.PressureDisplay);
+    p.Int("RainDisplay", s.RainDisplay);
+    p.Int("ColorBy", s.ColorBy);
+    p.Int("BacklightAuto", s.BacklightAuto);
+    p.Int("TimeRadio", s.TimeRadio);
+    p.Int("DaylightSaving", s.DaylightSaving);
+    p.Int("TimeAlarmEnable", s.TimeAlarmEnable);
+    p.Int("MaxMinMode", s.MaxMinMode);
+    p.Int("Buzzer", s.Buzzer);
+    p.Real("ColorInLower", s.ColorInLower);
+    p.Real("ColorInUpper", s.ColorInUpper);
+    p.Real("ColorOutLower", s.ColorOutLower);
+    p.Real("ColorOutUpper", s.ColorOutUpper);
+    p.Int("UserColor", s.UserColor);
+    p.Int("Brightness", s.Brightness);
+    p.Int("TimeZone", s.TimeZone);
+    p.Int("RecordInterval", s.RecordInterval);
+    p.Int("ForecastWeather", s.ForecastWeather);
+    p.Int("ForecastStorm", s.ForecastStorm);
+}
+
+void PrintAlarms(Printer& p, const AlarmRecord& a) {
+    p.Int("Alarm.TimeMinute", a.TimeMinute);
+    p.Int("Alarm.TimeHour", a.TimeHour);
+    p.Real("Alarm.InTempHigh", a.InTempHigh);
+    p.Real("Alarm.InTempLow", a.InTempLow);
+    p.Int("Alarm.InHumiHigh", a.InHumiHigh);
+    p.Int("Alarm.InHumiLow", a.InHumiLow);
+    p.Real("Alarm.OutTempHigh", a.OutTempHigh);
+    p.Real("Alarm.OutTempLow", a.OutTempLow);
+    p.Int("Alarm.OutHumiHigh", a.OutHumiHigh);
+    p.Int("Alarm.OutHumiLow", a.OutHumiLow);
+    p.Real("Alarm.DewPointHigh", a.DewPointHigh);
+    p.Real("Alarm.DewPointLow", a.DewPointLow);
+    p.Real("Alarm.FeelsLikeHigh", a.FeelsLikeHigh);
+    p.Real("Alarm.FeelsLikeLow", a.FeelsLikeLow);
+    p.Real("Alarm.AbsBaroHigh", a.AbsBaroHigh);
+    p.Real("Alarm.AbsBaroLow", a.AbsBaroLow);
+    p.Real("Alarm.RelBaroHigh", a.RelBaroHigh);
+    p.Real("Alarm.RelBaroLow", a.RelBaroLow);
+    p.Real("Alarm.WindHigh", a.WindHigh);
+    p.Real("Alarm.GustHigh", a.GustHigh);
+    p.Real("Alarm.RainHourHigh", a.RainHourHigh);
+    p.Real("Alarm.RainDayHigh", a.RainDayHigh);
+}
+
+void PrintMaxMin(Printer& p, const MaxMinRecord& m) {
+    p.Real("Max.InTemp", m.InTempMax);
+    p.Real("Min.InTemp", m.InTempMin);
+    p.Int("Max.InHumi", m.InHumiMax);
+    p.Int("Min.InHumi", m.InHumiMin);
+    p.Channels("Max.", "Temp", m.ChTempMax);
+    p.Channels("Min.", "Temp", m.ChTempMin);
+    p.Channels("Max.", "Humi", m.ChHumiMax);
+    p.Channels("Min.", "Humi", m.ChHumiMin);
+    p.Channels("Max.", "DewPoint", m.ChDewPointMax);
+    p.Channels("Min.", "DewPoint", m.ChDewPointMin);
+    p.Channels("Max.", "FeelLike", m.ChFeelLikeMax);
+    p.Channels("Min.", "FeelLike", m.ChFeelLikeMin);
+    p.Real("Max.AbsBaro", m.AbsBaroMax);
+    p.Real("Min.AbsBaro", m.AbsBaroMin);
+    p.Real("Max.RelBaro", m.RelBaroMax);
+    p.Real("Min.RelBaro", m.RelBaroMin);
+    p.Real("Max.Wind", m.WindMax);
+    p.Real("Max.Gust", m.GustMax);
+    for (int k = 0; k < kRainKinds; ++k) p.Real("Max.Rain" + std::to_string(k + 1), m.RainMax[k]);
+}
+
+}  // namespace
+
+std::vector<std::string> PrintStationInfo(StationData& station, std::FILE* out) {
+    Printer p(out);
+    std::vector<std::string> failed;
+    auto failedOp = [&](const char* op) {
+        failed.push_back(op);
+        std::fprintf(out, "# %s failed\n", op);
+    };
+
+    StationInfo info;
+    if (station.ReadDeviceInfo(info)) {
+        p.Int("DevID", info.DevID);
+        p.Int("Type", info.Type);
+        p.Int("Blocks", info.Blocks);
+        p.Int("DataSize", info.DataSize);
+    } else {
+        failedOp("ReadDeviceInfo");
+    }
+    if (station.ReadSettings())
+        PrintSettings(p, station.Settings);
+    else
+        failedOp("ReadSettings");
+    // Max/min decoding follows the presence of the last current reading, so
+    // the current reading comes first.
+    if (station.ReadCurrent())
+        PrintCurrent(p, station.Current, station.Presence);
+    else
+        failedOp("ReadCurrent");
+    if (station.ReadAlarms())
+        PrintAlarms(p, station.Alarms);
+    else
+        failedOp("ReadAlarms");
+    if (station.ReadMaxMin())
+        PrintMaxMin(p, station.MaxMin);
+    else
+        failedOp("ReadMaxMin");
+
+    const UnitSet& u = station.units ? *station.units : Units();
+    p.Int("Units.TempUnit", u.TempUnit);
+    p.Int("Units.BaroUnit", u.BaroUnit);
+    p.Int("Units.WindUnit", u.WindUnit);
+    p.Int("Units.RainUnit", u.RainUnit);
+    p.Int("Units.LightUnit", u.LightUnit);
+    return failed;
+}
+
+}  // namespace nimbary::cli
