@@ -9,8 +9,8 @@
 #include "BackendChoice.h"
 #include "DataFolder.h"
 #include "InstanceGuard.h"
-#include "MainWindow.h"
-#include "NimbaryApp.h"
+#include "CMainFrame.h"
+#include "CNimbaryApp.h"
 #include "QtMessages.h"
 #include "SimBackend.h"
 #include "StationLock.h"
@@ -122,8 +122,8 @@ int main(int argc, char** argv) {
         notices = &udev;
     }
 
-    NimbaryApp program(backends->Active(), notices, dataDir, lockPath, messages);
-    MainWindow& frame = program.Frame();
+    CNimbaryApp program(backends->Active(), notices, dataDir, lockPath, messages);
+    CMainFrame& frame = program.Frame();
     messages.SetParent(&frame);
     program.Start();
 

@@ -9,7 +9,7 @@
 
 #include "CountingBackend.h"
 #include "DataFolder.h"
-#include "NimbaryApp.h"
+#include "CNimbaryApp.h"
 #include "RecordingMessages.h"
 #include "SimBackend.h"
 #include "SimOptions.h"
@@ -26,7 +26,7 @@ struct Program {
     std::unique_ptr<sim::SimBackend> sim;
     std::unique_ptr<CountingBackend> counting;
     RecordingMessages messages;
-    std::unique_ptr<NimbaryApp> app;
+    std::unique_ptr<CNimbaryApp> app;
     std::atomic<qint64> clockMs{0};
 
     explicit Program(uint32_t days = 0) {
@@ -44,7 +44,7 @@ struct Program {
         QFile::copy(NIMBARY_MAIN_INI, program.filePath("main.ini"));
         PrepareDataFolder(program.path(), dataDir, messages);
         clockMs = QDateTime(QDate(2026, 12, 8), QTime(10, 15)).toMSecsSinceEpoch();
-        app = std::make_unique<NimbaryApp>(
+        app = std::make_unique<CNimbaryApp>(
             *counting, sim.get(), dataDir,
             StationLock::SimulatedStationPath(DatabasePath(dataDir).toStdString()), messages);
         app->View().SetClock([this] { return QDateTime::fromMSecsSinceEpoch(clockMs); });
@@ -54,8 +54,8 @@ struct Program {
         sim->WaitForNotices();
     }
 
-    MainWindow& Frame() { return app->Frame(); }
-    NimbaryView& View() { return app->View(); }
+    CMainFrame& Frame() { return app->Frame(); }
+    CNimbaryView& View() { return app->View(); }
 
     // Pumps the event loop until `done` or the time is up.
     template <class F>

@@ -2,13 +2,16 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
 
+#include "CAboutDlg.h"
 #include "DataFolder.h"
 #include "IniFile.h"
 #include "InstanceGuard.h"
-#include "MainWindow.h"
+#include "CMainFrame.h"
 #include "RecordingMessages.h"
 #include "StringTable.h"
 
@@ -112,11 +115,11 @@ TEST(MainFrame, MenusByPositionAndDebugItemOnlyForExactlyOne) {
     PrepareDataFolder(f.program.path(), f.data(), msgs);
     for (const char* value : {"2", "yes", ""}) {
         SetIni(f.data(), QByteArray("[Menu]\nDebug=") + value + "\n");
-        MainWindow w(f.data());
+        CMainFrame w(f.data());
         EXPECT_FALSE(w.HasDebugItem()) << value;
     }
     SetIni(f.data(), "[Menu]\nDebug=1\n");
-    MainWindow w(f.data());
+    CMainFrame w(f.data());
     EXPECT_TRUE(w.HasDebugItem());
     EXPECT_EQ(w.Menu(0)->title(), "File");
     EXPECT_EQ(w.Menu(1)->actions().at(0)->text(), "Setting");
@@ -127,7 +130,7 @@ TEST(MainFrame, MenusByPositionAndDebugItemOnlyForExactlyOne) {
     EXPECT_EQ(w.windowTitle(), "Nimbary");
 
     int relayouts = 0;
-    QObject::connect(&w, &MainWindow::relayoutRequested, [&] { ++relayouts; });
+    QObject::connect(&w, &CMainFrame::relayoutRequested, [&] { ++relayouts; });
     ApplyLanguage(1, false, f.data());
     w.RefreshMenuTexts(true);
     EXPECT_EQ(relayouts, 1);
@@ -143,7 +146,7 @@ TEST(MainFrame, StatusPanesAndTitle) {
     Folders f;
     RecordingMessages msgs;
     PrepareDataFolder(f.program.path(), f.data(), msgs);
-    MainWindow w(f.data());
+    CMainFrame w(f.data());
     EXPECT_EQ(w.PaneText(2), "Unconnected");
     EXPECT_EQ(w.PaneText(0), "Ready");
     w.ShowStatus(STATUS_CONNECTION, 1);
@@ -173,4 +176,32 @@ TEST(Startup, SecondInstanceOnTheSameDataFolderIsRefused) {
     EXPECT_FALSE(second.Acquired());
     InstanceGuard other(root.filePath("b"));
     EXPECT_TRUE(other.Acquired());
+}
+
+TEST(About, ShowsMainIniTextsAndOnlyUsableLinks) {
+    Folders f;
+    RecordingMessages msgs;
+    PrepareDataFolder(f.program.path(), f.data(), msgs);
+    SetIni(f.data(), "[About]\nCopyright=(C) Nimbary folk\nWeb=https://example.org/n\n");
+    {
+        CAboutDlg about(f.data());
+        EXPECT_EQ(about.windowTitle(), "About Nimbary");
+        EXPECT_EQ(about.findChild<QLabel*>("aboutVersion")->text(), "Nimbary, Version 1.2");
+        EXPECT_EQ(about.findChild<QLabel*>("aboutCopyright")->text(), "(C) Nimbary folk");
+        EXPECT_TRUE(about.findChild<QLabel*>("aboutLink")->text().contains("example.org/n"));
+        EXPECT_EQ(about.Url(), "https://example.org/n");
+        EXPECT_EQ(about.findChild<QPushButton*>("okButton")->text(), "Ok");
+    }
+    SetIni(f.data(), "[About]\nWeb=\n");
+    {
+        CAboutDlg about(f.data());
+        EXPECT_TRUE(about.findChild<QLabel*>("aboutLink")->text().isEmpty());
+        EXPECT_TRUE(about.findChild<QLabel*>("aboutCopyright")->text().isEmpty());
+    }
+    SetIni(f.data(), "[About]\nWeb=https://example.org/" + QByteArray(2100, 'x') + "\n");
+    {
+        CAboutDlg about(f.data(), nullptr);
+        EXPECT_FALSE(about.findChild<QLabel*>("aboutLink")->text().isEmpty());
+        EXPECT_TRUE(about.Url().isEmpty());  // shown, but opens nothing
+    }
 }

@@ -8,19 +8,19 @@
 
 #include "LiveDisplay.h"
 #include "ManualResetEvent.h"
-#include "NimbaryDoc.h"
+#include "CNimbaryDoc.h"
 #include "TextSource.h"
 
 namespace nimbary {
 
-class MainWindow;
+class CMainFrame;
 
 // The main view: the live display in an off-screen back buffer that the poll
 // thread draws into under dataEvent and the GUI thread paints from.
-class NimbaryView : public QWidget, public PollTarget, public StationSink {
+class CNimbaryView : public QWidget, public PollTarget, public StationSink {
     Q_OBJECT
 public:
-    NimbaryView(NimbaryDoc& doc, MainWindow* frame, QWidget* parent = nullptr);
+    CNimbaryView(CNimbaryDoc& doc, CMainFrame* frame, QWidget* parent = nullptr);
 
     // Lays out the panels, loads the texts and looks for the station.
     void FirstUpdate();
@@ -62,8 +62,8 @@ private:
     // Under dataEvent: paints the whole display afresh into the back buffer.
     void RedrawAllLocked();
 
-    NimbaryDoc& doc_;
-    MainWindow* frame_;
+    CNimbaryDoc& doc_;
+    CMainFrame* frame_;
     StringTableSource texts_;
     LiveDisplay display_;
     ManualResetEvent dataEvent_{true};

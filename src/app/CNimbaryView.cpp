@@ -1,28 +1,28 @@
-#include "NimbaryView.h"
+#include "CNimbaryView.h"
 
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include "DisplayColors.h"
-#include "MainWindow.h"
+#include "CMainFrame.h"
 #include "StringTable.h"
 
 namespace nimbary {
 
-NimbaryView::NimbaryView(NimbaryDoc& doc, MainWindow* frame, QWidget* parent)
+CNimbaryView::CNimbaryView(CNimbaryDoc& doc, CMainFrame* frame, QWidget* parent)
     : QWidget(parent),
       doc_(doc),
       frame_(frame),
       display_(texts_),
       back_(kDisplayWidth, kDisplayHeight, QImage::Format_RGB32) {
-    setObjectName("NimbaryView");
+    setObjectName("view");
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     back_.fill(colors::kBackground);
 }
 
-void NimbaryView::FirstUpdate() {
+void CNimbaryView::FirstUpdate() {
     {
         EventLock lock(dataEvent_);
         display_.SetUnits(Units());
@@ -36,7 +36,7 @@ void NimbaryView::FirstUpdate() {
     doc_.OpenStation();
 }
 
-void NimbaryView::SetClockIfDue() {
+void CNimbaryView::SetClockIfDue() {
     QDateTime first = now_();
     if (first.time().hour() == lastClockHour_) return;
     QDateTime t = now_();  // the frame carries the time read right before sending
@@ -50,7 +50,7 @@ void NimbaryView::SetClockIfDue() {
     }
 }
 
-void NimbaryView::PollTick() {
+void CNimbaryView::PollTick() {
     if (!doc_.Usb().Connected()) return;
     StationData& st = doc_.Station();
 
@@ -133,13 +133,13 @@ void NimbaryView::PollTick() {
     QMetaObject::invokeMethod(this, [this] { update(); });
 }
 
-void NimbaryView::RedrawAllLocked() {
+void CNimbaryView::RedrawAllLocked() {
     QPainter p(&back_);
     p.fillRect(back_.rect(), colors::kBackground);
     display_.DrawAll(p, true);
 }
 
-void NimbaryView::OnStationOpened() {
+void CNimbaryView::OnStationOpened() {
     doc_.StationOpened();
     lastClockHour_ = 30;
     needDeviceId_ = 1;
@@ -149,7 +149,7 @@ void NimbaryView::OnStationOpened() {
     }
 }
 
-void NimbaryView::OnStationGone() {
+void CNimbaryView::OnStationGone() {
     deviceId_ = 0;
     {
         EventLock lock(dataEvent_);
@@ -170,7 +170,7 @@ void NimbaryView::OnStationGone() {
     }
 }
 
-void NimbaryView::ReloadTexts(bool redraw) {
+void CNimbaryView::ReloadTexts(bool redraw) {
     {
         EventLock lock(dataEvent_);
         display_.ReloadTexts();
@@ -182,12 +182,12 @@ void NimbaryView::ReloadTexts(bool redraw) {
     }
 }
 
-NimbaryView::DrawCounts NimbaryView::Counts() const {
+CNimbaryView::DrawCounts CNimbaryView::Counts() const {
     std::lock_guard<std::mutex> lock(countsMutex_);
     return counts_;
 }
 
-QImage NimbaryView::Snapshot() {
+QImage CNimbaryView::Snapshot() {
     EventLock lock(dataEvent_);
     if (repaintAll_) {
         RedrawAllLocked();
@@ -196,7 +196,7 @@ QImage NimbaryView::Snapshot() {
     return back_.copy();
 }
 
-void NimbaryView::paintEvent(QPaintEvent*) {
+void CNimbaryView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     EventLock lock(dataEvent_);
     if (repaintAll_) {
@@ -207,7 +207,7 @@ void NimbaryView::paintEvent(QPaintEvent*) {
     p.drawImage(0, 0, back_);
 }
 
-void NimbaryView::UpdateCursor(const QPoint& pos) {
+void CNimbaryView::UpdateCursor(const QPoint& pos) {
     bool hit;
     {
         EventLock lock(dataEvent_);
@@ -219,17 +219,17 @@ void NimbaryView::UpdateCursor(const QPoint& pos) {
         unsetCursor();
 }
 
-void NimbaryView::mouseMoveEvent(QMouseEvent* e) {
+void CNimbaryView::mouseMoveEvent(QMouseEvent* e) {
     UpdateCursor(e->position().toPoint());
     QWidget::mouseMoveEvent(e);
 }
 
-void NimbaryView::mouseReleaseEvent(QMouseEvent* e) {
+void CNimbaryView::mouseReleaseEvent(QMouseEvent* e) {
     UpdateCursor(e->position().toPoint());
     QWidget::mouseReleaseEvent(e);
 }
 
-void NimbaryView::mousePressEvent(QMouseEvent* e) {
+void CNimbaryView::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) {
         QPoint pos = e->position().toPoint();
         bool toggled = false;

@@ -1,13 +1,14 @@
-#include "NimbaryApp.h"
+#include "CNimbaryApp.h"
 
 #include <QCoreApplication>
 #include <QScreen>
 
+#include "CAboutDlg.h"
 #include "DataFolder.h"
 
 namespace nimbary {
 
-NimbaryApp::NimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const QString& dataDir,
+CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const QString& dataDir,
                        const std::string& lockPath, Messages& messages)
     : doc_(backend, messages, lockPath),
       frame_(dataDir),
@@ -21,19 +22,24 @@ NimbaryApp::NimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const Q
             frame_.ShowStatus(kind, value, t);
         });
     };
-    QObject::connect(&frame_, &MainWindow::relayoutRequested,
+    QObject::connect(&frame_, &CMainFrame::relayoutRequested,
                      [this] { view_.ReloadTexts(true); });
-    QObject::connect(&frame_, &MainWindow::commandTriggered, [this](int id) {
-        if (id == ID_APP_EXIT) frame_.close();
+    QObject::connect(&frame_, &CMainFrame::commandTriggered, [this, dataDir](int id) {
+        if (id == ID_APP_EXIT) {
+            frame_.close();
+        } else if (id == ID_APP_ABOUT) {
+            CAboutDlg about(dataDir, &frame_);
+            about.exec();
+        }
     });
 }
 
-NimbaryApp::~NimbaryApp() {
+CNimbaryApp::~CNimbaryApp() {
     Stop();
     doc_.Usb().SetSink(nullptr);
 }
 
-void NimbaryApp::Start(bool show) {
+void CNimbaryApp::Start(bool show) {
     if (notices_) {
         DeviceNotices n;
         n.arrived = [this](const std::string&) { doc_.OpenStation(); };
@@ -54,6 +60,6 @@ void NimbaryApp::Start(bool show) {
     if (show) frame_.show();
 }
 
-void NimbaryApp::Stop() { doc_.Shutdown(); }
+void CNimbaryApp::Stop() { doc_.Shutdown(); }
 
 }  // namespace nimbary

@@ -38,14 +38,14 @@ public:
 // run, and the two worker threads: the poll thread (every second while a
 // station is connected) and the history thread (history commands, then one
 // download pass, every 8 seconds or when woken).
-class NimbaryDoc {
+class CNimbaryDoc {
 public:
     // `backend` outlives the document. `lockPath` is the station lock shared
     // with nimbary-cli.
-    NimbaryDoc(HidBackend& backend, Messages& messages, std::string lockPath);
-    ~NimbaryDoc();
-    NimbaryDoc(const NimbaryDoc&) = delete;
-    NimbaryDoc& operator=(const NimbaryDoc&) = delete;
+    CNimbaryDoc(HidBackend& backend, Messages& messages, std::string lockPath);
+    ~CNimbaryDoc();
+    CNimbaryDoc(const CNimbaryDoc&) = delete;
+    CNimbaryDoc& operator=(const CNimbaryDoc&) = delete;
 
     // Opens the database (shows "Cannot open the database!" once on failure;
     // the program runs on without history). Returns the open status.

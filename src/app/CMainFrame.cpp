@@ -1,4 +1,4 @@
-#include "MainWindow.h"
+#include "CMainFrame.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -21,7 +21,7 @@ QString Text(int id) { return QString::fromStdString(text::Load(id)); }
 
 }  // namespace
 
-MainWindow::MainWindow(QString dataDir, QWidget* parent)
+CMainFrame::CMainFrame(QString dataDir, QWidget* parent)
     : QMainWindow(parent), dataDir_(std::move(dataDir)) {
     // Caption, system menu, sizing border and minimise box; no maximise box.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -65,7 +65,7 @@ MainWindow::MainWindow(QString dataDir, QWidget* parent)
     RefreshMenuTexts(false);
 }
 
-QAction* MainWindow::AddItem(QMenu* menu, int id) {
+QAction* CMainFrame::AddItem(QMenu* menu, int id) {
     QAction* a = menu->addAction(QString());
     a->setData(id);
     a->setObjectName(QString("cmd%1").arg(id));
@@ -73,12 +73,12 @@ QAction* MainWindow::AddItem(QMenu* menu, int id) {
     return a;
 }
 
-void MainWindow::SetView(QWidget* view) {
+void CMainFrame::SetView(QWidget* view) {
     setCentralWidget(view);
     view->setFixedSize(kViewWidth, kClientHeight - statusBar()->sizeHint().height());
 }
 
-void MainWindow::RefreshMenuTexts(bool relayout) {
+void CMainFrame::RefreshMenuTexts(bool relayout) {
     if (relayout) {
         emit relayoutRequested();
         ReadyPane0();
@@ -106,23 +106,23 @@ void MainWindow::RefreshMenuTexts(bool relayout) {
     }
 }
 
-bool MainWindow::HasDebugItem() const {
+bool CMainFrame::HasDebugItem() const {
     for (QAction* a : menus_[3]->actions())
         if (a->data().toInt() == ID_DEBUG) return true;
     return false;
 }
 
-void MainWindow::SetDeviceTitle(uint32_t devId) {
+void CMainFrame::SetDeviceTitle(uint32_t devId) {
     setWindowTitle("Nimbary - " + QString("%1").arg(devId, 8, 16, QChar('0')).toUpper());
 }
 
-void MainWindow::ClearDeviceTitle() { setWindowTitle("Nimbary"); }
+void CMainFrame::ClearDeviceTitle() { setWindowTitle("Nimbary"); }
 
-QString MainWindow::PaneText(int pane) const { return panes_[pane]->text(); }
+QString CMainFrame::PaneText(int pane) const { return panes_[pane]->text(); }
 
-void MainWindow::ReadyPane0() { panes_[0]->setText(Text(57345)); }
+void CMainFrame::ReadyPane0() { panes_[0]->setText(Text(57345)); }
 
-void MainWindow::ShowStatus(int kind, qint64 value, const QString& text) {
+void CMainFrame::ShowStatus(int kind, qint64 value, const QString& text) {
     switch (kind) {
         case STATUS_TEXT: panes_[0]->setText(text); break;
         case STATUS_CONNECTION:

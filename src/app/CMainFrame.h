@@ -36,10 +36,10 @@ constexpr int kClientHeight = 690;  // view plus status bar
 
 // The main frame: menus rebuilt from the string table by position, a status
 // bar with three panes, and the station id in the title.
-class MainWindow : public QMainWindow {
+class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(QString dataDir, QWidget* parent = nullptr);
+    explicit CMainFrame(QString dataDir, QWidget* parent = nullptr);
 
     // Sets every menu text in the current language and adds the Debug item
     // when main.ini asks for it. With relayout, `relayoutRequested` fires

@@ -1,13 +1,13 @@
-#include "NimbaryDoc.h"
+#include "CNimbaryDoc.h"
 
-#include "MainWindow.h"
+#include "CMainFrame.h"
 #include "StringTable.h"
 
 namespace nimbary {
 
 using namespace std::chrono_literals;
 
-NimbaryDoc::NimbaryDoc(HidBackend& backend, Messages& messages, std::string lockPath)
+CNimbaryDoc::CNimbaryDoc(HidBackend& backend, Messages& messages, std::string lockPath)
     : messages_(messages),
       db_(&messages),
       usb_(backend),
@@ -28,26 +28,26 @@ NimbaryDoc::NimbaryDoc(HidBackend& backend, Messages& messages, std::string lock
     };
 }
 
-NimbaryDoc::~NimbaryDoc() {
+CNimbaryDoc::~CNimbaryDoc() {
     Shutdown();
     usb_.SetSink(nullptr);
     PublishUnits(nullptr);
 }
 
-int NimbaryDoc::OpenDatabase(const std::string& path) {
+int CNimbaryDoc::OpenDatabase(const std::string& path) {
     int status = db_.Open(path);
     if (status < 0) messages_.Show(text::Load(2093), MessageIcon::Error);
     return status;
 }
 
-void NimbaryDoc::Start(PollTarget* target) {
+void CNimbaryDoc::Start(PollTarget* target) {
     target_ = target;
     stop_ = 0;
     pollThread_ = std::thread([this] { PollLoop(); });
     historyThread_ = std::thread([this] { HistoryLoop(); });
 }
 
-void NimbaryDoc::Shutdown() {
+void CNimbaryDoc::Shutdown() {
     stop_ = 1;
     command_.commandDone.Set();
     historyWake_.Set();
@@ -56,7 +56,7 @@ void NimbaryDoc::Shutdown() {
     if (historyThread_.joinable()) historyThread_.join();
 }
 
-int NimbaryDoc::OpenStation() {
+int CNimbaryDoc::OpenStation() {
     if (!lock_.IsLocked() && !lock_.TryLock()) {
         lockRefusal_ = lock_.ErrorText();
         return 0;
@@ -67,18 +67,18 @@ int NimbaryDoc::OpenStation() {
     return open;
 }
 
-int NimbaryDoc::OnRemoval(const std::string& path) {
+int CNimbaryDoc::OnRemoval(const std::string& path) {
     int gone = usb_.OnRemoval(path);
     if (!usb_.Connected()) lock_.Unlock();
     return gone;
 }
 
-void NimbaryDoc::StationOpened() {
+void CNimbaryDoc::StationOpened() {
     graphRefresh_ = 1;
     historyWake_.Set();
 }
 
-int NimbaryDoc::RunHistoryCommand(HistoryCommand::Kind kind, uint32_t devId,
+int CNimbaryDoc::RunHistoryCommand(HistoryCommand::Kind kind, uint32_t devId,
                                   std::chrono::milliseconds wait) {
     command_.deviceId = devId;
     command_.kind = kind;
@@ -92,7 +92,7 @@ int NimbaryDoc::RunHistoryCommand(HistoryCommand::Kind kind, uint32_t devId,
     return command_.result.load();
 }
 
-void NimbaryDoc::PollLoop() {
+void CNimbaryDoc::PollLoop() {
     for (;;) {
         pollWake_.Reset();
         pollWake_.Wait(1000ms);
@@ -102,7 +102,7 @@ void NimbaryDoc::PollLoop() {
     }
 }
 
-void NimbaryDoc::ServeCommand() {
+void CNimbaryDoc::ServeCommand() {
     if (!command_.pending) return;
     command_.result = 0;
     if (command_.kind == HistoryCommand::DeleteDatabaseRecords) {
@@ -115,7 +115,7 @@ void NimbaryDoc::ServeCommand() {
     command_.commandDone.Set();
 }
 
-void NimbaryDoc::HistoryLoop() {
+void CNimbaryDoc::HistoryLoop() {
     historyWake_.Reset();
     historyWake_.Wait(8000ms);
     while (!stop_) {

@@ -4,22 +4,22 @@
 #include <memory>
 #include <string>
 
-#include "MainWindow.h"
-#include "NimbaryDoc.h"
-#include "NimbaryView.h"
+#include "CMainFrame.h"
+#include "CNimbaryDoc.h"
+#include "CNimbaryView.h"
 
 namespace nimbary {
 
 // The program's parts wired together, in start-up order: the document with
 // its database and threads, the main frame, the view, the device notices.
 // main() and the tests build the same thing.
-class NimbaryApp {
+class CNimbaryApp {
 public:
     // `notices` raises arrivals and removals (udev or the simulator); it may
     // be null. Everything given must outlive the object.
-    NimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const QString& dataDir,
+    CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const QString& dataDir,
                const std::string& lockPath, Messages& messages);
-    ~NimbaryApp();
+    ~CNimbaryApp();
 
     // Starts the threads, looks for the station, sizes, centres and shows
     // the frame (show = false leaves it hidden, for tests).
@@ -27,14 +27,14 @@ public:
     // Ends the threads; the frame and view stay until destruction.
     void Stop();
 
-    NimbaryDoc& Doc() { return doc_; }
-    MainWindow& Frame() { return frame_; }
-    NimbaryView& View() { return view_; }
+    CNimbaryDoc& Doc() { return doc_; }
+    CMainFrame& Frame() { return frame_; }
+    CNimbaryView& View() { return view_; }
 
 private:
-    NimbaryDoc doc_;
-    MainWindow frame_;
-    NimbaryView view_;
+    CNimbaryDoc doc_;
+    CMainFrame frame_;
+    CNimbaryView view_;
     DeviceNoticeSource* notices_;
 };
 
