@@ -66,7 +66,14 @@ void CNimbaryView::PollTick() {
                 });
         }
     }
-    if (!st.ReadSettings() || !st.ReadCurrent()) return;
+    if (!st.ReadSettings() || !st.ReadCurrent()) {
+        // Connected but silent: say so once, rather than keep showing old values
+        // under "Connected" as if all were well.
+        if (++failedReads_ == kSilentTicks) PostStatusText(2124);
+        return;
+    }
+    if (failedReads_ >= kSilentTicks) PostStatusText(57345);
+    failedReads_ = 0;
 
     const bool presenceChanged = st.Presence != presenceCopy_;
     bool refresh;
@@ -131,6 +138,13 @@ void CNimbaryView::PollTick() {
             ++counts_.dirty;
     }
     QMetaObject::invokeMethod(this, [this] { update(); });
+}
+
+void CNimbaryView::PostStatusText(int id) {
+    if (!frame_) return;
+    QMetaObject::invokeMethod(frame_, [f = frame_, id] {
+        f->ShowStatus(STATUS_TEXT, 0, QString::fromStdString(text::Load(id)));
+    });
 }
 
 void CNimbaryView::RedrawAllLocked() {

@@ -59,6 +59,8 @@ protected:
 private:
     void SetClockIfDue();
     void UpdateCursor(const QPoint& pos);
+    void PostStatusText(int id);  // pane 0, from any thread
+    static constexpr int kSilentTicks = 3;
     // Under dataEvent: paints the whole display afresh into the back buffer.
     void RedrawAllLocked();
 
@@ -76,6 +78,7 @@ private:
     std::atomic<int> needDeviceId_{1};
     std::atomic<uint32_t> deviceId_{0};
     std::atomic<int> lastClockHour_{30};
+    int failedReads_ = 0;  // poll ticks in a row whose settings or reading failed
     std::function<QDateTime()> now_ = [] { return QDateTime::currentDateTime(); };
 
     mutable std::mutex countsMutex_;

@@ -203,3 +203,14 @@ TEST(Program, StationHeldByAnotherProcessIsLeftAlone) {
     p.sim->Plug();  // the next arrival finds the lock free
     ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Connected"; }));
 }
+
+TEST(Program, AStationThatStopsAnsweringIsShownSo) {
+    Program p;
+    p.app->Start(false);
+    p.WaitTicks(1);
+    p.sim->Faults().Add(sim::Fault::BadChecksum, 4, 0x08);
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(0) == "The station does not answer"; },
+                          8000));
+    EXPECT_EQ(p.Frame().PaneText(2), "Connected");
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(0) == "Ready"; }, 8000));
+}
