@@ -2,6 +2,8 @@
 
 #include <cinttypes>
 
+#include "HistoryDb.h"
+
 namespace nimbary::cli {
 
 namespace {
@@ -29,18 +31,10 @@ private:
 };
 
 void PrintCurrent(Printer& p, const HistoryRecord& r, const PresenceBlock& pb) {
-    p.Real("InTemp", r.InTemp);
-    p.Int("InHumi", r.InHumi);
-    p.Channels("", "Temp", r.ChTemp);
-    p.Channels("", "Humi", r.ChHumi);
-    p.Channels("", "DewPoint", r.ChDewPoint);
-    p.Channels("", "FeelLike", r.ChFeelLike);
-    p.Real("AbsBaro", r.AbsBaro);
-    p.Real("RelBaro", r.RelBaro);
-    p.Real("Wind", r.Wind);
-    p.Real("Gust", r.Gust);
-    p.Int("WindDir", r.WindDir);
-    for (int k = 0; k < kRainKinds; ++k) p.Real("Rain" + std::to_string(k + 1), r.Rain[k]);
+    // Named like the Record columns, which follow DevID and RecTime.
+    const std::vector<std::string>& names = RecordColumnNames();
+    size_t column = 2;
+    ForEachMeasurement(r, [&](auto v) { p.Value(names[column++], v); });
     p.Int("TempMask", pb.TempMask);
     p.Int("HumiMask", pb.HumiMask);
     p.Int("QuantityFlags", pb.Flags);

@@ -112,18 +112,7 @@ int RunRecords(std::vector<std::string> args) {
         line.Text(hex);
         uint32_t when = 0;
         line.Text(OleDateToStationTime(r.RecTime, when) ? TimeArg::Format(when) : "");
-        line.Value(r.InTemp);
-        line.Value(r.InHumi);
-        for (double v : r.ChTemp) line.Value(v);
-        for (int32_t v : r.ChHumi) line.Value(v);
-        for (double v : r.ChDewPoint) line.Value(v);
-        for (double v : r.ChFeelLike) line.Value(v);
-        line.Value(r.AbsBaro);
-        line.Value(r.RelBaro);
-        line.Value(r.Wind);
-        line.Value(r.Gust);
-        line.Value(r.WindDir);
-        for (double v : r.Rain) line.Value(v);
+        ForEachMeasurement(r, [&line](auto v) { line.Value(v); });
         line.Print();
     }
     const int closed = db.CloseSelection();

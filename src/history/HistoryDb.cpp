@@ -38,6 +38,9 @@ double ColumnDouble(sqlite3_stmt* s, int col, double ifNull) {
 int32_t ColumnInt(sqlite3_stmt* s, int col, int32_t ifNull) {
     return IsNull(s, col) ? ifNull : static_cast<int32_t>(sqlite3_column_int64(s, col));
 }
+// A measurement column: NULL reads as VAL_ABSENT.
+void ReadMeasure(sqlite3_stmt* s, int col, double& v) { v = ColumnDouble(s, col, VAL_ABSENT); }
+void ReadMeasure(sqlite3_stmt* s, int col, int32_t& v) { v = ColumnInt(s, col, VAL_ABSENT); }
 uint32_t ColumnTime(sqlite3_stmt* s, int col, uint32_t ifNull) {
     // Times are unsigned; a file may hold them either as unsigned or signed 32-bit.
     return IsNull(s, col) ? ifNull : static_cast<uint32_t>(sqlite3_column_int64(s, col));
@@ -389,27 +392,13 @@ void HistoryDb::ReadSelectionRow(bool allChannels) {
     r.DevID = IsNull(s, col) ? 0 : ColumnDevId(s, col);
     ++col;
     r.RecTime = ColumnDouble(s, col++, 0.0);
-    r.InTemp = ColumnDouble(s, col++, absent);
-    r.InHumi = ColumnInt(s, col++, VAL_ABSENT);
-    const int channels = allChannels ? kChannels : 1;
-    for (int k = 0; k < kChannels; ++k)
-        r.ChTemp[k] = k < channels ? ColumnDouble(s, col + k, absent) : absent;
-    col += kChannels;
-    for (int k = 0; k < kChannels; ++k)
-        r.ChHumi[k] = k < channels ? ColumnInt(s, col + k, VAL_ABSENT) : VAL_ABSENT;
-    col += kChannels;
-    for (int k = 0; k < kChannels; ++k)
-        r.ChDewPoint[k] = k < channels ? ColumnDouble(s, col + k, absent) : absent;
-    col += kChannels;
-    for (int k = 0; k < kChannels; ++k)
-        r.ChFeelLike[k] = k < channels ? ColumnDouble(s, col + k, absent) : absent;
-    col += kChannels;
-    r.AbsBaro = ColumnDouble(s, col++, absent);
-    r.RelBaro = ColumnDouble(s, col++, absent);
-    r.Wind = ColumnDouble(s, col++, absent);
-    r.Gust = ColumnDouble(s, col++, absent);
-    r.WindDir = ColumnInt(s, col++, VAL_ABSENT);
-    for (double& v : r.Rain) v = ColumnDouble(s, col++, absent);
+    ForEachMeasurement(r, [&](auto& v) { ReadMeasure(s, col++, v); });
+    if (allChannels) return;
+    // The program shows channel 1 only: whatever channels 2-8 hold is dropped.
+    for (int k = 1; k < kChannels; ++k) {
+        r.ChTemp[k] = r.ChDewPoint[k] = r.ChFeelLike[k] = absent;
+        r.ChHumi[k] = VAL_ABSENT;
+    }
 }
 
 int HistoryDb::CloseSelection() {
@@ -530,18 +519,7 @@ int HistoryDb::SaveRecords(uint32_t n, ScratchFile& scratch) {
         int col = 1;
         BindDevId(ins, col++, r.DevID);
         sqlite3_bind_double(ins, col++, r.RecTime);
-        BindMeasure(ins, col++, r.InTemp);
-        BindMeasure(ins, col++, r.InHumi);
-        for (double v : r.ChTemp) BindMeasure(ins, col++, v);
-        for (int32_t v : r.ChHumi) BindMeasure(ins, col++, v);
-        for (double v : r.ChDewPoint) BindMeasure(ins, col++, v);
-        for (double v : r.ChFeelLike) BindMeasure(ins, col++, v);
-        BindMeasure(ins, col++, r.AbsBaro);
-        BindMeasure(ins, col++, r.RelBaro);
-        BindMeasure(ins, col++, r.Wind);
-        BindMeasure(ins, col++, r.Gust);
-        BindMeasure(ins, col++, r.WindDir);
-        for (double v : r.Rain) BindMeasure(ins, col++, v);
+        ForEachMeasurement(r, [&](auto v) { BindMeasure(ins, col++, v); });
         if (sqlite3_step(ins) != SQLITE_DONE) return dbFail();
         sqlite3_reset(ins);
     }

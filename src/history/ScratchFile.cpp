@@ -14,6 +14,8 @@ public:
         for (int i = 0; i < 4; ++i) *p_++ = static_cast<uint8_t>(v >> (8 * i));
     }
     void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
+    void Put(int32_t v) { I32(v); }
+    void Put(double v) { F64(v); }
     void F64(double v) {
         uint64_t bits;
         std::memcpy(&bits, &v, sizeof bits);
@@ -41,6 +43,8 @@ public:
         std::memcpy(&v, &bits, sizeof v);
         return v;
     }
+    void Get(int32_t& v) { v = I32(); }
+    void Get(double& v) { v = F64(); }
 
 private:
     const uint8_t* p_;
@@ -52,18 +56,7 @@ void ScratchFile::Encode(const HistoryRecord& r, uint8_t (&image)[kImageSize]) {
     Writer w(image);
     w.U32(r.DevID);
     w.F64(r.RecTime);
-    w.F64(r.InTemp);
-    w.I32(r.InHumi);
-    for (double v : r.ChTemp) w.F64(v);
-    for (int32_t v : r.ChHumi) w.I32(v);
-    for (double v : r.ChDewPoint) w.F64(v);
-    for (double v : r.ChFeelLike) w.F64(v);
-    w.F64(r.AbsBaro);
-    w.F64(r.RelBaro);
-    w.F64(r.Wind);
-    w.F64(r.Gust);
-    w.I32(r.WindDir);
-    for (double v : r.Rain) w.F64(v);
+    ForEachMeasurement(r, [&w](auto v) { w.Put(v); });
     assert(w.End() == image + kImageSize);
     (void)w;
 }
@@ -72,18 +65,7 @@ void ScratchFile::Decode(const uint8_t (&image)[kImageSize], HistoryRecord& r) {
     Reader rd(image);
     r.DevID = rd.U32();
     r.RecTime = rd.F64();
-    r.InTemp = rd.F64();
-    r.InHumi = rd.I32();
-    for (double& v : r.ChTemp) v = rd.F64();
-    for (int32_t& v : r.ChHumi) v = rd.I32();
-    for (double& v : r.ChDewPoint) v = rd.F64();
-    for (double& v : r.ChFeelLike) v = rd.F64();
-    r.AbsBaro = rd.F64();
-    r.RelBaro = rd.F64();
-    r.Wind = rd.F64();
-    r.Gust = rd.F64();
-    r.WindDir = rd.I32();
-    for (double& v : r.Rain) v = rd.F64();
+    ForEachMeasurement(r, [&rd](auto& v) { rd.Get(v); });
 }
 
 bool ScratchFile::Create() {

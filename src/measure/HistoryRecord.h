@@ -58,4 +58,26 @@ struct HistoryRecord {
     }
 };
 
+// Calls f with each measurement field of `r` (InTemp to Rain8, a double& or an
+// int32_t&, const for a const record) in the order of the Record table's
+// columns, so storing, staging and printing a record never list the fields
+// by hand.
+template <class Record, class F>
+void ForEachMeasurement(Record& r, F&& f) {
+    f(r.InTemp);
+    f(r.InHumi);
+    for (auto& v : r.ChTemp) f(v);
+    for (auto& v : r.ChHumi) f(v);
+    for (auto& v : r.ChDewPoint) f(v);
+    for (auto& v : r.ChFeelLike) f(v);
+    f(r.AbsBaro);
+    f(r.RelBaro);
+    f(r.Wind);
+    f(r.Gust);
+    f(r.WindDir);
+    for (auto& v : r.Rain) f(v);
+}
+
+constexpr int kMeasurementFields = 2 + 4 * kChannels + 5 + kRainKinds;  // 47
+
 }  // namespace nimbary
