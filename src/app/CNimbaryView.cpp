@@ -75,7 +75,12 @@ void CNimbaryView::PollTick() {
     if (failedReads_ >= kSilentTicks) PostStatusText(57345);
     failedReads_ = 0;
 
-    const bool presenceChanged = st.Presence != presenceCopy_;
+    bool presenceChanged;
+    {
+        // The GUI thread clears the copy when the station goes.
+        EventLock lock(dataEvent_);
+        presenceChanged = st.Presence != presenceCopy_;
+    }
     bool refresh;
     if (presenceChanged || st.Settings.GraphRefresh) {
         doc_.GraphRefresh() = 1;
