@@ -361,3 +361,23 @@ TEST_F(CliTest, CaptureReplaysToTheSameInfo) {
     EXPECT_NE(err.find("missing.txt"), std::string::npos);
     EXPECT_EQ(Run({"info", "--replay", empty, "--simulate"}), 2);
 }
+
+TEST_F(CliTest, RenderDisplayWritesTheWholeViewAsPng) {
+    const std::string png = dir.File("display.png");
+    std::string err;
+    ASSERT_EQ(Run({"render-display", "--simulate", "--sim-days", "0", png, "--lang", "zh"},
+                  nullptr, &err),
+              0)
+        << err;
+    const std::string bytes = FileText(png);
+    ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    auto be32 = [&](size_t at) {
+        return (uint32_t(uint8_t(bytes[at])) << 24) | (uint32_t(uint8_t(bytes[at + 1])) << 16) |
+               (uint32_t(uint8_t(bytes[at + 2])) << 8) | uint32_t(uint8_t(bytes[at + 3]));
+    };
+    EXPECT_EQ(be32(16), 1170u);  // IHDR width
+    EXPECT_EQ(be32(20), 690u);   // and height
+    EXPECT_EQ(Run({"render-display", "--simulate", png, "--lang", "fr"}), 2);
+    EXPECT_EQ(Run({"render-display", "--simulate"}), 2);
+}
