@@ -101,18 +101,15 @@ FakeStation FullStation(int& records) {
     return st;
 }
 
-// One whole pass: every exchange answered at once from memory, then
-// decoding, rain, relative pressure, derived values, staging and the save.
-void BM_FullPassDecodeAndSave(benchmark::State& state) {
-    int records = 0;
-    FakeStation st = FullStation(records);
+// Times whole passes into a fresh database each, expecting `records` each time.
+void RunPasses(benchmark::State& state, HistorySource& source, int records) {
     QuietMessages messages;
     for (auto _ : state) {
         state.PauseTiming();
         TempDir dir;
         HistoryDb db(&messages);
         db.Open(dir.File("Nimbary.db"));
-        HistoryDownloader dl(st, db, nullptr, nullptr);
+        HistoryDownloader dl(source, db, nullptr, nullptr);
         state.ResumeTiming();
         if (!dl.Download() || dl.LastCount() != records) state.SkipWithError("pass failed");
         state.PauseTiming();
@@ -121,6 +118,14 @@ void BM_FullPassDecodeAndSave(benchmark::State& state) {
     }
     state.counters["records"] = records;
     state.SetItemsProcessed(state.iterations() * records);
+}
+
+// One whole pass: every exchange answered at once from memory, then
+// decoding, rain, relative pressure, derived values, staging and the save.
+void BM_FullPassDecodeAndSave(benchmark::State& state) {
+    int records = 0;
+    FakeStation st = FullStation(records);
+    RunPasses(state, st, records);
 }
 BENCHMARK(BM_FullPassDecodeAndSave)->Unit(benchmark::kMillisecond);
 
@@ -151,21 +156,7 @@ void BM_FullPassThroughSimulator(benchmark::State& state) {
     usb.OpenStation();
     StationData data(&usb);
     StationDataSource source(data);
-    QuietMessages messages;
-    for (auto _ : state) {
-        state.PauseTiming();
-        TempDir dir;
-        HistoryDb db(&messages);
-        db.Open(dir.File("Nimbary.db"));
-        HistoryDownloader dl(source, db, nullptr, nullptr);
-        state.ResumeTiming();
-        if (!dl.Download() || dl.LastCount() != records) state.SkipWithError("pass failed");
-        state.PauseTiming();
-        db.Close();
-        state.ResumeTiming();
-    }
-    state.counters["records"] = records;
-    state.SetItemsProcessed(state.iterations() * records);
+    RunPasses(state, source, records);
 }
 BENCHMARK(BM_FullPassThroughSimulator)->Unit(benchmark::kMillisecond);
 
