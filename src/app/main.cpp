@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QScreen>
+#include <QPointer>
 #include <QTimer>
 #include <cstdio>
 
@@ -95,6 +96,20 @@ int main(int argc, char** argv) {
     InstanceGuard guard(dataDir);
     if (!guard.Acquired()) return 0;  // the running copy stays as it is
 
+    // Armed before anything can ask the user, so a run without a screen ends
+    // on time even when a start-up message box is waiting for a click.
+    QPointer<QWidget> shotOf;
+    bool quitting = false;
+    if (options.quitAfter >= 0) {
+        QTimer::singleShot(int(options.quitAfter * 1000), &app, [&] {
+            if (shotOf && !options.screenshot.isEmpty() && !shotOf->grab().save(options.screenshot))
+                std::fprintf(stderr, "nimbary: cannot save %s\n",
+                             options.screenshot.toLocal8Bit().constData());
+            quitting = true;
+            QCoreApplication::exit(0);  // also ends the loop of a modal box
+        });
+    }
+
     QtMessages messages;
     PrepareDataFolder(QCoreApplication::applicationDirPath(), dataDir, messages);
 
@@ -126,17 +141,9 @@ int main(int argc, char** argv) {
     CMainFrame& frame = program.Frame();
     messages.SetParent(&frame);
     program.Start();
+    shotOf = &frame;
 
-    if (options.quitAfter >= 0) {
-        QTimer::singleShot(int(options.quitAfter * 1000), &frame, [&] {
-            if (!options.screenshot.isEmpty() && !frame.grab().save(options.screenshot))
-                std::fprintf(stderr, "nimbary: cannot save %s\n",
-                             options.screenshot.toLocal8Bit().constData());
-            frame.close();
-        });
-    }
-
-    int rc = app.exec();
+    int rc = quitting ? 0 : app.exec();
     // The worker threads use the view and the station: end them first.
     program.Stop();
     return rc;
