@@ -17,7 +17,9 @@ namespace nimbary {
 
 namespace {
 
-QString Text(int id) { return QString::fromStdString(text::Load(id)); }
+QString Text(int id) {
+    return QString::fromStdString(text::Load(id));
+}
 
 }  // namespace
 
@@ -88,15 +90,32 @@ void CMainFrame::RefreshMenuTexts(bool relayout) {
     for (QMenu* m : menus_) {
         for (QAction* a : m->actions()) {
             switch (a->data().toInt()) {
-                case ID_APP_EXIT: a->setText(Text(2104)); break;
-                case ID_SETTING: a->setText(Text(2107)); break;
-                case ID_ALARM: a->setText(Text(2108)); break;
-                case ID_MAXMIN: a->setText(Text(2109)); break;
-                case ID_LANGUAGE: a->setText(Text(2110)); break;
-                case ID_HISTORY_VIEW: a->setText(Text(2063)); break;
-                case ID_HISTORY_MANAGE: a->setText(Text(2115)); break;
-                case ID_APP_ABOUT: a->setText(Text(2114) + "..."); break;
-                default: break;
+                case ID_APP_EXIT:
+                    a->setText(Text(2104));
+                    break;
+                case ID_SETTING:
+                    a->setText(Text(2107));
+                    break;
+                case ID_ALARM:
+                    a->setText(Text(2108));
+                    break;
+                case ID_MAXMIN:
+                    a->setText(Text(2109));
+                    break;
+                case ID_LANGUAGE:
+                    a->setText(Text(2110));
+                    break;
+                case ID_HISTORY_VIEW:
+                    a->setText(Text(2063));
+                    break;
+                case ID_HISTORY_MANAGE:
+                    a->setText(Text(2115));
+                    break;
+                case ID_APP_ABOUT:
+                    a->setText(Text(2114) + "...");
+                    break;
+                default:
+                    break;
             }
         }
     }
@@ -116,15 +135,23 @@ void CMainFrame::SetDeviceTitle(uint32_t devId) {
     setWindowTitle("Nimbary - " + QString("%1").arg(devId, 8, 16, QChar('0')).toUpper());
 }
 
-void CMainFrame::ClearDeviceTitle() { setWindowTitle("Nimbary"); }
+void CMainFrame::ClearDeviceTitle() {
+    setWindowTitle("Nimbary");
+}
 
-QString CMainFrame::PaneText(int pane) const { return panes_[pane]->text(); }
+QString CMainFrame::PaneText(int pane) const {
+    return panes_[pane]->text();
+}
 
-void CMainFrame::ReadyPane0() { panes_[0]->setText(Text(57345)); }
+void CMainFrame::ReadyPane0() {
+    panes_[0]->setText(Text(57345));
+}
 
 void CMainFrame::ShowStatus(int kind, qint64 value, const QString& text) {
     switch (kind) {
-        case STATUS_TEXT: panes_[0]->setText(text); break;
+        case STATUS_TEXT:
+            panes_[0]->setText(text);
+            break;
         case STATUS_CONNECTION:
             connected_ = value != 0;
             panes_[2]->setText(Text(connected_ ? 2091 : 2092));
@@ -133,13 +160,14 @@ void CMainFrame::ShowStatus(int kind, qint64 value, const QString& text) {
             panes_[0]->setText(QString::fromStdString(text::Format(2097, {int(value)})));
             break;
         case STATUS_COMPLETE: {
-            QString when = QLocale::system().toString(QDateTime::currentDateTime(),
-                                                      QLocale::ShortFormat);
-            panes_[0]->setText(QString::fromStdString(
-                text::Format(2096, {when.toStdString(), int(value)})));
+            QString when =
+                QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat);
+            panes_[0]->setText(
+                QString::fromStdString(text::Format(2096, {when.toStdString(), int(value)})));
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 

@@ -25,10 +25,10 @@ enum CommandId : int {
 
 // What the status bar is asked to show (the first parameter of a status notice).
 enum StatusKind : int {
-    STATUS_TEXT = 0,       // a text for pane 0
-    STATUS_CONNECTION = 2, // pane 2: connected (value != 0) or not
-    STATUS_PROGRESS = 3,   // pane 0: records read so far
-    STATUS_COMPLETE = 4,   // pane 0: download complete with the count
+    STATUS_TEXT = 0,        // a text for pane 0
+    STATUS_CONNECTION = 2,  // pane 2: connected (value != 0) or not
+    STATUS_PROGRESS = 3,    // pane 0: records read so far
+    STATUS_COMPLETE = 4,    // pane 0: download complete with the count
 };
 
 constexpr int kViewWidth = 1170;

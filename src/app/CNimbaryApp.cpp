@@ -9,11 +9,8 @@
 namespace nimbary {
 
 CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const QString& dataDir,
-                       const std::string& lockPath, Messages& messages)
-    : doc_(backend, messages, lockPath),
-      frame_(dataDir),
-      view_(doc_, &frame_),
-      notices_(notices) {
+                         const std::string& lockPath, Messages& messages)
+    : doc_(backend, messages, lockPath), frame_(dataDir), view_(doc_, &frame_), notices_(notices) {
     doc_.OpenDatabase(DatabasePath(dataDir).toStdString());
     frame_.SetView(&view_);
     doc_.Usb().SetSink(&view_);
@@ -22,8 +19,7 @@ CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const
             frame_.ShowStatus(kind, value, t);
         });
     };
-    QObject::connect(&frame_, &CMainFrame::relayoutRequested,
-                     [this] { view_.ReloadTexts(true); });
+    QObject::connect(&frame_, &CMainFrame::relayoutRequested, [this] { view_.ReloadTexts(true); });
     QObject::connect(&frame_, &CMainFrame::commandTriggered, [this, dataDir](int id) {
         if (id == ID_APP_EXIT) {
             frame_.close();
@@ -60,6 +56,8 @@ void CNimbaryApp::Start(bool show) {
     if (show) frame_.show();
 }
 
-void CNimbaryApp::Stop() { doc_.Shutdown(); }
+void CNimbaryApp::Stop() {
+    doc_.Shutdown();
+}
 
 }  // namespace nimbary

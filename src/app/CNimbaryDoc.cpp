@@ -79,7 +79,7 @@ void CNimbaryDoc::StationOpened() {
 }
 
 int CNimbaryDoc::RunHistoryCommand(HistoryCommand::Kind kind, uint32_t devId,
-                                  std::chrono::milliseconds wait) {
+                                   std::chrono::milliseconds wait) {
     command_.deviceId = devId;
     command_.kind = kind;
     command_.result = 0;

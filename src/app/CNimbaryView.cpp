@@ -4,8 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "DisplayColors.h"
 #include "CMainFrame.h"
+#include "DisplayColors.h"
 #include "StringTable.h"
 
 namespace nimbary {
@@ -61,9 +61,8 @@ void CNimbaryView::PollTick() {
             deviceId_ = info.DevID;
             needDeviceId_ = 0;
             if (frame_)
-                QMetaObject::invokeMethod(frame_, [f = frame_, id = info.DevID] {
-                    f->SetDeviceTitle(id);
-                });
+                QMetaObject::invokeMethod(frame_,
+                                          [f = frame_, id = info.DevID] { f->SetDeviceTitle(id); });
         }
     }
     if (!st.ReadSettings() || !st.ReadCurrent()) {
@@ -97,10 +96,9 @@ void CNimbaryView::PollTick() {
     {
         EventLock lock(dataEvent_);
         const StationSettings& s = st.Settings;
-        const bool unitsChanged = s.TempUnit != unitCopy_.TempUnit ||
-                                  s.BaroUnit != unitCopy_.BaroUnit ||
-                                  s.WindUnit != unitCopy_.WindUnit ||
-                                  s.RainUnit != unitCopy_.RainUnit;
+        const bool unitsChanged =
+            s.TempUnit != unitCopy_.TempUnit || s.BaroUnit != unitCopy_.BaroUnit ||
+            s.WindUnit != unitCopy_.WindUnit || s.RainUnit != unitCopy_.RainUnit;
         if (unitsChanged) {
             unitCopy_ = Units();
             unitCopy_.TempUnit = s.TempUnit;

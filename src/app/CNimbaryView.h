@@ -6,9 +6,9 @@
 #include <atomic>
 #include <functional>
 
+#include "CNimbaryDoc.h"
 #include "LiveDisplay.h"
 #include "ManualResetEvent.h"
-#include "CNimbaryDoc.h"
 #include "TextSource.h"
 
 namespace nimbary {

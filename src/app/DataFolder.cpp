@@ -19,8 +19,12 @@ QString DefaultDataFolder() {
     return QDir::cleanPath(base + "/Nimbary");
 }
 
-QString DatabasePath(const QString& dataDir) { return dataDir + "/Nimbary.db"; }
-QString IniPath(const QString& dataDir) { return dataDir + "/main.ini"; }
+QString DatabasePath(const QString& dataDir) {
+    return dataDir + "/Nimbary.db";
+}
+QString IniPath(const QString& dataDir) {
+    return dataDir + "/main.ini";
+}
 
 namespace {
 
@@ -28,8 +32,8 @@ namespace {
 // template still gives a file the program can change.
 bool CopyTemplate(const QString& from, const QString& to) {
     if (!QFile::copy(from, to)) return false;
-    QFile::setPermissions(to, QFile::permissions(to) | QFileDevice::WriteOwner |
-                                  QFileDevice::ReadOwner);
+    QFile::setPermissions(
+        to, QFile::permissions(to) | QFileDevice::WriteOwner | QFileDevice::ReadOwner);
     return true;
 }
 
@@ -71,8 +75,8 @@ int ReadLanguage(const QString& dataDir) {
 
 void ApplyLanguage(int language, bool save, const QString& dataDir) {
     if (save)
-        IniFile(IniPath(dataDir)).Write("Language", "Default",
-                                        language == 1 ? "Chinese" : "English");
+        IniFile(IniPath(dataDir))
+            .Write("Language", "Default", language == 1 ? "Chinese" : "English");
     text::SetLanguage(language == 1 ? text::Language::Chinese : text::Language::English);
 }
 

@@ -11,8 +11,8 @@ namespace nimbary {
 QString DefaultDataFolder();
 
 struct DataFolderResult {
-    int ok = 0;         // 1 when the folder is ready and the language was read
-    int language = 0;   // 0 English, 1 Chinese
+    int ok = 0;        // 1 when the folder is ready and the language was read
+    int language = 0;  // 0 English, 1 Chinese
 };
 
 // Prepares the data folder: creates it when the database is not there yet,

@@ -119,8 +119,12 @@ bool IniFile::Write(const QString& section, const QString& key, const QString& v
         case Encoding::Utf16BE:
             out = QByteArray("\xFE\xFF", 2) + QStringEncoder(QStringEncoder::Utf16BE)(text);
             break;
-        case Encoding::Utf8Bom: out = "\xEF\xBB\xBF" + text.toUtf8(); break;
-        case Encoding::Utf8: out = text.toUtf8(); break;
+        case Encoding::Utf8Bom:
+            out = "\xEF\xBB\xBF" + text.toUtf8();
+            break;
+        case Encoding::Utf8:
+            out = text.toUtf8();
+            break;
     }
     // Written whole to a temporary file and renamed, so a full disk never
     // leaves a truncated main.ini behind.

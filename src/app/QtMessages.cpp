@@ -9,17 +9,21 @@ namespace nimbary {
 namespace {
 
 QString Caption(const std::string& caption) {
-    return caption.empty() ? QCoreApplication::applicationName()
-                           : QString::fromStdString(caption);
+    return caption.empty() ? QCoreApplication::applicationName() : QString::fromStdString(caption);
 }
 
 QMessageBox::Icon ToQt(MessageIcon icon) {
     switch (icon) {
-        case MessageIcon::Information: return QMessageBox::Information;
-        case MessageIcon::Warning: return QMessageBox::Warning;
-        case MessageIcon::Error: return QMessageBox::Critical;
-        case MessageIcon::Question: return QMessageBox::Question;
-        case MessageIcon::None: break;
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Warning:
+            return QMessageBox::Warning;
+        case MessageIcon::Error:
+            return QMessageBox::Critical;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
@@ -28,8 +32,8 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 
 void QtMessages::Show(const std::string& text, MessageIcon icon, const std::string& caption) {
     auto show = [parent = parent_, text, icon, caption] {
-        QMessageBox box(ToQt(icon), Caption(caption), QString::fromStdString(text),
-                        QMessageBox::Ok, parent);
+        QMessageBox box(ToQt(icon), Caption(caption), QString::fromStdString(text), QMessageBox::Ok,
+                        parent);
         box.exec();
     };
     // A worker thread (a database error during a download) must not block on

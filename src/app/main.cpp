@@ -2,16 +2,16 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QScreen>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 
 #include "BackendChoice.h"
-#include "DataFolder.h"
-#include "InstanceGuard.h"
 #include "CMainFrame.h"
 #include "CNimbaryApp.h"
+#include "DataFolder.h"
+#include "InstanceGuard.h"
 #include "QtMessages.h"
 #include "SimBackend.h"
 #include "StationLock.h"
@@ -120,9 +120,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string dbPath = DatabasePath(dataDir).toStdString();
-    const std::string lockPath = backends->Simulated()
-                                     ? StationLock::SimulatedStationPath(dbPath)
-                                     : StationLock::RealStationPath();
+    const std::string lockPath = backends->Simulated() ? StationLock::SimulatedStationPath(dbPath)
+                                                       : StationLock::RealStationPath();
 
     // Notices reach the GUI thread: udev through the event loop, the
     // simulator through a queued call.

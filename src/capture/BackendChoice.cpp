@@ -17,8 +17,8 @@ std::string BackendOptions::Parse(std::vector<std::string>& args, BackendOptions
         const std::string& a = args[i];
         std::string* target = nullptr;
         std::string name;
-        for (auto [opt, field] : {std::pair{"--capture", &result.capture},
-                                  std::pair{"--replay", &result.replay}}) {
+        for (auto [opt, field] :
+             {std::pair{"--capture", &result.capture}, std::pair{"--replay", &result.replay}}) {
             std::string o = opt;
             if (a == o || a.rfind(o + "=", 0) == 0) {
                 target = field;
@@ -52,8 +52,8 @@ const char* BackendOptions::Usage() {
            "  --capture FILE      append every report sent and received to FILE\n";
 }
 
-std::unique_ptr<Backends> Backends::Make(const BackendOptions& options,
-                                         const std::string& program, std::string& error) {
+std::unique_ptr<Backends> Backends::Make(const BackendOptions& options, const std::string& program,
+                                         std::string& error) {
     std::unique_ptr<Backends> b(new Backends());
     if (!options.replay.empty()) {
         b->base_ = ReplayBackend::Load(options.replay, error);

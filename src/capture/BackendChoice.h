@@ -37,8 +37,8 @@ class Backends {
 public:
     // nullptr with `error` set when the simulator image, the replay file or
     // the capture file cannot be used.
-    static std::unique_ptr<Backends> Make(const BackendOptions& options,
-                                          const std::string& program, std::string& error);
+    static std::unique_ptr<Backends> Make(const BackendOptions& options, const std::string& program,
+                                          std::string& error);
     ~Backends();
 
     HidBackend& Active() { return capture_ ? *capture_ : *base_; }

@@ -101,8 +101,12 @@ void CaptureWriter::Line(char mark, const uint8_t* bytes, size_t n) {
     std::fflush(file_.get());
 }
 
-void CaptureWriter::Output(const uint8_t* frame, size_t n) { Line('>', frame, n); }
+void CaptureWriter::Output(const uint8_t* frame, size_t n) {
+    Line('>', frame, n);
+}
 
-void CaptureWriter::Input(const uint8_t* report64) { Line('<', report64, 64); }
+void CaptureWriter::Input(const uint8_t* report64) {
+    Line('<', report64, 64);
+}
 
 }  // namespace nimbary

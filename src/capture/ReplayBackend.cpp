@@ -62,8 +62,7 @@ std::unique_ptr<ReplayBackend> ReplayBackend::Load(const std::string& path, std:
     return std::make_unique<ReplayBackend>(std::move(lines));
 }
 
-ReplayBackend::ReplayBackend(std::vector<CaptureLine> lines)
-    : script_(std::make_shared<Script>()) {
+ReplayBackend::ReplayBackend(std::vector<CaptureLine> lines) : script_(std::make_shared<Script>()) {
     script_->used.assign(lines.size(), false);
     script_->lines = std::move(lines);
 }

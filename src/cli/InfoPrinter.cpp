@@ -21,7 +21,8 @@ public:
     }
     template <class T>
     void Channels(const std::string& prefix, const char* what, const T (&values)[kChannels]) {
-        for (int k = 0; k < kChannels; ++k) Value(prefix + "Ch" + std::to_string(k + 1) + what, values[k]);
+        for (int k = 0; k < kChannels; ++k)
+            Value(prefix + "Ch" + std::to_string(k + 1) + what, values[k]);
     }
     void Value(const std::string& name, double v) { Real(name, v); }
     void Value(const std::string& name, int32_t v) { Int(name, v); }

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
+#include "BackendChoice.h"
 #include "CUsb.h"
 #include "HistorySource.h"
-#include "BackendChoice.h"
 #include "StationData.h"
 #include "StationLock.h"
 

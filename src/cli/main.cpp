@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "Command.h"
 #include "BackendChoice.h"
+#include "Command.h"
 
 namespace nimbary::cli {
 

@@ -39,8 +39,12 @@ int32_t ColumnInt(sqlite3_stmt* s, int col, int32_t ifNull) {
     return IsNull(s, col) ? ifNull : static_cast<int32_t>(sqlite3_column_int64(s, col));
 }
 // A measurement column: NULL reads as VAL_ABSENT.
-void ReadMeasure(sqlite3_stmt* s, int col, double& v) { v = ColumnDouble(s, col, VAL_ABSENT); }
-void ReadMeasure(sqlite3_stmt* s, int col, int32_t& v) { v = ColumnInt(s, col, VAL_ABSENT); }
+void ReadMeasure(sqlite3_stmt* s, int col, double& v) {
+    v = ColumnDouble(s, col, VAL_ABSENT);
+}
+void ReadMeasure(sqlite3_stmt* s, int col, int32_t& v) {
+    v = ColumnInt(s, col, VAL_ABSENT);
+}
 uint32_t ColumnTime(sqlite3_stmt* s, int col, uint32_t ifNull) {
     // Times are unsigned; a file may hold them either as unsigned or signed 32-bit.
     return IsNull(s, col) ? ifNull : static_cast<uint32_t>(sqlite3_column_int64(s, col));

@@ -6,10 +6,14 @@ namespace nimbary {
 
 namespace {
 
-double ToCelsius(double f) { return (f - 32.0) / 1.8; }
+double ToCelsius(double f) {
+    return (f - 32.0) / 1.8;
+}
 
 // A Celsius result back to °F with one decimal: whole part of R*18 + 320.5, / 10.
-double RoundedFahrenheit(double c) { return std::trunc(c * 18.0 + 320.5) / 10.0; }
+double RoundedFahrenheit(double c) {
+    return std::trunc(c * 18.0 + 320.5) / 10.0;
+}
 
 }  // namespace
 
@@ -28,9 +32,9 @@ double CalcHeatIndex(double t, int32_t h) {
     if (IsSentinel(t) || IsSentinel(h)) return t;
     if (t < 80.0 || t > 115.0 || h < 35) return t;
     const double hh = static_cast<double>(h * h);  // formed as an integer product
-    double hi = -42.4 + 2.04901523 * t + 10.14333127 * h - 0.22475541 * t * h -
-                0.00683783 * t * t - 0.05481717 * hh + 0.00122874 * t * t * h +
-                0.00085282 * t * hh - 0.00000199 * t * t * hh;
+    double hi = -42.4 + 2.04901523 * t + 10.14333127 * h - 0.22475541 * t * h - 0.00683783 * t * t -
+                0.05481717 * hh + 0.00122874 * t * t * h + 0.00085282 * t * hh -
+                0.00000199 * t * t * hh;
     return std::trunc(hi * 10.0 + 0.5) / 10.0;
 }
 

@@ -44,7 +44,9 @@ std::string FixedText(double v, int decimals) {
     return std::string(buf, res.ptr);
 }
 
-std::string TempUnitName(const UnitSet& u) { return u.Celsius() ? "°C" : "°F"; }
+std::string TempUnitName(const UnitSet& u) {
+    return u.Celsius() ? "°C" : "°F";
+}
 
 std::string BaroUnitName(const UnitSet& u) {
     static const char* const names[] = {"hpa", "inHg", "mmHg"};
@@ -56,7 +58,9 @@ std::string WindUnitName(const UnitSet& u) {
     return names[u.Wind()];
 }
 
-std::string RainUnitName(const UnitSet& u) { return u.Rain() == RAIN_IN ? "in" : "mm"; }
+std::string RainUnitName(const UnitSet& u) {
+    return u.Rain() == RAIN_IN ? "in" : "mm";
+}
 
 std::string FormatTemp(double f, int flags, const UnitSet& u) {
     return Compose(f, ConvertTemp(f, u), flags, 1, "--.-", TempUnitName(u));
@@ -74,12 +78,14 @@ std::string FormatBaro(double hpa, int flags, const UnitSet& u) {
 
 std::string FormatWind(double ms, int flags, const UnitSet& u) {
     bool bft = u.Wind() == WIND_BFT;
-    return Compose(ms, ConvertWind(ms, u), flags, bft ? 0 : 1, bft ? "--" : "--.-", WindUnitName(u));
+    return Compose(ms, ConvertWind(ms, u), flags, bft ? 0 : 1, bft ? "--" : "--.-",
+                   WindUnitName(u));
 }
 
 std::string FormatRain(double mm, int flags, const UnitSet& u) {
     bool in = u.Rain() == RAIN_IN;
-    return Compose(mm, ConvertRain(mm, u), flags, in ? 2 : 1, in ? "-.--" : "--.-", RainUnitName(u));
+    return Compose(mm, ConvertRain(mm, u), flags, in ? 2 : 1, in ? "-.--" : "--.-",
+                   RainUnitName(u));
 }
 
 std::string FormatWindDir(int32_t degrees) {
@@ -92,10 +98,20 @@ std::string FormatWindDir(int32_t degrees) {
     return "N";
 }
 
-std::string FormatTemp(double f, int flags) { return FormatTemp(f, flags, Units()); }
-std::string FormatHumi(int32_t h, int flags) { return FormatHumi(h, flags, Units()); }
-std::string FormatBaro(double hpa, int flags) { return FormatBaro(hpa, flags, Units()); }
-std::string FormatWind(double ms, int flags) { return FormatWind(ms, flags, Units()); }
-std::string FormatRain(double mm, int flags) { return FormatRain(mm, flags, Units()); }
+std::string FormatTemp(double f, int flags) {
+    return FormatTemp(f, flags, Units());
+}
+std::string FormatHumi(int32_t h, int flags) {
+    return FormatHumi(h, flags, Units());
+}
+std::string FormatBaro(double hpa, int flags) {
+    return FormatBaro(hpa, flags, Units());
+}
+std::string FormatWind(double ms, int flags) {
+    return FormatWind(ms, flags, Units());
+}
+std::string FormatRain(double mm, int flags) {
+    return FormatRain(mm, flags, Units());
+}
 
 }  // namespace nimbary

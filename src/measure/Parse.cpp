@@ -17,7 +17,9 @@ locale_t CLocale() {
     return loc;
 }
 
-bool InRange(double v, double lo, double hi) { return v >= lo && v <= hi; }
+bool InRange(double v, double lo, double hi) {
+    return v >= lo && v <= hi;
+}
 
 }  // namespace
 
@@ -64,9 +66,15 @@ bool ParseBaro(const std::string& text, double& out, const UnitSet& u) {
 bool ParseWind(const std::string& text, double& out, const UnitSet& u) {
     double v = ReadDouble(text);
     switch (u.Wind()) {
-        case WIND_KMH: v /= kKmhPerMs; break;
-        case WIND_MPH: v /= kMphPerMs; break;
-        case WIND_KNOTS: v /= kKnotsPerMs; break;
+        case WIND_KMH:
+            v /= kKmhPerMs;
+            break;
+        case WIND_MPH:
+            v /= kMphPerMs;
+            break;
+        case WIND_KNOTS:
+            v /= kKnotsPerMs;
+            break;
         case WIND_BFT: {
             if (std::isnan(v)) return false;
             double cls = std::trunc(v);
@@ -74,7 +82,8 @@ bool ParseWind(const std::string& text, double& out, const UnitSet& u) {
             v = BeaufortLowerBound(cls > 12 ? 12 : static_cast<int>(cls));
             break;
         }
-        default: break;
+        default:
+            break;
     }
     if (!InRange(v, kWindMin, kWindMax)) return false;
     out = v;
@@ -89,11 +98,21 @@ bool ParseRain(const std::string& text, double& out, const UnitSet& u) {
     return true;
 }
 
-bool ParseTemp(const std::string& text, double& out) { return ParseTemp(text, out, Units()); }
-bool ParseHumi(const std::string& text, int32_t& out) { return ParseHumi(text, out, Units()); }
-bool ParseBaro(const std::string& text, double& out) { return ParseBaro(text, out, Units()); }
-bool ParseWind(const std::string& text, double& out) { return ParseWind(text, out, Units()); }
-bool ParseRain(const std::string& text, double& out) { return ParseRain(text, out, Units()); }
+bool ParseTemp(const std::string& text, double& out) {
+    return ParseTemp(text, out, Units());
+}
+bool ParseHumi(const std::string& text, int32_t& out) {
+    return ParseHumi(text, out, Units());
+}
+bool ParseBaro(const std::string& text, double& out) {
+    return ParseBaro(text, out, Units());
+}
+bool ParseWind(const std::string& text, double& out) {
+    return ParseWind(text, out, Units());
+}
+bool ParseRain(const std::string& text, double& out) {
+    return ParseRain(text, out, Units());
+}
 
 std::string RangeMessageText(Quantity q, bool indoor, const UnitSet& u) {
     const int both = FMT_VALUE | FMT_UNIT;
@@ -123,6 +142,8 @@ std::string RangeMessageText(Quantity q, bool indoor, const UnitSet& u) {
     return text::Format(2095, {lo, hi});
 }
 
-std::string RangeMessageText(Quantity q, bool indoor) { return RangeMessageText(q, indoor, Units()); }
+std::string RangeMessageText(Quantity q, bool indoor) {
+    return RangeMessageText(q, indoor, Units());
+}
 
 }  // namespace nimbary

@@ -13,9 +13,13 @@ constexpr double kBeaufortUpper[12] = {0.3,  1.5,  3.4,  5.4,  7.9,  10.7,
                                        13.8, 17.1, 20.7, 24.4, 28.4, 32.6};
 }  // namespace
 
-UnitSet& Units() { return *g_units.load(); }
+UnitSet& Units() {
+    return *g_units.load();
+}
 
-void PublishUnits(UnitSet* units) { g_units.store(units ? units : &g_builtinUnits); }
+void PublishUnits(UnitSet* units) {
+    g_units.store(units ? units : &g_builtinUnits);
+}
 
 int BeaufortClass(double ms) {
     for (int c = 0; c < 12; ++c)
@@ -37,24 +41,34 @@ double ConvertTemp(double f, const UnitSet& u) {
 double ConvertBaro(double hpa, const UnitSet& u) {
     if (IsSentinel(hpa)) return hpa;
     switch (u.Baro()) {
-        case BARO_INHG: return hpa / kHpaPerInHg;
-        case BARO_MMHG: return hpa / kHpaPerMmHg;
-        default: return hpa;
+        case BARO_INHG:
+            return hpa / kHpaPerInHg;
+        case BARO_MMHG:
+            return hpa / kHpaPerMmHg;
+        default:
+            return hpa;
     }
 }
 
 double ConvertWind(double ms, const UnitSet& u) {
     if (IsSentinel(ms)) return ms;
     switch (u.Wind()) {
-        case WIND_KMH: return ms * kKmhPerMs;
-        case WIND_MPH: return ms * kMphPerMs;
-        case WIND_KNOTS: return ms * kKnotsPerMs;
-        case WIND_BFT: return BeaufortClass(ms);
-        default: return ms;
+        case WIND_KMH:
+            return ms * kKmhPerMs;
+        case WIND_MPH:
+            return ms * kMphPerMs;
+        case WIND_KNOTS:
+            return ms * kKnotsPerMs;
+        case WIND_BFT:
+            return BeaufortClass(ms);
+        default:
+            return ms;
     }
 }
 
-double ConvertWind(double ms) { return ConvertWind(ms, Units()); }
+double ConvertWind(double ms) {
+    return ConvertWind(ms, Units());
+}
 
 double ConvertRain(double mm, const UnitSet& u) {
     if (IsSentinel(mm) || u.Rain() != RAIN_IN) return mm;

@@ -12,13 +12,23 @@ constexpr int32_t VAL_ABSENT = 8388603;   // 0x7FFFFB: not fitted, empty text, N
 constexpr int32_t VAL_LOW = 8388604;      // 0x7FFFFC: below the sensor's range
 constexpr int32_t VAL_HIGH = 8388605;     // 0x7FFFFD: above the sensor's range
 
-inline bool IsSentinel(double v) { return v >= VAL_INVALID; }
-inline bool IsSentinel(int32_t v) { return v >= VAL_INVALID; }
+inline bool IsSentinel(double v) {
+    return v >= VAL_INVALID;
+}
+inline bool IsSentinel(int32_t v) {
+    return v >= VAL_INVALID;
+}
 
 // Display unit codes. Codes outside a list behave as code 0.
 enum TempUnitCode : int32_t { TEMP_C = 0, TEMP_F = 1 };
 enum BaroUnitCode : int32_t { BARO_HPA = 0, BARO_INHG = 1, BARO_MMHG = 2 };
-enum WindUnitCode : int32_t { WIND_MS = 0, WIND_KMH = 1, WIND_MPH = 2, WIND_KNOTS = 3, WIND_BFT = 4 };
+enum WindUnitCode : int32_t {
+    WIND_MS = 0,
+    WIND_KMH = 1,
+    WIND_MPH = 2,
+    WIND_KNOTS = 3,
+    WIND_BFT = 4
+};
 enum RainUnitCode : int32_t { RAIN_MM = 0, RAIN_IN = 1 };
 
 struct UnitSet {

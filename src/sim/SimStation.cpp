@@ -404,7 +404,9 @@ MaxMinValues SimStation::MaxMin() {
 // A new graph point every hour. The 24H/72H span setting changes only the
 // station's own screen; the series the station hands out always reach back
 // 72 hours.
-uint32_t SimStation::GraphStep() const { return 3600; }
+uint32_t SimStation::GraphStep() const {
+    return 3600;
+}
 
 std::vector<int32_t> SimStation::GraphLocked(uint8_t type, uint8_t index, uint32_t now) {
     const uint32_t step = GraphStep();

@@ -58,11 +58,17 @@ std::atomic<int> g_language{static_cast<int>(Language::English)};
 
 }  // namespace
 
-void SetLanguage(Language lang) { g_language.store(static_cast<int>(lang)); }
+void SetLanguage(Language lang) {
+    g_language.store(static_cast<int>(lang));
+}
 
-Language CurrentLanguage() { return static_cast<Language>(g_language.load()); }
+Language CurrentLanguage() {
+    return static_cast<Language>(g_language.load());
+}
 
-std::string Load(int id) { return Load(id, CurrentLanguage()); }
+std::string Load(int id) {
+    return Load(id, CurrentLanguage());
+}
 
 std::string Load(int id, Language lang) {
     const auto& t = Table();
@@ -79,7 +85,9 @@ bool HasOwnText(int id, Language lang) {
     return lang == Language::English ? true : it->second.hasChinese;
 }
 
-bool Exists(int id) { return Table().count(id) != 0; }
+bool Exists(int id) {
+    return Table().count(id) != 0;
+}
 
 std::vector<int> Ids() {
     std::vector<int> ids;
@@ -110,6 +118,8 @@ std::string FormatText(const std::string& pattern, std::initializer_list<Arg> ar
     return out;
 }
 
-std::string Format(int id, std::initializer_list<Arg> args) { return FormatText(Load(id), args); }
+std::string Format(int id, std::initializer_list<Arg> args) {
+    return FormatText(Load(id), args);
+}
 
 }  // namespace nimbary::text

@@ -48,8 +48,7 @@ TEST(IniFile, ReadsUtf16AndUtf8WithBom) {
     QString text = QString::fromUtf8("[About]\r\nCopyright=版权 ©\r\n");
     QByteArray le("\xFF\xFE", 2);
     le += QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    EXPECT_EQ(IniFile(WriteRaw(dir, le)).Read("About", "Copyright"),
-              QString::fromUtf8("版权 ©"));
+    EXPECT_EQ(IniFile(WriteRaw(dir, le)).Read("About", "Copyright"), QString::fromUtf8("版权 ©"));
     EXPECT_EQ(IniFile(WriteRaw(dir, "\xEF\xBB\xBF" + text.toUtf8())).Read("About", "Copyright"),
               QString::fromUtf8("版权 ©"));
 }

@@ -7,9 +7,9 @@
 #include <QTest>
 #include <atomic>
 
+#include "CNimbaryApp.h"
 #include "CountingBackend.h"
 #include "DataFolder.h"
-#include "CNimbaryApp.h"
 #include "RecordingMessages.h"
 #include "SimBackend.h"
 #include "SimOptions.h"
@@ -209,8 +209,8 @@ TEST(Program, AStationThatStopsAnsweringIsShownSo) {
     p.app->Start(false);
     p.WaitTicks(1);
     p.sim->Faults().Add(sim::Fault::BadChecksum, 4, 0x08);
-    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(0) == "The station does not answer"; },
-                          8000));
+    ASSERT_TRUE(
+        p.WaitFor([&] { return p.Frame().PaneText(0) == "The station does not answer"; }, 8000));
     EXPECT_EQ(p.Frame().PaneText(2), "Connected");
     ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(0) == "Ready"; }, 8000));
 }

@@ -8,10 +8,10 @@
 #include <QTemporaryDir>
 
 #include "CAboutDlg.h"
+#include "CMainFrame.h"
 #include "DataFolder.h"
 #include "IniFile.h"
 #include "InstanceGuard.h"
-#include "CMainFrame.h"
 #include "RecordingMessages.h"
 #include "StringTable.h"
 
@@ -81,8 +81,8 @@ TEST(Startup, FailuresAreShownAndStartupGoesOn) {
     DataFolderResult r = PrepareDataFolder(program.path(), root.filePath("d"), msgs);
     EXPECT_EQ(r.ok, 0);
     ASSERT_EQ(msgs.shown.size(), 1u);
-    EXPECT_EQ(msgs.shown[0].text, "Could not copy the file:\n" +
-                                      program.filePath("main.ini").toStdString());
+    EXPECT_EQ(msgs.shown[0].text,
+              "Could not copy the file:\n" + program.filePath("main.ini").toStdString());
 
     // A data folder below a plain file cannot be created.
     QFile blocker(root.filePath("file"));

@@ -59,9 +59,10 @@ TEST(CaptureFile, ParsesLinesCommentsAndReportsBadOnes) {
 }
 
 TEST(Replay, AnswersTheFirstUnusedMatchingRequest) {
-    ReplayBackend replay(Parse("> 03 04 07\n< 50 04 01\n< 02\n"
-                               "> 03 04 07\n< 50 04 02\n"
-                               "> 03 08 0B\n"));
+    ReplayBackend replay(
+        Parse("> 03 04 07\n< 50 04 01\n< 02\n"
+              "> 03 04 07\n< 50 04 02\n"
+              "> 03 08 0B\n"));
     auto devices = replay.Enumerate();
     ASSERT_EQ(devices.size(), 1u);
     EXPECT_EQ(devices[0].vendor, 0x1130);

@@ -365,8 +365,8 @@ TEST_F(CliTest, CaptureReplaysToTheSameInfo) {
 TEST_F(CliTest, RenderDisplayWritesTheWholeViewAsPng) {
     const std::string png = dir.File("display.png");
     std::string err;
-    ASSERT_EQ(Run({"render-display", "--simulate", "--sim-days", "0", png, "--lang", "zh"},
-                  nullptr, &err),
+    ASSERT_EQ(Run({"render-display", "--simulate", "--sim-days", "0", png, "--lang", "zh"}, nullptr,
+                  &err),
               0)
         << err;
     const std::string bytes = FileText(png);

@@ -47,7 +47,7 @@ TEST(Format, SentinelsInEveryUnit) {
 TEST(Format, ValuesAndUnitsInEveryUnit) {
     EXPECT_EQ(FormatTemp(68.0, kBoth, Make(0, 0, 0, 0)), "20.0 °C");
     EXPECT_EQ(FormatTemp(68.0, kBoth, Make(1, 0, 0, 0)), "68.0 °F");
-    EXPECT_EQ(FormatTemp(68.0, kBoth, Make(7, 0, 0, 0)), "68.0 °F");  // any non-zero is °F
+    EXPECT_EQ(FormatTemp(68.0, kBoth, Make(7, 0, 0, 0)), "68.0 °F");     // any non-zero is °F
     EXPECT_EQ(FormatTemp(31.928, FMT_VALUE, Make(0, 0, 0, 0)), "-0.0");  // -0.04 °C
     EXPECT_EQ(FormatHumi(45, kBoth, Make(0, 0, 0, 0)), "45 %");
 
@@ -111,10 +111,13 @@ TEST(Format, WindDirectionSectors) {
     struct {
         int deg;
         const char* text;
-    } cases[] = {{0, "N"},     {22, "N"},  {23, "NE"}, {67, "NE"},  {68, "E"},   {112, "E"},
-                 {113, "SE"},  {157, "SE"}, {158, "S"}, {202, "S"},  {203, "SW"}, {247, "SW"},
-                 {248, "W"},   {292, "W"},  {293, "NW"}, {337, "NW"}, {338, "N"},  {359, "N"},
-                 {360, "--"},  {-5, "N"},   {VAL_INVALID, "--"}, {VAL_HIGH, "--"},
-                 {VAL_ABSENT, ""}};
+    } cases[] = {{0, "N"},         {22, "N"},       {23, "NE"},
+                 {67, "NE"},       {68, "E"},       {112, "E"},
+                 {113, "SE"},      {157, "SE"},     {158, "S"},
+                 {202, "S"},       {203, "SW"},     {247, "SW"},
+                 {248, "W"},       {292, "W"},      {293, "NW"},
+                 {337, "NW"},      {338, "N"},      {359, "N"},
+                 {360, "--"},      {-5, "N"},       {VAL_INVALID, "--"},
+                 {VAL_HIGH, "--"}, {VAL_ABSENT, ""}};
     for (const auto& c : cases) EXPECT_EQ(FormatWindDir(c.deg), c.text) << c.deg;
 }
