@@ -87,38 +87,16 @@ void CMainFrame::RefreshMenuTexts(bool relayout) {
     }
     static const int kTopIds[4] = {2103, 2106, 2111, 2113};
     for (int i = 0; i < 4; ++i) menus_[i]->setTitle(Text(kTopIds[i]));
-    for (QMenu* m : menus_) {
-        for (QAction* a : m->actions()) {
-            switch (a->data().toInt()) {
-                case ID_APP_EXIT:
-                    a->setText(Text(2104));
-                    break;
-                case ID_SETTING:
-                    a->setText(Text(2107));
-                    break;
-                case ID_ALARM:
-                    a->setText(Text(2108));
-                    break;
-                case ID_MAXMIN:
-                    a->setText(Text(2109));
-                    break;
-                case ID_LANGUAGE:
-                    a->setText(Text(2110));
-                    break;
-                case ID_HISTORY_VIEW:
-                    a->setText(Text(2063));
-                    break;
-                case ID_HISTORY_MANAGE:
-                    a->setText(Text(2115));
-                    break;
-                case ID_APP_ABOUT:
-                    a->setText(Text(2114) + "...");
-                    break;
-                default:
-                    break;
-            }
-        }
-    }
+    // Item texts by command id; About carries the literal "..." as well.
+    static const std::pair<int, int> kItemIds[] = {
+        {ID_APP_EXIT, 2104},       {ID_SETTING, 2107},  {ID_ALARM, 2108},
+        {ID_MAXMIN, 2109},         {ID_LANGUAGE, 2110}, {ID_HISTORY_VIEW, 2063},
+        {ID_HISTORY_MANAGE, 2115}, {ID_APP_ABOUT, 2114}};
+    for (QMenu* m : menus_)
+        for (QAction* a : m->actions())
+            for (const auto& [command, stringId] : kItemIds)
+                if (a->data().toInt() == command)
+                    a->setText(Text(stringId) + (command == ID_APP_ABOUT ? "..." : ""));
     if (IniFile(IniPath(dataDir_)).Read("Menu", "Debug") == "1" && !HasDebugItem()) {
         menus_[3]->addSeparator();
         AddItem(menus_[3], ID_DEBUG)->setText("Debug");
