@@ -3,10 +3,10 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <cmath>
 
 #include "DisplayColors.h"
 #include "LiveDisplay.h"
+#include "SampleStation.h"
 #include "TextSource.h"
 
 using namespace nimbary;
@@ -20,37 +20,9 @@ void EnsureApp() {
     static QGuiApplication app(argc, argv);
 }
 
-// A station with indoor, channel 1, wind, pressure and rain, and full series.
-void Fill(StationData& s) {
-    HistoryRecord& c = s.Current;
-    c.InTemp = 71.6;
-    c.InHumi = 45;
-    c.ChTemp[0] = 57.2;
-    c.ChHumi[0] = 68;
-    c.AbsBaro = 1008.3;
-    c.RelBaro = 1013.2;
-    c.Wind = 3.4;
-    c.Gust = 5.8;
-    c.WindDir = 225;
-    for (int r = 0; r < kRainKinds; ++r) c.Rain[r] = 1.2 * (r + 1);
-    s.Presence.TempMask = s.Presence.HumiMask = 0x01;
-    s.Presence.Flags = 0x7F;
-    for (int i = 0; i < kGraphPoints; ++i) {
-        const double d = std::sin(i * 0.5);
-        s.Graph.InTemp[i] = 71 + d;
-        s.Graph.InHumi[i] = 45 + int(3 * d);
-        s.Graph.ChTemp[0][i] = 55 + 9 * d;
-        s.Graph.ChHumi[0][i] = 70 - int(15 * d);
-        s.Graph.Baro[i] = 1013 + 2 * d;
-        s.Graph.Wind[i] = 3 + d;
-        s.Graph.Gust[i] = 5 + d;
-        s.Graph.Rain[i] = i % 5 ? 0.0 : 1.5;
-    }
-}
-
 struct Bench {
     Bench() : display(texts) {
-        Fill(station);
+        FillSampleStation(station, true);
         display.SetPresence(station.Presence);
         display.RelayoutForRain(true);
         display.LayoutPanels();
