@@ -134,15 +134,7 @@ BENCHMARK(BM_FullPassDecodeAndSave)->Unit(benchmark::kMillisecond);
 void BM_FullPassThroughSimulator(benchmark::State& state) {
     int records = 0;
     FakeStation st = FullStation(records);
-    sim::StationImage img;
-    img.table = st.table;
-    img.data = st.data;
-    img.devId = st.info.DevID;
-    img.type = st.info.Type;
-    img.blocks = st.info.Blocks;
-    img.dataSize = st.info.DataSize;
-    img.firstBlock = st.status.FirstBlock;
-    img.currentBlock = st.status.CurrentBlock;
+    sim::StationImage img = st.Image();
     sim::SimConfig config;
     config.startTime = 800000000.0;
     config.frozen = true;

@@ -66,17 +66,8 @@ std::vector<RawRecord> Records(int n, int base) {
 }
 
 std::string SaveImage(const FakeStation& st, const std::string& folder) {
-    sim::StationImage img;
-    img.table = st.table;
-    img.data = st.data;
+    sim::StationImage img = st.Image();
     img.data.resize(sim::StationImage::DataFileSize(st.info.DataSize), 0xFF);
-    img.devId = st.info.DevID;
-    img.type = st.info.Type;
-    img.blocks = st.info.Blocks;
-    img.dataSize = st.info.DataSize;
-    img.firstBlock = st.status.FirstBlock;
-    img.currentBlock = st.status.CurrentBlock;
-    img.pressureOffset = st.pressureOffset;
     return img.Save(folder);
 }
 

@@ -107,16 +107,7 @@ protected:
         st.onVanish = nullptr;
         route.reset();
         if (!GetParam()) return;
-        sim::StationImage img;
-        img.table = st.table;
-        img.data = st.data;
-        img.devId = st.info.DevID;
-        img.type = st.info.Type;
-        img.blocks = st.info.Blocks;
-        img.dataSize = st.info.DataSize;
-        img.firstBlock = st.status.FirstBlock;
-        img.currentBlock = st.status.CurrentBlock;
-        img.pressureOffset = st.pressureOffset;
+        sim::StationImage img = st.Image();
         sim::SimConfig config;
         config.devId = st.info.DevID;
         config.startTime = At2024() + 30 * 86400.0;

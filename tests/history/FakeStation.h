@@ -7,6 +7,7 @@
 
 #include "BlockEntry.h"
 #include "HistorySource.h"
+#include "StationImage.h"
 
 // A station made of byte arrays: device information, memory status, the
 // 1024-byte block table and the data ring. Records are written with an
@@ -84,6 +85,21 @@ public:
     std::vector<uint8_t> table = std::vector<uint8_t>(kBlockTableSize, 0);
     std::vector<uint8_t> data;
     int16_t pressureOffset = 0;
+
+    // The same memory as a station image the simulator can load.
+    sim::StationImage Image() const {
+        sim::StationImage img;
+        img.table = table;
+        img.data = data;
+        img.devId = info.DevID;
+        img.type = info.Type;
+        img.blocks = info.Blocks;
+        img.dataSize = info.DataSize;
+        img.firstBlock = status.FirstBlock;
+        img.currentBlock = status.CurrentBlock;
+        img.pressureOffset = pressureOffset;
+        return img;
+    }
 
     // Faults: every exchange after the first `answerExchanges` fails (the
     // station vanished); the pressure offset read fails.
