@@ -100,11 +100,7 @@ int RunDownload(std::vector<std::string> args) {
     InstallSaveTestHook(db);
 
     StationSession station;
-    const int opened = station.Open(backend, dbPath, error);
-    if (opened != kExitOk) {
-        PrintError(error);
-        return opened;
-    }
+    if (const int opened = station.Open(backend, dbPath); opened != kExitOk) return opened;
 
     CatchStopSignals();
     HistoryDownloader downloader(station.Source(), db, &g_stop, nullptr);

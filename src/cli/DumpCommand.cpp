@@ -55,11 +55,7 @@ int RunDump(std::vector<std::string> args) {
     std::string error;
     StationSession session;
     // A simulated station lives in this process alone: it needs no lock.
-    const int opened = session.Open(backend, std::string(), error);
-    if (opened != kExitOk) {
-        PrintError(error);
-        return opened;
-    }
+    if (const int opened = session.Open(backend, std::string()); opened != kExitOk) return opened;
     StationData& station = session.Data();
     StationInfo info;
     MemoryStatus status;

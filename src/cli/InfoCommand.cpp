@@ -23,13 +23,8 @@ int RunInfo(std::vector<std::string> args) {
     std::vector<std::string> positional;
     if (!a.Finish(positional, 0, 0)) return UsageError("info", a.Error());
 
-    std::string error;
     StationSession session;
-    const int opened = session.Open(backend, std::string(), error);
-    if (opened != kExitOk) {
-        PrintError(error);
-        return opened;
-    }
+    if (const int opened = session.Open(backend, std::string()); opened != kExitOk) return opened;
     const std::vector<std::string> failed = PrintStationInfo(session.Data(), stdout);
     std::fflush(stdout);
     if (failed.empty()) return kExitOk;

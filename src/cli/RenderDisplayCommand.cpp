@@ -29,13 +29,8 @@ int RunRenderDisplay(std::vector<std::string> args) {
     if (!a.Finish(positional, 1, 1, "the output file OUT.png"))
         return UsageError("render-display", a.Error());
 
-    std::string error;
     StationSession session;
-    const int opened = session.Open(backend, std::string(), error);
-    if (opened != kExitOk) {
-        PrintError(error);
-        return opened;
-    }
+    if (const int opened = session.Open(backend, std::string()); opened != kExitOk) return opened;
     StationData& station = session.Data();
     if (!station.ReadSettings() || !station.ReadCurrent() || !station.ReadAllGraphs()) {
         PrintError("the station did not answer");

@@ -13,8 +13,15 @@ StationSession::~StationSession() {
     lock_.reset();
 }
 
-int StationSession::Open(const BackendOptions& options, const std::string& databasePath,
-                         std::string& error) {
+int StationSession::Open(const BackendOptions& options, const std::string& databasePath) {
+    std::string error;
+    const int rc = OpenOrExplain(options, databasePath, error);
+    if (rc != kExitOk) PrintError(error);
+    return rc;
+}
+
+int StationSession::OpenOrExplain(const BackendOptions& options, const std::string& databasePath,
+                                  std::string& error) {
     std::string lockPath;
     if (!options.Simulated())
         lockPath = StationLock::RealStationPath();

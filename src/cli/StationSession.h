@@ -22,8 +22,9 @@ public:
 
     // Takes the station lock, then opens the station. `databasePath` keys the
     // lock of a simulated or replayed station (empty: such a station needs
-    // none). Returns kExitOk, or kExitBusy / kExitFailure with `error` set.
-    int Open(const BackendOptions& options, const std::string& databasePath, std::string& error);
+    // none). Returns kExitOk, or kExitBusy / kExitFailure after saying why
+    // on standard error.
+    int Open(const BackendOptions& options, const std::string& databasePath);
     // Looks for the station again after it went away; true when it is there.
     bool Reconnect();
     bool Connected() const { return usb_ && usb_->Connected(); }
@@ -32,6 +33,9 @@ public:
     HistorySource& Source() { return *source_; }
 
 private:
+    int OpenOrExplain(const BackendOptions& options, const std::string& databasePath,
+                      std::string& error);
+
     std::unique_ptr<StationLock> lock_;
     std::unique_ptr<Backends> backends_;
     std::unique_ptr<CUsb> usb_;
