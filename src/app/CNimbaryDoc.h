@@ -80,10 +80,7 @@ public:
     CUsb& Usb() { return usb_; }
     StationData& Station() { return station_; }
     HistoryDb& Database() { return db_; }
-    HistoryCommand& Command() { return command_; }
-    ManualResetEvent& HistoryWake() { return historyWake_; }
     std::atomic<int>& GraphRefresh() { return graphRefresh_; }
-    const std::atomic<int>& StopFlag() const { return stop_; }
     int DownloadPasses() const { return passes_.load(); }
 
 private:

@@ -204,15 +204,6 @@ CNimbaryView::DrawCounts CNimbaryView::Counts() const {
     return counts_;
 }
 
-QImage CNimbaryView::Snapshot() {
-    EventLock lock(dataEvent_);
-    if (repaintAll_) {
-        RedrawAllLocked();
-        repaintAll_ = false;
-    }
-    return back_.copy();
-}
-
 void CNimbaryView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     EventLock lock(dataEvent_);

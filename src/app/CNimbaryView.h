@@ -37,7 +37,6 @@ public:
     // The local time the tick works with; tests supply their own clock.
     void SetClock(std::function<QDateTime()> now) { now_ = std::move(now); }
 
-    ManualResetEvent& DataEvent() { return dataEvent_; }
     LiveDisplay& Display() { return display_; }
     uint32_t DeviceId() const { return deviceId_.load(); }
     int LastClockHour() const { return lastClockHour_.load(); }
@@ -47,8 +46,6 @@ public:
         int full = 0, dirty = 0, relayout = 0, clockSet = 0;
     };
     DrawCounts Counts() const;
-    // The back buffer as last painted (GUI thread).
-    QImage Snapshot();
 
 protected:
     void paintEvent(QPaintEvent*) override;
