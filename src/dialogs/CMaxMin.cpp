@@ -10,6 +10,25 @@
 
 namespace nimbary {
 
+// The painting lies over the group boxes, whose own fill would tint it.
+class CMaxMin::Canvas : public QWidget {
+public:
+    explicit Canvas(CMaxMin& owner) : QWidget(&owner), owner_(owner) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setGeometry(owner.rect());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        PaintMaxMin(p, owner_.layout_, owner_.station_.MaxMin(), owner_.units_, owner_.texts_,
+                    owner_.rain_);
+    }
+
+private:
+    CMaxMin& owner_;
+};
+
 CMaxMin::CMaxMin(StationAccess& station, TextSource& texts, Messages& messages, bool readOk,
                  const MaxMinLayout& layout, QWidget* parent)
     : QDialog(parent),
@@ -28,6 +47,7 @@ CMaxMin::CMaxMin(StationAccess& station, TextSource& texts, Messages& messages, 
         if (layout_.groupCaptions[i]) g->setTitle(Text(texts_, layout_.groupCaptions[i]));
     }
     if (!rain_) findChild<QWidget*>(Idc(1019))->hide();
+    canvas_ = new Canvas(*this);
 
     auto* reset = Place<QPushButton>(this, Idc(1020), layout_.reset.ToQRect());
     reset->setText(Text(texts_, 2066));
@@ -41,11 +61,6 @@ CMaxMin::CMaxMin(StationAccess& station, TextSource& texts, Messages& messages, 
     connect(exit, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void CMaxMin::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    PaintMaxMin(p, layout_, station_.MaxMin(), units_, texts_, rain_);
-}
-
 void CMaxMin::OnReset() {
     if (!station_.ClearMaxMin()) {
         messages_.Show(texts_.Load(2094), MessageIcon::Error);
@@ -54,7 +69,7 @@ void CMaxMin::OnReset() {
     // The station needs a moment before it reports the fresh values.
     QThread::msleep(50);
     station_.ReadMaxMin();
-    update();
+    canvas_->update();
     messages_.Show(texts_.Load(2099), MessageIcon::Information);
 }
 

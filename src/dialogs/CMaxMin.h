@@ -21,10 +21,8 @@ public:
     CMaxMin(StationAccess& station, TextSource& texts, Messages& messages, bool readOk,
             const MaxMinLayout& layout = MaxMinLayout::Program(), QWidget* parent = nullptr);
 
-protected:
-    void paintEvent(QPaintEvent*) override;
-
 private:
+    class Canvas;
     void OnReset();
 
     StationAccess& station_;
@@ -33,6 +31,7 @@ private:
     const MaxMinLayout& layout_;
     const UnitSet units_;
     const bool rain_;
+    QWidget* canvas_ = nullptr;
 };
 
 }  // namespace nimbary

@@ -38,8 +38,8 @@ int main(int argc, char** argv) {
     }
     const QString dir = argv[1];
     bool ok = true;
-    for (auto [lang, tag] : {std::pair{text::Language::English, "en"},
-                             std::pair{text::Language::Chinese, "zh"}}) {
+    for (auto [lang, tag] :
+         {std::pair{text::Language::English, "en"}, std::pair{text::Language::Chinese, "zh"}}) {
         text::SetLanguage(lang);
         const QString t = tag;
         SimStationRig rig;
