@@ -244,3 +244,31 @@ TEST(SettingDialog, OpensInTheLanguageInForce) {
     EXPECT_EQ(d.findChild<QGroupBox*>("group_color")->title(), "颜色索引");
     EXPECT_EQ(Control<QAbstractButton>(d, 2)->text(), "退出");
 }
+
+TEST(SettingDialog, CancelWritesNothing) {
+    Opened o(Noisy());
+    Choose(*o.dialog, 1131, 1);
+    Click(*o.dialog, 2);
+    EXPECT_EQ(o.dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(o.Writes(), 0);
+    EXPECT_EQ(o.rig.data.Settings.TempUnit, 0);
+}
+
+TEST(StationDataAccess, WritesTheGivenSettingsUnderTheDataLock) {
+    SimStationRig rig;
+    rig.data.ReadSettings();
+    int held = 0;
+    StationDataAccess access(rig.data, [&](const std::function<void()>& work) {
+        ++held;
+        work();
+    });
+    StationSettings s = rig.data.Settings;
+    s.WindUnit = 3;
+    EXPECT_EQ(access.WriteSettings(s), 1);
+    EXPECT_EQ(held, 1);
+    EXPECT_EQ(rig.Sim().Settings()[4], 0x08);  // knots
+    s.WindUnit = 2;
+    rig.data.Settings.WindUnit = 4;
+    EXPECT_EQ(rig.data.WriteSettings(s), 1);
+    EXPECT_EQ(rig.Sim().Settings()[4], 0x04);  // the block given, not the image's
+}
