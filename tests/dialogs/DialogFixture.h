@@ -59,6 +59,17 @@ struct SimStationRig {
     StringTableSource texts;
 };
 
+// The one message shown, as "text|icon|caption"; Msg builds what is expected.
+inline std::string Msg(const std::string& text, MessageIcon icon, const std::string& caption = "") {
+    return text + "|" + std::to_string(static_cast<int>(icon)) + "|" + caption;
+}
+inline std::string Shown(const RecordingMessages& m) {
+    if (m.shown.size() != 1) return std::to_string(m.shown.size()) + " messages";
+    return Msg(m.shown[0].text, m.shown[0].icon, m.shown[0].caption);
+}
+inline const std::string kSaved = Msg("Successfully saved!", MessageIcon::Information);
+inline const std::string kSaveFailed = Msg("Save failed!", MessageIcon::Error, "Error");
+
 template <class W = QWidget>
 W* Control(QWidget& dialog, int id) {
     return dialog.findChild<W*>(Idc(id));
