@@ -155,7 +155,7 @@ CAlarm::CAlarm(StationAccess& station, TextSource& texts, Messages& messages, bo
         const int row = left ? i / 2 : kLeftRows + (i - 2 * kLeftRows);
         const int y = left ? LeftRowTop(row) : RightRowTop(row - kLeftRows);
         const int x = left ? (i % 2 ? 325 : 165) : 640;
-        if (left ? i % 2 == 0 : true) {
+        if (!left || i % 2 == 0) {  // one label a row
             auto* label = Place<QLabel>(this, QStringLiteral("label_%1").arg(t.check),
                                         QRect(left ? 22 : 502, y + 2, left ? 135 : 130, 20));
             label->setText(Text(texts_, kRowText[row]));

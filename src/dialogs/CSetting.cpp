@@ -21,7 +21,7 @@ QStringList Numbers(int from, int to) {
     return out;
 }
 
-// Rows of a group: label and list side by side, 30 pixels apart.
+// A row's label sits two pixels lower than its list, so their texts line up.
 QRect RowLabel(int x, int y, int w) {
     return QRect(x, y + 2, w, 20);
 }

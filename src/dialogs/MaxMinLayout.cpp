@@ -109,42 +109,34 @@ void AddRows(MaxMinLayout& l, const Rows& r) {
     l.minSquare = QPoint(172, r.squareTop);
 }
 
-MaxMinLayout MakeProgram() {
+// The dialog's template in dialog units: its size, the upper group's height,
+// the lower groups' row and the buttons' row; the columns are the same in both.
+MaxMinLayout Make(int width, int height, int upperHeight, int lowerTop, int lowerHeight,
+                  int buttonTop, const Rows& rows) {
     MaxMinLayout l;
-    l.size = QSize(DluX(641), DluY(214));
-    l.groups[0] = FromDlu(7, 3, 627, 86);
-    l.groups[1] = FromDlu(7, 104, 192, 72);
-    l.groups[2] = FromDlu(213, 104, 131, 72);
-    l.groups[3] = FromDlu(357, 104, 277, 72);
-    l.reset = FromDlu(513, 193, 50, 14);
-    l.exit = FromDlu(584, 193, 50, 14);
-    AddRows(l, Rows{30, 54, 70, 24, 40, 1, 2033, {208, 248}, 310, 318});
-    return l;
-}
-
-// All eight channels, the template of the plug-in's dialog.
-MaxMinLayout MakeEightChannels() {
-    MaxMinLayout l;
-    l.size = QSize(DluX(643), DluY(298));
-    l.groups[0] = FromDlu(7, 3, 627, 202);
-    l.groups[1] = FromDlu(7, 214, 192, 52);
-    l.groups[2] = FromDlu(213, 214, 131, 52);
-    l.groups[3] = FromDlu(357, 214, 277, 52);
-    l.reset = FromDlu(513, 279, 50, 14);
-    l.exit = FromDlu(584, 279, 50, 14);
-    AddRows(l, Rows{25, 45, 55, 20, 30, 8, 2042, {370, 400}, 450, 456});
+    l.size = QSize(DluX(width), DluY(height));
+    l.groups[0] = FromDlu(7, 3, 627, upperHeight);
+    l.groups[1] = FromDlu(7, lowerTop, 192, lowerHeight);
+    l.groups[2] = FromDlu(213, lowerTop, 131, lowerHeight);
+    l.groups[3] = FromDlu(357, lowerTop, 277, lowerHeight);
+    l.reset = FromDlu(513, buttonTop, 50, 14);
+    l.exit = FromDlu(584, buttonTop, 50, 14);
+    AddRows(l, rows);
     return l;
 }
 
 }  // namespace
 
 const MaxMinLayout& MaxMinLayout::Program() {
-    static const MaxMinLayout layout = MakeProgram();
+    static const MaxMinLayout layout =
+        Make(641, 214, 86, 104, 72, 193, Rows{30, 54, 70, 24, 40, 1, 2033, {208, 248}, 310, 318});
     return layout;
 }
 
+// All eight channels: the template of the plug-in's dialog.
 const MaxMinLayout& MaxMinLayout::EightChannels() {
-    static const MaxMinLayout layout = MakeEightChannels();
+    static const MaxMinLayout layout =
+        Make(643, 298, 202, 214, 52, 279, Rows{25, 45, 55, 20, 30, 8, 2042, {370, 400}, 450, 456});
     return layout;
 }
 
