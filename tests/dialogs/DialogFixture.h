@@ -16,8 +16,6 @@
 
 namespace nimbary::testing {
 
-// A simulated station on a frozen clock behind the real transport, the
-// program's station access over it, recorded messages and the string table.
 struct RigOptions {
     uint8_t capability = 0x62;  // region 2, time and forecast options
     bool rain = true;
@@ -25,6 +23,8 @@ struct RigOptions {
     uint32_t historyDays = 1;  // so maxima and minima differ
 };
 
+// A simulated station on a frozen clock behind the real transport, the
+// program's station access over it, recorded messages and the string table.
 struct SimStationRig {
     explicit SimStationRig(const RigOptions& o = RigOptions()) {
         sim::SimConfig c;
