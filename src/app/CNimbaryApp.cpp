@@ -21,6 +21,7 @@ CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const
     };
     QObject::connect(&frame_, &CMainFrame::relayoutRequested, [this] { view_.ReloadTexts(true); });
     QObject::connect(&frame_, &CMainFrame::commandTriggered, [this, dataDir](int id) {
+        if (view_.OnCommand(id)) return;
         if (id == ID_APP_EXIT) {
             frame_.close();
         } else if (id == ID_APP_ABOUT) {

@@ -77,6 +77,7 @@ public:
     // completion (records so far / stored), and memory faults as text.
     std::function<void(int kind, int64_t value, const std::string& text)> onStatus;
 
+    Messages& UserMessages() { return messages_; }
     CUsb& Usb() { return usb_; }
     StationData& Station() { return station_; }
     HistoryDb& Database() { return db_; }

@@ -4,7 +4,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "CAlarm.h"
 #include "CMainFrame.h"
+#include "CMaxMin.h"
+#include "CSetting.h"
 #include "DisplayColors.h"
 #include "StringTable.h"
 
@@ -15,6 +18,11 @@ CNimbaryView::CNimbaryView(CNimbaryDoc& doc, CMainFrame* frame, QWidget* parent)
       doc_(doc),
       frame_(frame),
       display_(texts_),
+      access_(doc.Station(),
+              [this](const std::function<void()>& work) {
+                  EventLock lock(dataEvent_);
+                  work();
+              }),
       back_(kDisplayWidth, kDisplayHeight, QImage::Format_RGB32) {
     setObjectName("view");
     setMouseTracking(true);
@@ -196,6 +204,31 @@ void CNimbaryView::ReloadTexts(bool redraw) {
     if (redraw) {
         update();
         if (frame_) frame_->ShowStatus(STATUS_CONNECTION, doc_.Usb().Connected());
+    }
+}
+
+bool CNimbaryView::OnCommand(int id) {
+    Messages& messages = doc_.UserMessages();
+    QWidget* owner = window();
+    switch (id) {
+        case ID_SETTING: {
+            const bool ok = access_.ReadSettings();
+            CSetting(access_, texts_, messages, ok, owner).exec();
+            return true;
+        }
+        case ID_ALARM: {
+            access_.ReadSettings();  // the alarm enables travel in the settings
+            const bool ok = access_.ReadAlarms();
+            CAlarm(access_, texts_, messages, ok, owner).exec();
+            return true;
+        }
+        case ID_MAXMIN: {
+            const bool ok = access_.ReadMaxMin();
+            CMaxMin(access_, texts_, messages, ok, MaxMinLayout::Program(), owner).exec();
+            return true;
+        }
+        default:
+            return false;
     }
 }
 

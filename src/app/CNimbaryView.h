@@ -9,6 +9,7 @@
 #include "CNimbaryDoc.h"
 #include "LiveDisplay.h"
 #include "ManualResetEvent.h"
+#include "StationDataAccess.h"
 #include "TextSource.h"
 
 namespace nimbary {
@@ -33,6 +34,11 @@ public:
     // Texts in the current language; with redraw, a full redraw and the
     // connection state sent to the status bar again.
     void ReloadTexts(bool redraw);
+
+    // GUI thread: the Setting, Alarm and Max / Min commands read from the
+    // station, then run their dialog while the poll goes on drawing behind it.
+    // False for a command the view does not run.
+    bool OnCommand(int id);
 
     // The local time the tick works with; tests supply their own clock.
     void SetClock(std::function<QDateTime()> now) { now_ = std::move(now); }
@@ -66,6 +72,7 @@ private:
     StringTableSource texts_;
     LiveDisplay display_;
     ManualResetEvent dataEvent_{true};
+    StationDataAccess access_;  // the dialogs' way to the station, its writes under dataEvent_
     QImage back_;
     bool repaintAll_ = true;  // the next paint redraws the buffer in full
 

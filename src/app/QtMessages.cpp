@@ -28,12 +28,18 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
+// Over the dialog that asked, when one is open.
+QWidget* Owner(QWidget* parent) {
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal ? modal : parent;
+}
+
 }  // namespace
 
 void QtMessages::Show(const std::string& text, MessageIcon icon, const std::string& caption) {
     auto show = [parent = parent_, text, icon, caption] {
         QMessageBox box(ToQt(icon), Caption(caption), QString::fromStdString(text), QMessageBox::Ok,
-                        parent);
+                        Owner(parent));
         box.exec();
     };
     // A worker thread (a database error during a download) must not block on
@@ -47,7 +53,7 @@ void QtMessages::Show(const std::string& text, MessageIcon icon, const std::stri
 
 bool QtMessages::AskYesNo(const std::string& text, const std::string& caption) {
     QMessageBox box(QMessageBox::Question, Caption(caption), QString::fromStdString(text),
-                    QMessageBox::Yes | QMessageBox::No, parent_);
+                    QMessageBox::Yes | QMessageBox::No, Owner(parent_));
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

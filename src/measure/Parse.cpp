@@ -114,7 +114,7 @@ bool ParseRain(const std::string& text, double& out) {
     return ParseRain(text, out, Units());
 }
 
-std::string RangeMessageText(Quantity q, bool indoor, const UnitSet& u) {
+std::pair<std::string, std::string> RangeEnds(Quantity q, bool indoor, const UnitSet& u) {
     const int both = FMT_VALUE | FMT_UNIT;
     std::string lo, hi;
     switch (q) {
@@ -139,6 +139,11 @@ std::string RangeMessageText(Quantity q, bool indoor, const UnitSet& u) {
             hi = FormatRain(kRainMax, both, u);
             break;
     }
+    return {lo, hi};
+}
+
+std::string RangeMessageText(Quantity q, bool indoor, const UnitSet& u) {
+    const auto [lo, hi] = RangeEnds(q, indoor, u);
     return text::Format(2095, {lo, hi});
 }
 

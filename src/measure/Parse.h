@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "Units.h"
 
@@ -40,9 +41,11 @@ constexpr double kRainMin = 0.0, kRainMax = 999.9;
 
 enum class Quantity { Temp, Humi, Baro, Wind, Rain };
 
-// The text of a parser's range message, "Data Range is %s to %s" with both
-// ends formatted with value and unit in the given unit set. `indoor` selects
-// the indoor temperature range of the alarm and settings dialogs.
+// The two ends of a parser's range message, lower first, formatted with value
+// and unit in the given unit set. `indoor` selects the indoor temperature
+// range of the alarm and settings dialogs.
+std::pair<std::string, std::string> RangeEnds(Quantity q, bool indoor, const UnitSet& u);
+// "Data Range is %s to %s" with those ends, from the program's string table.
 std::string RangeMessageText(Quantity q, bool indoor, const UnitSet& u);
 std::string RangeMessageText(Quantity q, bool indoor = false);
 

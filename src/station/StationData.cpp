@@ -131,8 +131,12 @@ int StationData::ReadSettings() {
 }
 
 int StationData::WriteSettings() {
+    return WriteSettings(Settings);
+}
+
+int StationData::WriteSettings(const StationSettings& s) {
     Frame f;
-    BuildWriteSettings(f, Settings);
+    BuildWriteSettings(f, s);
     return Run(usb, f, CMD_WRITE_SETTINGS) && StatusOk(f, CMD_WRITE_SETTINGS) ? 1 : 0;
 }
 

@@ -179,6 +179,9 @@ public:
     int ClearRecords(uint8_t what);  // 0 history memory, 1 max/min values
     int ReadSettings();
     int WriteSettings();
+    // Sends `s`, not `Settings`: a dialog's settings go out as the user chose
+    // them even if a poll on another thread decodes into `Settings` meanwhile.
+    int WriteSettings(const StationSettings& s);
     int ReadGraph(uint8_t type, uint8_t index);
     // Every series the presence block names, in the refresh order; stops at
     // the first failure.

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <atomic>
 
 #include "CNimbaryApp.h"
@@ -213,4 +217,34 @@ TEST(Program, AStationThatStopsAnsweringIsShownSo) {
         p.WaitFor([&] { return p.Frame().PaneText(0) == "The station does not answer"; }, 8000));
     EXPECT_EQ(p.Frame().PaneText(2), "Connected");
     ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(0) == "Ready"; }, 8000));
+}
+
+TEST(Program, StationDialogsOpenFromTheirCommandsWhileTheDisplayGoesOn) {
+    Program p;
+    p.app->Start(false);
+    p.WaitTicks(1);
+    const std::pair<int, const char*> cases[] = {
+        {ID_SETTING, "CSetting"}, {ID_ALARM, "CAlarm"}, {ID_MAXMIN, "CMaxMin"}};
+    for (auto [command, name] : cases) {
+        QString opened;
+        bool readOk = false, ticked = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* d = nullptr;
+            if (!QTest::qWaitFor(
+                    [&] { return (d = QApplication::activeModalWidget()) != nullptr; }))
+                return;
+            opened = d->objectName();
+            // Save or Reset is enabled only after a successful read before opening.
+            const int action = opened == "CMaxMin" ? 1020 : 1;
+            readOk = d->findChild<QWidget*>(QString("idc_%1").arg(action))->isEnabled();
+            const int ticks = p.Ticks();
+            ticked = QTest::qWaitFor([&] { return p.Ticks() > ticks; }, 4000);
+            d->findChild<QAbstractButton*>("idc_2")->click();
+        });
+        p.Frame().findChild<QAction*>(QString("cmd%1").arg(command))->trigger();
+        EXPECT_EQ(opened.toStdString(), name);
+        EXPECT_TRUE(readOk) << name;
+        EXPECT_TRUE(ticked) << name;
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
 }

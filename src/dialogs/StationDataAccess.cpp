@@ -1,0 +1,63 @@
+#include "StationDataAccess.h"
+
+#include "Protocol.h"
+
+namespace nimbary {
+
+StationDataAccess::StationDataAccess(StationData& station, DataLock dataLock)
+    : station_(station), dataLock_(std::move(dataLock)) {}
+
+StationSettings StationDataAccess::Settings() {
+    return station_.Settings;
+}
+
+AlarmRecord& StationDataAccess::Alarms() {
+    return station_.Alarms;
+}
+
+const MaxMinRecord& StationDataAccess::MaxMin() {
+    return station_.MaxMin;
+}
+
+PresenceBlock StationDataAccess::Presence() {
+    return station_.Presence;
+}
+
+UnitSet StationDataAccess::DisplayUnits() {
+    return station_.units ? *station_.units : Units();
+}
+
+int StationDataAccess::ReadSettings() {
+    return station_.ReadSettings();
+}
+
+int StationDataAccess::WriteSettings(const StationSettings& s) {
+    int ok = 0;
+    auto work = [&] {
+        station_.Settings = s;
+        ok = station_.WriteSettings(s);
+    };
+    if (dataLock_)
+        dataLock_(work);
+    else
+        work();
+    return ok;
+}
+
+int StationDataAccess::ReadAlarms() {
+    return station_.ReadAlarms();
+}
+
+int StationDataAccess::WriteAlarms() {
+    return station_.WriteAlarms();
+}
+
+int StationDataAccess::ReadMaxMin() {
+    return station_.ReadMaxMin();
+}
+
+int StationDataAccess::ClearMaxMin() {
+    return station_.ClearRecords(CLEAR_MAXMIN);
+}
+
+}  // namespace nimbary
