@@ -4,13 +4,20 @@
 #include <QScreen>
 
 #include "CAboutDlg.h"
+#include "CLanguage.h"
 #include "DataFolder.h"
+#include "StringTable.h"
 
 namespace nimbary {
 
 CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const QString& dataDir,
                          const std::string& lockPath, Messages& messages)
-    : doc_(backend, messages, lockPath), frame_(dataDir), view_(doc_, &frame_), notices_(notices) {
+    : messages_(messages),
+      dataDir_(dataDir),
+      doc_(backend, messages, lockPath),
+      frame_(dataDir),
+      view_(doc_, &frame_),
+      notices_(notices) {
     doc_.OpenDatabase(DatabasePath(dataDir).toStdString());
     frame_.SetView(&view_);
     doc_.Usb().SetSink(&view_);
@@ -26,8 +33,21 @@ CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const
         } else if (id == ID_APP_ABOUT) {
             CAboutDlg about(dataDir, &frame_);
             about.exec();
+        } else if (id == ID_LANGUAGE) {
+            CLanguage language(
+                static_cast<int>(text::CurrentLanguage()),
+                [this](int chosen) { SwitchLanguage(chosen); }, &frame_);
+            language.exec();
         }
     });
+}
+
+void CNimbaryApp::SwitchLanguage(int language) {
+    const bool saved = ApplyLanguage(language, true, dataDir_);
+    frame_.RefreshMenuTexts(true);
+    // Said in the new language: the switch itself has happened.
+    if (!saved)
+        messages_.Show(text::Format(2125, {IniPath(dataDir_).toStdString()}), MessageIcon::Warning);
 }
 
 CNimbaryApp::~CNimbaryApp() {
