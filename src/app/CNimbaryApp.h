@@ -34,6 +34,8 @@ public:
 private:
     // Edit > Language's OK: the language saved, switched and shown at once.
     void SwitchLanguage(int language);
+    void ShowHistoryManage();
+    void ShowDebug();
 
     Messages& messages_;
     QString dataDir_;
