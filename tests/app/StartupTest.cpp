@@ -31,7 +31,7 @@ void SetIni(const QString& dataDir, const QByteArray& content) {
 }
 
 struct LanguageGuard {
-    ~LanguageGuard() { text::SetLanguage(text::Language::English); }
+    ~LanguageGuard() { ApplyLanguage(0, false, QString()); }  // Qt's own texts as well
 };
 
 }  // namespace
