@@ -1,7 +1,7 @@
 #include "CHistoryManage.h"
 
 #include <QComboBox>
-#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
