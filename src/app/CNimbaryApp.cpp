@@ -4,13 +4,22 @@
 #include <QScreen>
 
 #include "CAboutDlg.h"
+#include "CDebug.h"
+#include "CHistoryManage.h"
+#include "CLanguage.h"
 #include "DataFolder.h"
+#include "StringTable.h"
 
 namespace nimbary {
 
 CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const QString& dataDir,
                          const std::string& lockPath, Messages& messages)
-    : doc_(backend, messages, lockPath), frame_(dataDir), view_(doc_, &frame_), notices_(notices) {
+    : messages_(messages),
+      dataDir_(dataDir),
+      doc_(backend, messages, lockPath),
+      frame_(dataDir),
+      view_(doc_, &frame_),
+      notices_(notices) {
     doc_.OpenDatabase(DatabasePath(dataDir).toStdString());
     frame_.SetView(&view_);
     doc_.Usb().SetSink(&view_);
@@ -27,8 +36,44 @@ CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const
         } else if (id == ID_APP_ABOUT) {
             CAboutDlg about(dataDir, &frame_);
             about.exec();
+        } else if (id == ID_LANGUAGE) {
+            CLanguage language(
+                static_cast<int>(text::CurrentLanguage()),
+                [this](int chosen) { SwitchLanguage(chosen); }, &frame_);
+            language.exec();
+        } else if (id == ID_HISTORY_MANAGE) {
+            ShowHistoryManage();
+        } else if (id == ID_DEBUG) {
+            ShowDebug();
         }
     });
+}
+
+void CNimbaryApp::SwitchLanguage(int language) {
+    const bool saved = ApplyLanguage(language, true, dataDir_);
+    frame_.RefreshMenuTexts(true);
+    // Said in the new language: the switch itself has happened.
+    if (!saved)
+        messages_.Show(text::Format(2125, {IniPath(dataDir_).toStdString()}), MessageIcon::Warning);
+}
+
+void CNimbaryApp::ShowHistoryManage() {
+    static_assert(
+        int(CHistoryManage::DeleteDatabaseRecords) == int(HistoryCommand::DeleteDatabaseRecords) &&
+        int(CHistoryManage::ClearStationMemory) == int(HistoryCommand::ClearStationMemory));
+    auto run = [this](CHistoryManage::Kind kind, uint32_t devId, std::chrono::milliseconds wait) {
+        return doc_.RunHistoryCommand(static_cast<HistoryCommand::Kind>(kind), devId, wait);
+    };
+    // The connection as it is now, not as it may become while the dialog is open.
+    CHistoryManage manage(doc_.Database(), doc_.Usb().Connected() != 0, view_.DeviceId(), run,
+                          messages_, &frame_);
+    manage.exec();
+}
+
+void CNimbaryApp::ShowDebug() {
+    StationDataSource station(doc_.Station());
+    CDebug debug(station, messages_, &frame_);
+    debug.exec();
 }
 
 CNimbaryApp::~CNimbaryApp() {

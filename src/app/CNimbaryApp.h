@@ -32,6 +32,13 @@ public:
     CNimbaryView& View() { return view_; }
 
 private:
+    // Edit > Language's OK: the language saved, switched and shown at once.
+    void SwitchLanguage(int language);
+    void ShowHistoryManage();
+    void ShowDebug();
+
+    Messages& messages_;
+    QString dataDir_;
     CNimbaryDoc doc_;
     CMainFrame frame_;
     CNimbaryView view_;

@@ -80,6 +80,9 @@ void CNimbaryDoc::StationOpened() {
 
 int CNimbaryDoc::RunHistoryCommand(HistoryCommand::Kind kind, uint32_t devId,
                                    std::chrono::milliseconds wait) {
+    // One still waiting for the history thread stays as it is: overwritten,
+    // it would be lost, or carried out with half of the new fields.
+    if (command_.pending) return 0;
     command_.deviceId = devId;
     command_.kind = kind;
     command_.result = 0;

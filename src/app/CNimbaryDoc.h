@@ -69,7 +69,8 @@ public:
     void StationOpened();
 
     // Places a history command, wakes the history thread and waits up to
-    // 5 s for its answer. Returns the result (1 = success); 0 when no answer came.
+    // 5 s for its answer. Returns the result (1 = success); 0 when no answer
+    // came, or when an earlier command is still waiting to be carried out.
     int RunHistoryCommand(HistoryCommand::Kind kind, uint32_t devId,
                           std::chrono::milliseconds wait = std::chrono::milliseconds(5000));
 

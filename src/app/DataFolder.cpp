@@ -1,10 +1,17 @@
 #include "DataFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QPointer>
 #include <QStandardPaths>
+#include <QTranslator>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "IniFile.h"
 #include "StringTable.h"
@@ -21,9 +28,6 @@ QString DefaultDataFolder() {
 
 QString DatabasePath(const QString& dataDir) {
     return dataDir + "/Nimbary.db";
-}
-QString IniPath(const QString& dataDir) {
-    return dataDir + "/main.ini";
 }
 
 namespace {
@@ -73,11 +77,42 @@ int ReadLanguage(const QString& dataDir) {
     return IniFile(IniPath(dataDir)).Read("Language", "Default") == "Chinese" ? 1 : 0;
 }
 
-void ApplyLanguage(int language, bool save, const QString& dataDir) {
+namespace {
+
+// Qt's Chinese texts, from Debian's qt6-translations-l10n. Without the file
+// Qt's own texts stay English.
+void ApplyQtTranslation(bool chinese) {
+    static QPointer<QTranslator> translator;  // a child of the application
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;
+    if (!chinese) {
+        if (translator) QCoreApplication::removeTranslator(translator);
+        return;
+    }
+    if (!translator) {
+        auto loaded = std::make_unique<QTranslator>();
+        if (!loaded->load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_",
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            std::fprintf(stderr, "nimbary: Qt's Chinese translation is not installed\n");
+            return;
+        }
+        loaded->setParent(app);
+        translator = loaded.release();
+    }
+    QCoreApplication::removeTranslator(translator);  // never installed twice
+    QCoreApplication::installTranslator(translator);
+}
+
+}  // namespace
+
+bool ApplyLanguage(int language, bool save, const QString& dataDir) {
+    bool saved = true;
     if (save)
-        IniFile(IniPath(dataDir))
-            .Write("Language", "Default", language == 1 ? "Chinese" : "English");
+        saved = IniFile(IniPath(dataDir))
+                    .Write("Language", "Default", language == 1 ? "Chinese" : "English");
     text::SetLanguage(language == 1 ? text::Language::Chinese : text::Language::English);
+    ApplyQtTranslation(language == 1);
+    return saved;
 }
 
 }  // namespace nimbary

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "IniFile.h"
 #include "Messages.h"
 
 namespace nimbary {
@@ -25,11 +26,12 @@ DataFolderResult PrepareDataFolder(const QString& programDir, const QString& dat
 // Language/Default of main.ini: exactly "Chinese" selects Chinese.
 int ReadLanguage(const QString& dataDir);
 
-// Makes `language` the user-interface language; with save, also writes
-// Language/Default ("Chinese" or "English") into main.ini.
-void ApplyLanguage(int language, bool save, const QString& dataDir);
+// Makes `language` the user-interface language, Qt's own texts (standard
+// buttons, file dialogs) included; with save, first writes Language/Default
+// ("Chinese" or "English") into main.ini. False only when that write failed;
+// the language is switched all the same.
+bool ApplyLanguage(int language, bool save, const QString& dataDir);
 
 QString DatabasePath(const QString& dataDir);
-QString IniPath(const QString& dataDir);
 
 }  // namespace nimbary

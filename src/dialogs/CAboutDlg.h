@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QDialog>
-
-class QLabel;
+#include <QUrl>
+#include <functional>
 
 namespace nimbary {
 
@@ -11,14 +11,21 @@ namespace nimbary {
 class CAboutDlg : public QDialog {
     Q_OBJECT
 public:
-    CAboutDlg(const QString& dataDir, QWidget* parent = nullptr);
+    explicit CAboutDlg(const QString& dataDir, QWidget* parent = nullptr);
 
     // Addresses longer than this are shown but not opened, like the link
     // control that cannot hold them.
     static constexpr int kMaxUrl = 2083;
+    // The address a click opens; empty when the link opens nothing.
     const QString& Url() const { return url_; }
 
+    // Opens a clicked address; the desktop's URL handler unless a test
+    // puts its own here.
+    std::function<void(const QUrl&)> openUrl;
+
 private:
+    void LinkClicked();
+
     QString url_;
 };
 

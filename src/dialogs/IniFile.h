@@ -28,4 +28,7 @@ private:
     QString path_;
 };
 
+// main.ini in the program's data folder.
+QString IniPath(const QString& dataDir);
+
 }  // namespace nimbary

@@ -33,6 +33,10 @@ bool SplitKey(const QString& line, QString& key, QString& value) {
 
 }  // namespace
 
+QString IniPath(const QString& dataDir) {
+    return dataDir + "/main.ini";
+}
+
 bool IniFile::Load(QStringList& lines, Encoding& enc) const {
     QFile f(path_);
     if (!f.open(QIODevice::ReadOnly)) return false;
