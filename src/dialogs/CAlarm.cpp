@@ -242,6 +242,9 @@ void CAlarm::OnSave() {
         s.AlarmEnable[t.byte] = checks_[i]->isChecked() ? (s.AlarmEnable[t.byte] | bit)
                                                         : (s.AlarmEnable[t.byte] & ~bit);
         if (!Take(t, edits_[i]->text().toStdString(), a, units_)) {
+            // The rows taken so far stay in the image, as their thresholds do;
+            // nothing goes to the station.
+            station_.KeepSettings(s);
             messages_.Show(RangeMessage(texts_, t.quantity, t.indoor, units_),
                            MessageIcon::Information);
             edits_[i]->setFocus();

@@ -22,6 +22,8 @@ public:
 
     // Station commands, 1 for success and 0 for failure.
     virtual int ReadSettings() = 0;
+    // `s` becomes the image's settings, without being sent.
+    virtual void KeepSettings(const StationSettings& s) = 0;
     // `s` becomes the image's settings and is sent to the station.
     virtual int WriteSettings(const StationSettings& s) = 0;
     virtual int ReadAlarms() = 0;

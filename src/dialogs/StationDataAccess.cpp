@@ -31,16 +31,23 @@ int StationDataAccess::ReadSettings() {
     return station_.ReadSettings();
 }
 
-int StationDataAccess::WriteSettings(const StationSettings& s) {
-    int ok = 0;
-    auto work = [&] {
-        station_.Settings = s;
-        ok = station_.WriteSettings(s);
-    };
+void StationDataAccess::Locked(const std::function<void()>& work) {
     if (dataLock_)
         dataLock_(work);
     else
         work();
+}
+
+void StationDataAccess::KeepSettings(const StationSettings& s) {
+    Locked([&] { station_.Settings = s; });
+}
+
+int StationDataAccess::WriteSettings(const StationSettings& s) {
+    int ok = 0;
+    Locked([&] {
+        station_.Settings = s;
+        ok = station_.WriteSettings(s);
+    });
     return ok;
 }
 

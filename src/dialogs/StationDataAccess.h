@@ -22,6 +22,7 @@ public:
     UnitSet DisplayUnits() override;
 
     int ReadSettings() override;
+    void KeepSettings(const StationSettings& s) override;
     int WriteSettings(const StationSettings& s) override;
     int ReadAlarms() override;
     int WriteAlarms() override;
@@ -29,6 +30,8 @@ public:
     int ClearMaxMin() override;
 
 private:
+    void Locked(const std::function<void()>& work);
+
     StationData& station_;
     DataLock dataLock_;
 };

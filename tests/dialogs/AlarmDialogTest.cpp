@@ -146,9 +146,12 @@ TEST(AlarmDialog, StoredValuesFollowTheUnitsAndTheFirstFailureStopsTheRest) {
     Type(again, 1027, "70");
     Type(again, 1034, "5");
     Type(again, 1041, "100");
+    for (int id : {1025, 1032, 1039}) Check(again, id, true);
     Click(again, 1);
     EXPECT_DOUBLE_EQ(rig.data.Alarms.InTempHigh, 70.0);  // before the failing row
     EXPECT_DOUBLE_EQ(rig.data.Alarms.OutTempHigh, 0.0);  // after it: untouched
+    // Enables up to the failing row, its own included, are kept; none is sent.
+    EXPECT_EQ(rig.data.Settings.AlarmEnable[0], 0x01 | 0x04);
 }
 
 TEST(AlarmDialog, FailedWritesAreReportedAndAFailedSettingsWriteSkipsTheAlarms) {
