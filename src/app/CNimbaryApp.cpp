@@ -4,6 +4,7 @@
 #include <QScreen>
 
 #include "CAboutDlg.h"
+#include "CHistory.h"
 #include "DataFolder.h"
 
 namespace nimbary {
@@ -23,6 +24,9 @@ CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const
     QObject::connect(&frame_, &CMainFrame::commandTriggered, [this, dataDir](int id) {
         if (id == ID_APP_EXIT) {
             frame_.close();
+        } else if (id == ID_HISTORY_VIEW) {
+            CHistory history(doc_.Database(), view_.DeviceId(), &frame_);
+            history.exec();
         } else if (id == ID_APP_ABOUT) {
             CAboutDlg about(dataDir, &frame_);
             about.exec();
