@@ -12,6 +12,9 @@
 #include <QTableView>
 #include <QTimeEdit>
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <utility>
 
 #include "CTchart1.h"
@@ -234,6 +237,11 @@ void CHistory::Update() {
     ShowTable(std::move(table));
     RebuildGraphList();
     DrawChart();
+#ifdef __GLIBC__
+    // The previous selection's table and points were large blocks that the
+    // allocator would otherwise keep for itself.
+    malloc_trim(0);
+#endif
 }
 
 void CHistory::ShowTable(std::shared_ptr<const HistoryTable> table) {
