@@ -105,6 +105,10 @@ ChartData ChartData::Build(const HistoryTable& table, Graph graph, const UnitSet
         if ((graph == Graph::Wind || graph == Graph::Rainfall) && max == 0.0) {
             max = 10;
             min = 0;
+        } else if (max == min) {
+            // All points alike: an axis without height would show no line.
+            max += 1;
+            min -= 1;
         }
     } else {
         switch (graph) {
