@@ -4,6 +4,8 @@
 
 #include "HistoryDb.h"
 #include "HistoryFill.h"
+#include "HistoryTable.h"
+#include "RecordTime.h"
 #include "RecordingMessages.h"
 #include "StringTable.h"
 #include "TempDir.h"
@@ -36,6 +38,18 @@ protected:
         u.WindUnit = wind;
         u.RainUnit = rain;
         return u;
+    }
+
+    // Every stored record of `devId`, loaded as the browser does.
+    HistoryTable LoadTable(uint32_t devId, const UnitSet& units = UnitSet{}) {
+        return LoadTable(db, devId, units);
+    }
+    static HistoryTable LoadTable(HistoryDb& from, uint32_t devId, const UnitSet& units) {
+        HistoryTable t(RecordTimeText, units);
+        EXPECT_EQ(from.SelectRecords(devId, 0.0, 1e6), 0);
+        EXPECT_EQ(t.Load(from, devId), 0);
+        from.CloseSelection();
+        return t;
     }
 
     // A record with nothing in it but its station and time.

@@ -202,20 +202,6 @@ TEST_F(CHistoryTest, ARangeWithoutRecordsShowsNumberAndTimeOnly) {
     EXPECT_TRUE(messages.texts.empty());
 }
 
-// A station id text that is no hex number reads as 0: no rows.
-TEST_F(CHistoryTest, AStationEntryThatIsNotHexFindsNothing) {
-    StoreDay();
-    CHistory dlg(db, kDev);
-    SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
-    auto* ids = Find<QComboBox>(dlg, 1159);
-    ids->addItem("not hex");
-    ids->setCurrentIndex(ids->count() - 1);
-    Press(dlg, 1010);
-    EXPECT_EQ(dlg.Model().rowCount(), 0);
-    EXPECT_EQ(dlg.Table().DevId(), 0u);
-    EXPECT_TRUE(messages.texts.empty());
-}
-
 TEST_F(CHistoryTest, GraphListRemembersItsIndexAndPlotsWhatItNames) {
     StoreDay();
     std::vector<HistoryRecord> dry;  // a station without humidity

@@ -1,10 +1,6 @@
-#include <sqlite3.h>
-
 #include <cmath>
 
 #include "BrowserFixture.h"
-#include "HistoryTable.h"
-#include "RecordTime.h"
 
 using namespace nimbary;
 using namespace nimbary::testing;
@@ -15,14 +11,6 @@ constexpr uint32_t kDev = 0x0BADF00D;
 
 class HistoryTableTest : public BrowserFixture {
 protected:
-    // Loads every record of the station, as the browser does, in `units`.
-    HistoryTable Load(uint32_t devId = kDev, const UnitSet& units = UnitSet{}) {
-        HistoryTable t(RecordTimeText, units);
-        EXPECT_EQ(db.SelectRecords(devId, 0.0, 1e6), 0);
-        EXPECT_EQ(t.Load(db, devId), 0);
-        db.CloseSelection();
-        return t;
-    }
     std::vector<std::string> Headers(const HistoryTable& t) {
         std::vector<std::string> h;
         for (int c = 0; c < t.ColumnCount(); ++c) h.push_back(t.HeaderText(c));
@@ -38,7 +26,7 @@ protected:
 }  // namespace
 
 TEST_F(HistoryTableTest, NoRecordsGivesNumberAndTimeOnly) {
-    HistoryTable t = Load();
+    HistoryTable t = LoadTable(kDev);
     EXPECT_EQ(t.RowCount(), 0);
     EXPECT_EQ(Headers(t), (std::vector<std::string>{"No.", "Time"}));
     HistoryTable empty(RecordTimeText, UnitSet{});
@@ -54,7 +42,7 @@ TEST_F(HistoryTableTest, KeepsTheColumnsWithDataInTableOrder) {
     r.ChHumi[7] = 30;    // channel 8
     r.Rain[RAIN_EVENT] = VAL_ABSENT;
     ASSERT_EQ(SaveAll(db, kDev, {r}), 0);
-    HistoryTable t = Load();
+    HistoryTable t = LoadTable(kDev);
     const std::vector<std::string> expected = {"No.",
                                                "Time",
                                                "In Temp.(°C)",
@@ -97,7 +85,7 @@ TEST_F(HistoryTableTest, SentinelOnlyColumnsStay) {
         recs.push_back(r);
     }
     ASSERT_EQ(SaveAll(db, kDev, recs), 0);
-    HistoryTable t = Load();
+    HistoryTable t = LoadTable(kDev);
     EXPECT_EQ(Headers(t),
               (std::vector<std::string>{"No.", "Time", "In Temp.(°C)", "Wind(m/s)", "Gust(m/s)",
                                         "Wind Direction", "ABS Pressure(hpa)"}));
@@ -130,15 +118,9 @@ TEST_F(HistoryTableTest, HeadersAndCellsFollowTheUnitsOfTheLoad) {
         {MakeUnits(1, 2, 3, 0),
          {"In Temp.(°F)", "In Humi.(%)", "Wind(knots)", "ABS Pressure(mmHg)", "Rain Rate(mm)/h"},
          {"70.3", "45", "19.4", "760.0", "25.4"}},
-        {MakeUnits(0, 0, 1, 0),
-         {"In Temp.(°C)", "In Humi.(%)", "Wind(km/h)", "ABS Pressure(hpa)", "Rain Rate(mm)/h"},
-         {"21.3", "45", "36.0", "1013.2", "25.4"}},
-        {MakeUnits(0, 0, 2, 0),
-         {"In Temp.(°C)", "In Humi.(%)", "Wind(mph)", "ABS Pressure(hpa)", "Rain Rate(mm)/h"},
-         {"21.3", "45", "22.4", "1013.2", "25.4"}},
     };
     for (const Case& c : cases) {
-        HistoryTable t = Load(kDev, c.units);
+        HistoryTable t = LoadTable(kDev, c.units);
         std::vector<std::string> headers = Headers(t), cells = Row(t, 0);
         EXPECT_EQ(std::vector<std::string>(headers.begin() + 2, headers.end()), c.headers);
         EXPECT_EQ(std::vector<std::string>(cells.begin() + 2, cells.end()), c.cells);
@@ -155,51 +137,6 @@ TEST_F(HistoryTableTest, ChineseHeadersReadAlikeForEveryChannel) {
     EXPECT_EQ(ColumnHeader(38, UnitSet{}), "风向");
     HistoryTable t(RecordTimeText, UnitSet{});
     EXPECT_EQ(t.HeaderText(0), "序号");
-}
-
-// The spec table's mapping from columns to record fields, both ways.
-TEST(HistoryColumns, EveryFieldHasOneColumn) {
-    for (int m = 0; m < kMeasurementFields; ++m) {
-        const int c = ColumnOfMeasurement(m);
-        ASSERT_GE(c, kFirstMeasureColumn) << m;
-        EXPECT_EQ(ColumnSpec(c).measurement, m);
-    }
-    EXPECT_EQ(ColumnOfMeasurement(34), 39);      // AbsBaro after the wind columns
-    EXPECT_EQ(ColumnOfMeasurement(10 + 2), 9);   // channel 3 humidity
-    EXPECT_EQ(ColumnOfMeasurement(26 + 7), 35);  // channel 8 feels-like
-}
-
-// A step of the walk that fails leaves the table as it was and says why.
-TEST_F(HistoryTableTest, AFailingWalkLeavesTheTableAsItWas) {
-    ASSERT_EQ(SaveWeather(db, kDev, At(2024, 1, 1), 500), 0);
-    HistoryTable t = Load();
-    ASSERT_EQ(t.RowCount(), 500);
-
-    HistoryDb broken(&messages);
-    struct Trip {
-        bool armed = false;
-        int calls = 0;
-    } trip;
-    broken.SetConnectionHook([&trip](sqlite3* c) {
-        // Interrupts the connection's statements a while into the walk.
-        sqlite3_progress_handler(
-            c, 100,
-            [](void* p) {
-                auto* t = static_cast<Trip*>(p);
-                return t->armed && ++t->calls > 50 ? 1 : 0;
-            },
-            &trip);
-    });
-    ASSERT_EQ(broken.Open(db.Path()), 0);
-    ASSERT_EQ(broken.SelectRecords(kDev, 0.0, 1e6), 0);
-    trip.armed = true;
-    messages.texts.clear();
-    EXPECT_NE(t.Load(broken, 0x1234), 0);
-    EXPECT_TRUE(broken.SelectionFailed());
-    EXPECT_EQ(t.RowCount(), 500);
-    EXPECT_EQ(t.DevId(), kDev);
-    ASSERT_EQ(messages.texts.size(), 1u);
-    EXPECT_EQ(messages.texts[0], "interrupted");
 }
 
 TEST(RecordTime, TimeTextsAndTheirRange) {
