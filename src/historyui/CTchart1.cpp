@@ -8,6 +8,7 @@
 #include <QToolTip>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 #include "RecordTime.h"
 
@@ -87,10 +88,13 @@ void CTchart1::Show(ChartData data, double from, double to) {
     }
     if (last <= first) last = first + 1.0 / 24;  // one point: an hour's span
     AxisTime axis;
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(qint64(axis.Msecs(first))),
-                        QDateTime::fromMSecsSinceEpoch(qint64(axis.Msecs(last))));
-    timeAxis_->setFormat(last - first > 3 ? ShortDateFormat()
-                                          : ShortDateFormat() + QStringLiteral("<br>HH:mm"));
+    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(std::llround(axis.Msecs(first))),
+                        QDateTime::fromMSecsSinceEpoch(std::llround(axis.Msecs(last))));
+    // Ticks rarely fall on midnight: a date alone would name the wrong moment,
+    // except over a range so long that hours no longer matter.
+    timeAxis_->setFormat(last - first > 60 ? ShortDateFormat()
+                                           : ShortDateFormat() + QStringLiteral("<br>HH:mm"));
+    timeAxis_->setTickCount(5);
     valueAxis_->setRange(data_.min, data_.max);
 
     for (int i = 0; i < kChartSeries; ++i) {

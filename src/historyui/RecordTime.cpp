@@ -80,7 +80,8 @@ double AxisTime::Msecs(double oleDate) {
         offsetMs_ = noon.isValid() ? noon.offsetFromUtc() * 1000.0 : 0.0;
     }
     constexpr double kUnixEpochOle = 25569.0;  // 1970-01-01
-    return (oleDate - kUnixEpochOle) * kSecondsPerDay * 1000.0 - offsetMs_;
+    // Whole milliseconds: a record on the minute must not label as the one before.
+    return std::round((oleDate - kUnixEpochOle) * kSecondsPerDay * 1000.0) - offsetMs_;
 }
 
 }  // namespace nimbary

@@ -251,7 +251,11 @@ TEST_F(CHistoryTest, ChartShowsTheSelectedGroup) {
     EXPECT_EQ(chart.Data().series[0].x.front(), dlg.Table().RecTime(0));
     EXPECT_DOUBLE_EQ(in->at(0).y(), (WeatherRecord(kDev, 0, 0).InTemp - 32) / 1.8);
     EXPECT_LT(in->at(0).x(), in->at(287).x());
-    EXPECT_NEAR(in->at(287).x() - in->at(0).x(), 287 * 300000.0, 1.0);
+    EXPECT_EQ(in->at(287).x() - in->at(0).x(), 287 * 300000.0);
+    // The axis shows local time: each record's own clock reading, to the ms.
+    for (int k : {0, 1, 287})
+        EXPECT_EQ(QDateTime::fromMSecsSinceEpoch(qint64(in->at(k).x())),
+                  QDateTime(QDate(2024, 3, 5), QTime(0, 0)).addSecs(300 * k));
     EXPECT_EQ(chart.Series(1)->count(), 288);
     EXPECT_EQ(chart.Series(1)->name(), "Out Temp.(°C)");
     EXPECT_EQ(chart.Series(1)->pen().color(), QColor(0, 128, 0));
