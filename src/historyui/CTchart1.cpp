@@ -26,8 +26,10 @@ QString MarkerLabel(const QString& title, bool shown) {
 
 }  // namespace
 
-CTchart1::CTchart1(QWidget* parent) : QChartView(parent) {
-    auto* chart = new QChart();  // the view owns it
+// The chart is given at construction: a view made without one makes its own,
+// and setChart() would then leave that one to nobody.
+CTchart1::CTchart1(QWidget* parent) : QChartView(new QChart(), parent) {
+    QChart* chart = this->chart();
     chart->setBackgroundBrush(Qt::white);
     chart->setBackgroundPen(Qt::NoPen);
     chart->setBackgroundRoundness(0);
@@ -59,7 +61,6 @@ CTchart1::CTchart1(QWidget* parent) : QChartView(parent) {
         QLegendMarker* marker = legend->markers(s).value(0);
         if (marker) connect(marker, &QLegendMarker::clicked, this, [this, i] { ToggleSeries(i); });
     }
-    setChart(chart);
     setBackgroundBrush(Qt::white);
     setFrameShape(QFrame::Box);
     setLineWidth(1);
