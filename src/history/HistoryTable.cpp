@@ -15,21 +15,21 @@ constexpr double kAbsent = VAL_ABSENT;
 std::array<HistoryColumnSpec, kMeasurementFields> MakeSpecs() {
     std::array<HistoryColumnSpec, kMeasurementFields> s{};
     auto at = [&](int column) -> HistoryColumnSpec& { return s[column - kFirstMeasureColumn]; };
-    at(2) = {2043, Quantity::Temp, 0, 0, false};
-    at(3) = {2044, Quantity::Humi, 0, 1, false};
+    at(HCOL_IN_TEMP) = {2043, Quantity::Temp, 0, 0, false};
+    at(HCOL_IN_HUMI) = {2044, Quantity::Humi, 0, 1, false};
     for (int k = 0; k < kChannels; ++k) {
-        at(4 + 2 * k) = {2045, Quantity::Temp, k + 1, 2 + k, false};
-        at(5 + 2 * k) = {2046, Quantity::Humi, k + 1, 10 + k, false};
-        at(20 + 2 * k) = {2047, Quantity::Temp, k + 1, 18 + k, false};
-        at(21 + 2 * k) = {2048, Quantity::Temp, k + 1, 26 + k, false};
+        at(HCOL_CH_TEMP + 2 * k) = {2045, Quantity::Temp, k + 1, 2 + k, false};
+        at(HCOL_CH_HUMI + 2 * k) = {2046, Quantity::Humi, k + 1, 10 + k, false};
+        at(HCOL_CH_DEWPOINT + 2 * k) = {2047, Quantity::Temp, k + 1, 18 + k, false};
+        at(HCOL_CH_FEELLIKE + 2 * k) = {2048, Quantity::Temp, k + 1, 26 + k, false};
     }
-    at(36) = {2049, Quantity::Wind, 0, 36, false};
-    at(37) = {2050, Quantity::Wind, 0, 37, false};
-    at(38) = {2051, Quantity::WindDir, 0, 38, false};
-    at(39) = {2005, Quantity::Baro, 0, 34, false};
-    at(40) = {2006, Quantity::Baro, 0, 35, false};
+    at(HCOL_WIND) = {2049, Quantity::Wind, 0, 36, false};
+    at(HCOL_GUST) = {2050, Quantity::Wind, 0, 37, false};
+    at(HCOL_WIND_DIR) = {2051, Quantity::WindDir, 0, 38, false};
+    at(HCOL_ABS_BARO) = {2005, Quantity::Baro, 0, 34, false};
+    at(HCOL_REL_BARO) = {2006, Quantity::Baro, 0, 35, false};
     for (int k = 0; k < kRainKinds; ++k)
-        at(41 + k) = {2024 + k, Quantity::Rain, 0, 39 + k, k == RAIN_RATE};
+        at(HCOL_RAIN + k) = {2024 + k, Quantity::Rain, 0, 39 + k, k == RAIN_RATE};
     return s;
 }
 

@@ -18,6 +18,22 @@ class HistoryDb;
 // 47 measurement columns, channels interleaved as the browser shows them.
 constexpr int kHistoryColumns = 49;
 constexpr int kFirstMeasureColumn = 2;
+// Full columns of the measurements; a channel's column is its group's plus
+// 2 * (channel - 1), a rain kind's is HCOL_RAIN plus its RainKind.
+enum HistoryColumn : int {
+    HCOL_IN_TEMP = 2,
+    HCOL_IN_HUMI = 3,
+    HCOL_CH_TEMP = 4,
+    HCOL_CH_HUMI = 5,
+    HCOL_CH_DEWPOINT = 20,
+    HCOL_CH_FEELLIKE = 21,
+    HCOL_WIND = 36,
+    HCOL_GUST = 37,
+    HCOL_WIND_DIR = 38,
+    HCOL_ABS_BARO = 39,
+    HCOL_REL_BARO = 40,
+    HCOL_RAIN = 41,
+};
 
 // What a measurement column holds, for its unit and its formatter.
 enum class Quantity { Temp, Humi, Wind, WindDir, Baro, Rain };

@@ -43,31 +43,36 @@ int GraphStringId(Graph graph) {
 }
 
 int SeriesColumn(Graph graph, int index) {
+    const bool channel = index >= 1 && index <= kChannels;
     switch (graph) {
         case Graph::Temperature:
-            return index == 0 ? 2 : index <= kChannels ? 4 + 2 * (index - 1) : -1;
+            return index == 0 ? HCOL_IN_TEMP : channel ? HCOL_CH_TEMP + 2 * (index - 1) : -1;
         case Graph::Humidity:
-            return index == 0 ? 3 : index <= kChannels ? 5 + 2 * (index - 1) : -1;
+            return index == 0 ? HCOL_IN_HUMI : channel ? HCOL_CH_HUMI + 2 * (index - 1) : -1;
         case Graph::Pressure:
-            return index < 2 ? 39 + index : -1;
+            return index < 2 ? HCOL_ABS_BARO + index : -1;
         case Graph::Wind:
-            return index < 2 ? 36 + index : -1;
+            return index < 2 ? HCOL_WIND + index : -1;
         case Graph::Rainfall:
             // Every rain kind, Event, Rate and 24Hour included, each titled
             // like its column.
-            return index < kRainKinds ? 41 + index : -1;
+            return index < kRainKinds ? HCOL_RAIN + index : -1;
     }
     return -1;
 }
 
 std::vector<Graph> GraphChoices(const HistoryTable& t) {
     std::vector<Graph> out = {Graph::Temperature};
-    int humidity = t.DataCount(3);
-    for (int k = 0; k < kChannels; ++k) humidity += t.DataCount(5 + 2 * k);
-    if (humidity) out.push_back(Graph::Humidity);
-    if (t.DataCount(39) || t.DataCount(40)) out.push_back(Graph::Pressure);
-    if (t.DataCount(36) || t.DataCount(37)) out.push_back(Graph::Wind);
-    if (t.DataCount(48)) out.push_back(Graph::Rainfall);
+    for (Graph g : {Graph::Humidity, Graph::Pressure, Graph::Wind}) {
+        bool data = false;
+        for (int i = 0; i < kChartSeries; ++i) {
+            const int column = SeriesColumn(g, i);
+            data = data || (column >= 0 && t.DataCount(column) > 0);
+        }
+        if (data) out.push_back(g);
+    }
+    // Rainfall by its total alone.
+    if (t.DataCount(HCOL_RAIN + RAIN_TOTAL)) out.push_back(Graph::Rainfall);
     return out;
 }
 
