@@ -34,8 +34,9 @@ class HistoryTableModel;
 class CHistory : public QDialog {
     Q_OBJECT
 public:
-    // `db` outlives the dialog; `currentDevId` is selected in the station list.
-    CHistory(HistoryDb& db, uint32_t currentDevId, QWidget* parent = nullptr);
+    // `db` outlives the dialog; `currentDevId` is selected in the station
+    // list (the first station when it is not stored).
+    explicit CHistory(HistoryDb& db, uint32_t currentDevId = 0, QWidget* parent = nullptr);
     ~CHistory() override;
 
     // The table the list shows: the export's source, with the station of

@@ -25,14 +25,6 @@ protected:
 
 }  // namespace
 
-TEST_F(HistoryTableTest, NoRecordsGivesNumberAndTimeOnly) {
-    HistoryTable t = LoadTable(kDev);
-    EXPECT_EQ(t.RowCount(), 0);
-    EXPECT_EQ(Headers(t), (std::vector<std::string>{"No.", "Time"}));
-    HistoryTable empty(RecordTimeText, UnitSet{});
-    EXPECT_EQ(Headers(empty), (std::vector<std::string>{"No.", "Time"}));
-}
-
 // Indoor and channel 1 (all four of its values) with wind, pressure and
 // rain: channels 2-8 go, even where their columns hold values, since the
 // browser reads channel 1 only.
