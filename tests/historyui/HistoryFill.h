@@ -26,24 +26,26 @@ inline uint32_t At(int year, int month, int day, int hour = 0, int minute = 0, i
 }
 
 // Record i of a plausible station with the indoor sensor, outdoor channel
-// 1, wind, gust, direction, pressure and every rain kind.
+// 1, wind, gust, direction, pressure and every rain kind, at the station's
+// resolution of a tenth.
 inline HistoryRecord WeatherRecord(uint32_t devId, uint32_t stationTime, int i) {
+    auto tenth = [](double v) { return std::round(v * 10) / 10; };
     HistoryRecord r;
     r.DevID = devId;
     r.RecTime = StationTimeToOleDate(stationTime);
     const double day = std::sin(i * 2 * M_PI / 288);  // a day of 5-minute records
-    r.InTemp = 70.0 + 2 * day;
+    r.InTemp = tenth(70.0 + 2 * day);
     r.InHumi = 45 + i % 7;
-    r.ChTemp[0] = 50.0 + 15 * day;
+    r.ChTemp[0] = tenth(50.0 + 15 * day);
     r.ChHumi[0] = 60 + i % 30;
-    r.ChDewPoint[0] = 38.0 + 5 * day;
-    r.ChFeelLike[0] = 48.0 + 14 * day;
-    r.AbsBaro = 1005.0 + (i % 100) * 0.1;
-    r.RelBaro = 1013.0 + (i % 100) * 0.1;
-    r.Wind = (i % 40) * 0.3;
-    r.Gust = (i % 40) * 0.5;
+    r.ChDewPoint[0] = tenth(38.0 + 5 * day);
+    r.ChFeelLike[0] = tenth(48.0 + 14 * day);
+    r.AbsBaro = tenth(1005.0 + (i % 100) * 0.1);
+    r.RelBaro = tenth(1013.0 + (i % 100) * 0.1);
+    r.Wind = tenth((i % 40) * 0.3);
+    r.Gust = tenth((i % 40) * 0.5);
     r.WindDir = (i * 7) % 360;
-    for (int k = 0; k < kRainKinds; ++k) r.Rain[k] = (i % 50) * 0.3 * (k + 1);
+    for (int k = 0; k < kRainKinds; ++k) r.Rain[k] = tenth((i % 50) * 0.3 * (k + 1));
     return r;
 }
 
