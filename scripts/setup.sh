@@ -6,11 +6,12 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins qt6-tools-dev-tools
+  qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-qpa-plugins qt6-tools-dev-tools
   libhidapi-dev libudev-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-wqy-zenhei
   xvfb xauth poppler-utils
+  libqt6opengl6-dev  # Qt Charts' CMake package looks for Qt6OpenGL's
 )
 
 missing=()

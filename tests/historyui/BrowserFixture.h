@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QLocale>
+
 #include "HistoryDb.h"
 #include "HistoryFill.h"
 #include "HistoryTable.h"
@@ -13,15 +15,24 @@
 
 namespace nimbary::testing {
 
+// The C locale, so the Time column's text is the same on every machine
+// ("5 Mar 2024 12:00:00").
+class CLocaleTest : public ::testing::Test {
+protected:
+    void SetUp() override { QLocale::setDefault(QLocale::c()); }
+    void TearDown() override { QLocale::setDefault(QLocale::system()); }
+};
+
 // A fresh database that the tests fill through SaveRecords, the display
 // units at their start (°C, hPa, m/s, mm) and the English texts.
-class BrowserFixture : public ::testing::Test {
+class BrowserFixture : public CLocaleTest {
 protected:
     TempDir dir;
     RecordingMessages messages;
     HistoryDb db{&messages};
 
     void SetUp() override {
+        CLocaleTest::SetUp();
         Units() = UnitSet{};
         text::SetLanguage(text::Language::English);
         ASSERT_EQ(db.Open(dir.File("Nimbary.db")), 0) << db.LastError();
@@ -29,6 +40,7 @@ protected:
     void TearDown() override {
         Units() = UnitSet{};
         text::SetLanguage(text::Language::English);
+        CLocaleTest::TearDown();
     }
 
     static UnitSet MakeUnits(int temp, int baro, int wind, int rain) {

@@ -131,7 +131,9 @@ TEST_F(HistoryTableTest, ChineseHeadersReadAlikeForEveryChannel) {
     EXPECT_EQ(t.HeaderText(0), "序号");
 }
 
-TEST(RecordTime, TimeTextsAndTheirRange) {
+using RecordTime = CLocaleTest;
+
+TEST_F(RecordTime, TimeTextsAndTheirRange) {
     struct Case {
         double ole;
         const char* text;
@@ -157,8 +159,7 @@ TEST(RecordTime, TimeTextsAndTheirRange) {
     }
 }
 
-TEST(RecordTime, LocaleFormatsHaveFourDigitYearsAndSecondsWithoutZone) {
-    const QLocale before;
+TEST_F(RecordTime, LocaleFormatsHaveFourDigitYearsAndSecondsWithoutZone) {
     for (auto l :
          {QLocale(QLocale::English, QLocale::UnitedStates),
           QLocale(QLocale::Chinese, QLocale::China), QLocale(QLocale::German, QLocale::Germany)}) {
@@ -169,5 +170,4 @@ TEST(RecordTime, LocaleFormatsHaveFourDigitYearsAndSecondsWithoutZone) {
     }
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(SampleTimeText(), "12/28/2016 10:58:58 PM");
-    QLocale::setDefault(before);
 }
