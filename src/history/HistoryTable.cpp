@@ -56,23 +56,7 @@ std::string FormatCell(Quantity q, double v, const UnitSet& u) {
     return {};
 }
 
-}  // namespace
-
-const HistoryColumnSpec& ColumnSpec(int fullColumn) {
-    return Specs()[fullColumn - kFirstMeasureColumn];
-}
-
-int ColumnOfMeasurement(int measurement) {
-    for (int c = kFirstMeasureColumn; c < kHistoryColumns; ++c)
-        if (ColumnSpec(c).measurement == measurement) return c;
-    return -1;
-}
-
-std::string HeaderRule(const std::string& text, const std::string& unit, bool perHour) {
-    if (unit.empty()) return text;
-    return text + "(" + unit + ")" + (perHour ? "/h" : "");
-}
-
+// Unit name of a quantity; none for the wind direction.
 std::string QuantityUnit(Quantity q, const UnitSet& u) {
     switch (q) {
         case Quantity::Temp:
@@ -89,6 +73,17 @@ std::string QuantityUnit(Quantity q, const UnitSet& u) {
             return RainUnitName(u);
     }
     return {};
+}
+
+}  // namespace
+
+const HistoryColumnSpec& ColumnSpec(int fullColumn) {
+    return Specs()[fullColumn - kFirstMeasureColumn];
+}
+
+std::string HeaderRule(const std::string& text, const std::string& unit, bool perHour) {
+    if (unit.empty()) return text;
+    return text + "(" + unit + ")" + (perHour ? "/h" : "");
 }
 
 std::string ColumnHeader(int fullColumn, const UnitSet& units) {

@@ -48,13 +48,9 @@ struct HistoryColumnSpec {
 
 // Column 2..48 of the full table.
 const HistoryColumnSpec& ColumnSpec(int fullColumn);
-// The full column that holds a record field (ForEachMeasurement order).
-int ColumnOfMeasurement(int measurement);
 
 // "%s(%s)" without a blank, and "/h" after a rate; no parentheses without a unit.
 std::string HeaderRule(const std::string& text, const std::string& unit, bool perHour = false);
-// Unit name of a quantity in `units`; empty for the wind direction.
-std::string QuantityUnit(Quantity q, const UnitSet& units);
 // Header text of column 2..48 in the current language and `units`.
 std::string ColumnHeader(int fullColumn, const UnitSet& units);
 
@@ -98,7 +94,6 @@ public:
     // without data.
     double Value(int row, int fullColumn) const;
     const UnitSet& Units() const { return units_; }
-    const TimeText& TimeFormatter() const { return timeText_; }
     // Bytes held for the records.
     size_t MemoryBytes() const;
 

@@ -39,10 +39,9 @@ public:
     explicit CHistory(HistoryDb& db, uint32_t currentDevId = 0, QWidget* parent = nullptr);
     ~CHistory() override;
 
-    // The table the list shows: the export's source, with the station of
-    // its records.
+    // The table the list shows, with the station of its records: the
+    // export's source.
     const HistoryTable& Table() const { return *table_; }
-    std::shared_ptr<const HistoryTable> SharedTable() const { return table_; }
     HistoryTableModel& Model() const { return *model_; }
     CTchart1& Chart() const { return *chart_; }
 

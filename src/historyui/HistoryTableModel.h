@@ -17,8 +17,6 @@ public:
                                QObject* parent = nullptr);
 
     void SetTable(std::shared_ptr<const HistoryTable> table);
-    const HistoryTable& Table() const { return *table_; }
-    std::shared_ptr<const HistoryTable> SharedTable() const { return table_; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
