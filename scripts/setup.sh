@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-wqy-zenhei
   xvfb xauth poppler-utils
+  libqt6opengl6-dev  # Qt Charts' CMake package looks for Qt6OpenGL's
 )
 
 missing=()

@@ -7,6 +7,7 @@
 #include "CDebug.h"
 #include "CHistoryManage.h"
 #include "CLanguage.h"
+#include "CHistory.h"
 #include "DataFolder.h"
 #include "StringTable.h"
 
@@ -33,6 +34,9 @@ CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const
         if (view_.OnCommand(id)) return;
         if (id == ID_APP_EXIT) {
             frame_.close();
+        } else if (id == ID_HISTORY_VIEW) {
+            CHistory history(doc_.Database(), view_.DeviceId(), &frame_);
+            history.exec();
         } else if (id == ID_APP_ABOUT) {
             CAboutDlg about(dataDir, &frame_);
             about.exec();

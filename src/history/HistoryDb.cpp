@@ -318,6 +318,7 @@ void HistoryDb::FinishSelection() {
     if (browser_ && browser_->InTransaction()) browser_->Exec("COMMIT");
     selectionOpen_ = false;
     selectionAtRow_ = false;
+    selectionFailed_ = false;
     selectionCount_ = 0;
 }
 
@@ -359,9 +360,8 @@ void HistoryDb::MoveFirst() {
     std::lock_guard<std::mutex> lock(browserLock_);
     if (!selectionOpen_ || selectionCount_ == 0) return;
     sqlite3_reset(selection_);
-    int rc = sqlite3_step(selection_);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) Report(browser_->db);
-    selectionAtRow_ = rc == SQLITE_ROW;
+    selectionFailed_ = false;
+    StepSelection();
 }
 
 bool HistoryDb::IsEof() const {
@@ -372,9 +372,21 @@ bool HistoryDb::IsEof() const {
 void HistoryDb::MoveNext() {
     std::lock_guard<std::mutex> lock(browserLock_);
     if (!selectionOpen_ || !selectionAtRow_) return;
+    StepSelection();
+}
+
+void HistoryDb::StepSelection() {
     int rc = sqlite3_step(selection_);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) Report(browser_->db);
     selectionAtRow_ = rc == SQLITE_ROW;
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        selectionFailed_ = true;
+        Report(browser_->db);
+    }
+}
+
+bool HistoryDb::SelectionFailed() const {
+    std::lock_guard<std::mutex> lock(browserLock_);
+    return selectionFailed_;
 }
 
 void HistoryDb::ReadRecord() {

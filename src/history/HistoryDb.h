@@ -91,6 +91,9 @@ public:
     // As ReadRecord, with channels 2-8 read from their columns as well.
     void ReadRecordAllChannels();
     void MoveNext();
+    // True when a step of the open selection failed (its message was shown):
+    // IsEof() then means "stopped", not "all rows read".
+    bool SelectionFailed() const;
     int CloseSelection();
     const HistoryRecord& ReadImage() const { return readRecord_; }
 
@@ -126,6 +129,7 @@ private:
     void Report(sqlite3* db);
     void Report(const std::string& text);
     void ReadSelectionRow(bool allChannels);
+    void StepSelection();
     void FinishSelection();
 
     Messages* messages_;
@@ -144,6 +148,7 @@ private:
     sqlite3_stmt* selection_ = nullptr;  // the open selection, finalised when it closes
     bool selectionOpen_ = false;
     bool selectionAtRow_ = false;
+    bool selectionFailed_ = false;
     int selectionCount_ = 0;
     HistoryRecord readRecord_;
 };

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QTimer>
 #include <atomic>
 
+#include "CHistory.h"
 #include "ProgramRig.h"
 #include "StationLock.h"
 
@@ -118,6 +120,30 @@ TEST(Program, HistoryCommandsAreAnsweredByTheHistoryThread) {
     ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Unconnected"; }));
     EXPECT_EQ(p.app->Doc().RunHistoryCommand(HistoryCommand::ClearStationMemory, 0), 0);
     EXPECT_EQ(p.counting->CountOf(0x87), 1);  // nothing sent while unplugged
+}
+
+// History -> View opens the browser on the connected station, which reads
+// the downloaded records while the download goes on.
+TEST(Program, HistoryViewBrowsesTheConnectedStation) {
+    Program p(1);
+    p.app->Start(false);
+    ASSERT_TRUE(p.WaitFor([&] { return p.app->Doc().DownloadPasses() >= 1; }, 10000));
+    ASSERT_TRUE(p.WaitFor([&] { return p.View().DeviceId() != 0; }));
+    auto* view = p.Frame().findChild<QAction*>(QString("cmd%1").arg(ID_HISTORY_VIEW));
+    ASSERT_TRUE(view);
+    QString station;
+    int rows = -1;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<CHistory*>(QApplication::activeModalWidget());
+        if (!dlg) return;
+        station = dlg->findChild<QComboBox*>("idc_1159")->currentText();
+        dlg->Update();
+        rows = dlg->Table().RowCount();
+        dlg->reject();
+    });
+    view->trigger();
+    EXPECT_EQ(station.toStdString(), p.Title().substr(10));
+    EXPECT_GT(rows, 0);
 }
 
 TEST(Program, ClosingWhileBothThreadsAreBusyEndsCleanly) {

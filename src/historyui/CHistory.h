@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <memory>
+
+#include "BrowserLayout.h"
+#include "ChartData.h"
+#include "HistoryTable.h"
+
+class QButtonGroup;
+class QComboBox;
+class QDateEdit;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QTableView;
+class QTimeEdit;
+
+namespace nimbary {
+
+class CTchart1;
+class HistoryDb;
+class HistoryTableModel;
+
+// The history browser: one station's records of a time range as a table and
+// as a chart of one quantity group, side by side, stacked or alone, with a
+// splitter bar between them that the mouse drags.
+//
+// It reads the database only, through its browser operations (their own
+// connection, so a download storing records meanwhile neither waits for it
+// nor changes what it shows). Update keeps the records in the table, so the
+// chart and the list never read the database again.
+class CHistory : public QDialog {
+    Q_OBJECT
+public:
+    // `db` outlives the dialog; `currentDevId` is selected in the station
+    // list (the first station when it is not stored).
+    explicit CHistory(HistoryDb& db, uint32_t currentDevId = 0, QWidget* parent = nullptr);
+    ~CHistory() override;
+
+    // The table the list shows, with the station of its records: the
+    // export's source.
+    const HistoryTable& Table() const { return *table_; }
+    HistoryTableModel& Model() const { return *model_; }
+    CTchart1& Chart() const { return *chart_; }
+
+    int Mode() const { return mode_; }
+    int SplitterX() const { return splitterX_; }
+    int SplitterY() const { return splitterY_; }
+    bool Dragging() const { return dragging_; }
+
+    // Button 1010: loads the records of the chosen station and range.
+    void Update();
+    // Buttons 1012-1015.
+    void SelectMode(int mode);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void done(int result) override;
+
+private:
+    void BuildControls();
+    void LoadCaptions();
+    void ShowTable(std::shared_ptr<const HistoryTable> table);
+    void RebuildGraphList();
+    void DrawChart();
+    void Layout();
+    void EndDrag();
+    BrowserLayout Area() const;
+
+    HistoryDb& db_;
+    std::shared_ptr<const HistoryTable> table_;
+
+    QLabel* startLabel_ = nullptr;
+    QLabel* endLabel_ = nullptr;
+    QLabel* idLabel_ = nullptr;
+    QLabel* graphLabel_ = nullptr;
+    QDateEdit* startDate_ = nullptr;
+    QTimeEdit* startTime_ = nullptr;
+    QDateEdit* endDate_ = nullptr;
+    QTimeEdit* endTime_ = nullptr;
+    QComboBox* idList_ = nullptr;
+    QComboBox* graphList_ = nullptr;
+    QPushButton* update_ = nullptr;
+    QPushButton* export_ = nullptr;
+    QPushButton* exit_ = nullptr;
+    QPushButton* modeButtons_[4] = {};
+    QButtonGroup* modeGroup_ = nullptr;
+    QTableView* list_ = nullptr;
+    HistoryTableModel* model_ = nullptr;
+    CTchart1* chart_ = nullptr;
+    QFrame* splitter_ = nullptr;
+    QFrame* feedback_ = nullptr;
+
+    int mode_ = VIEW_LIST_CHART;
+    int splitterX_ = 0;
+    int splitterY_ = 0;
+    bool dragging_ = false;
+    // The range of the last query, for the time axis of an empty chart.
+    double rangeFrom_ = 0, rangeTo_ = 0;
+};
+
+// The station id of the list's text: hexadecimal digits up to the first
+// other character (empty text gives 0), at most 49 characters read.
+uint32_t ParseStationId(const QString& text);
+
+}  // namespace nimbary

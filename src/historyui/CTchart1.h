@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QChartView>
+#include <array>
+
+#include "ChartData.h"
+
+class QDateTimeAxis;
+class QLineSeries;
+class QValueAxis;
+
+namespace nimbary {
+
+// The history chart: nine line series over a date-time axis and a value
+// axis with a fixed range, a legend at the top whose markers switch their
+// series on and off, white background, no title.
+//
+// Beyond the plain chart: drag across it to zoom into a time span, right
+// click to zoom back out; hovering over a line tells the time and value of
+// the nearest point.
+class CTchart1 : public QChartView {
+    Q_OBJECT
+public:
+    explicit CTchart1(QWidget* parent = nullptr);
+
+    // Shows `data`: every series with points gets its title and is shown
+    // with its legend entry, the others are hidden; the value axis takes
+    // the data's range and the time axis the points' span (`from`..`to`,
+    // OLE dates, when there are none).
+    void Show(ChartData data, double from, double to);
+
+    const ChartData& Data() const { return data_; }
+    QLineSeries* Series(int index) const { return series_[index]; }
+    QValueAxis* ValueAxis() const { return valueAxis_; }
+    QDateTimeAxis* TimeAxis() const { return timeAxis_; }
+    // Text of the hover tip for the point of series `index` nearest to the
+    // axis time `msecs`; empty when the series has no points.
+    QString TipText(int index, double msecs) const;
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void ToggleSeries(int index);
+    void UpdateMarker(int index);
+
+    QValueAxis* valueAxis_;
+    QDateTimeAxis* timeAxis_;
+    std::array<QLineSeries*, kChartSeries> series_{};
+    ChartData data_;
+};
+
+}  // namespace nimbary

@@ -1,0 +1,87 @@
+#include "RecordTime.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <cmath>
+
+namespace nimbary {
+
+namespace {
+
+const QDate kOleBase(1899, 12, 30);
+constexpr double kSecondsPerDay = 86400.0;
+
+// Drops the time-zone field (t, outside quoted text) and the blank it leaves.
+QString WithoutZone(const QString& format) {
+    QString out;
+    bool quoted = false;
+    for (QChar c : format) {
+        if (c == QLatin1Char('\'')) quoted = !quoted;
+        if (quoted || c != QLatin1Char('t')) out += c;
+    }
+    return out.simplified();
+}
+
+}  // namespace
+
+double OleDateFrom(const QDate& date, const QTime& time) {
+    const double days = static_cast<double>(kOleBase.daysTo(date));
+    const double fraction = QTime(0, 0).secsTo(time) / kSecondsPerDay;
+    return days >= 0 ? days + fraction : days - fraction;
+}
+
+bool OleDateToCalendar(double oleDate, QDate& date, QTime& time) {
+    if (!(oleDate >= kOleMin && oleDate < kOleEnd)) return false;
+    const double whole = std::trunc(oleDate);
+    int64_t seconds = std::llround(std::fabs(oleDate - whole) * kSecondsPerDay);
+    qint64 day = static_cast<qint64>(whole);
+    if (seconds >= 86400) {  // rounded up to the next midnight
+        seconds -= 86400;
+        ++day;
+    }
+    date = kOleBase.addDays(day);
+    time = QTime(0, 0).addSecs(static_cast<int>(seconds));
+    return date.isValid();
+}
+
+QString ShortDateFormat() {
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    // Two-digit years are ambiguous over a long history, and a picker reads
+    // them into the wrong century.
+    if (!format.contains(QLatin1String("yyyy"))) format.replace(QLatin1String("yy"), "yyyy");
+    return format;
+}
+
+QString TimeWithSecondsFormat() {
+    return WithoutZone(QLocale().timeFormat(QLocale::LongFormat));
+}
+
+std::string RecordTimeText(double oleDate) {
+    QDate date;
+    QTime time;
+    if (!OleDateToCalendar(oleDate, date, time)) return "Invalid DateTime";
+    const QLocale locale;
+    // A zone-free date-time: no gap or repeat at a daylight-saving change.
+    const QDateTime at(date, time, Qt::UTC);
+    return locale.toString(at, ShortDateFormat() + ' ' + TimeWithSecondsFormat()).toStdString();
+}
+
+std::string SampleTimeText() {
+    return RecordTimeText(OleDateFrom(QDate(2016, 12, 28), QTime(22, 58, 58)));
+}
+
+// Record times lie after 2000, so the linear reading of an OLE date holds.
+double AxisTime::Msecs(double oleDate) {
+    const double whole = std::floor(oleDate);
+    const auto day = static_cast<int64_t>(whole);
+    if (day != day_) {
+        day_ = day;
+        const QDateTime noon(kOleBase.addDays(day), QTime(12, 0), Qt::LocalTime);
+        offsetMs_ = noon.isValid() ? noon.offsetFromUtc() * 1000.0 : 0.0;
+    }
+    constexpr double kUnixEpochOle = 25569.0;  // 1970-01-01
+    // Whole milliseconds: a record on the minute must not label as the one before.
+    return std::round((oleDate - kUnixEpochOle) * kSecondsPerDay * 1000.0) - offsetMs_;
+}
+
+}  // namespace nimbary

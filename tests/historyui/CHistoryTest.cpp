@@ -1,0 +1,528 @@
+#include <sqlite3.h>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDateTimeAxis>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+#include <QTimeEdit>
+#include <QValueAxis>
+
+#include "BrowserFixture.h"
+#include "CHistory.h"
+#include "CTchart1.h"
+#include "HistoryTableModel.h"
+#include "RecordTime.h"
+
+using namespace nimbary;
+using namespace nimbary::testing;
+
+namespace {
+
+constexpr uint32_t kDev = 0x89025CC1;
+
+class CHistoryTest : public BrowserFixture {
+protected:
+    template <class T>
+    static T* Find(const CHistory& dlg, int id) {
+        T* w = dlg.findChild<T*>(QString("idc_%1").arg(id));
+        EXPECT_TRUE(w) << id;
+        return w;
+    }
+    static void SetRange(CHistory& dlg, const QDateTime& from, const QDateTime& to) {
+        Find<QDateEdit>(dlg, 1008)->setDate(from.date());
+        Find<QTimeEdit>(dlg, 1006)->setTime(from.time());
+        Find<QDateEdit>(dlg, 1009)->setDate(to.date());
+        Find<QTimeEdit>(dlg, 1007)->setTime(to.time());
+    }
+    static QDateTime Time(uint32_t stationSeconds) {
+        QDate d;
+        QTime t;
+        OleDateToCalendar(StationTimeToOleDate(stationSeconds), d, t);
+        return QDateTime(d, t);
+    }
+    static QStringList Items(QComboBox* box) {
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
+        return out;
+    }
+    static void Press(CHistory& dlg, int id) { Find<QPushButton>(dlg, id)->click(); }
+
+    // A day of weather records from 2024-03-05 00:00, five minutes apart.
+    void StoreDay(uint32_t devId = kDev) {
+        ASSERT_EQ(SaveWeather(db, devId, At(2024, 3, 5), 288), 0);
+    }
+};
+
+}  // namespace
+
+TEST_F(CHistoryTest, OpensWithTwoColumnsTemperatureAndAnEmptyChart) {
+    StoreDay();
+    const QDateTime before = QDateTime::currentDateTime();
+    CHistory dlg(db, kDev);
+    EXPECT_EQ(dlg.windowTitle(), "History");
+    EXPECT_EQ(dlg.Mode(), VIEW_LIST_CHART);
+    EXPECT_TRUE(Find<QPushButton>(dlg, 1014)->isChecked());
+    EXPECT_EQ(dlg.SplitterX(), dlg.width() / 2);
+    EXPECT_EQ(dlg.SplitterY(), (dlg.height() - 100) / 2 + 100);
+
+    const QDateTime end(Find<QDateEdit>(dlg, 1009)->date(), Find<QTimeEdit>(dlg, 1007)->time());
+    const QDateTime start(Find<QDateEdit>(dlg, 1008)->date(), Find<QTimeEdit>(dlg, 1006)->time());
+    EXPECT_LE(std::abs(before.secsTo(end)), 2);
+    EXPECT_EQ(start.secsTo(end), 86400);
+
+    auto* list = Find<QTableView>(dlg, 1003);
+    ASSERT_EQ(list->model()->columnCount(), 2);
+    EXPECT_EQ(list->model()->rowCount(), 0);
+    EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), "No.");
+    EXPECT_EQ(list->model()->headerData(1, Qt::Horizontal).toString(), "Time");
+    EXPECT_EQ(list->horizontalHeader()->sectionSize(0), 50);
+    EXPECT_EQ(list->horizontalHeader()->sectionSize(1),
+              list->fontMetrics().horizontalAdvance("28 Dec 2016 22:58:58") + 8);
+    EXPECT_EQ(Items(Find<QComboBox>(dlg, 1158)), QStringList{"Temperature"});
+    EXPECT_EQ(Find<QComboBox>(dlg, 1159)->currentText(), "89025CC1");
+
+    CTchart1& chart = dlg.Chart();
+    EXPECT_TRUE(chart.Series(0)->isVisible());
+    EXPECT_EQ(chart.Series(0)->name(), "In Temp.(°C)");
+    EXPECT_EQ(chart.Series(0)->count(), 0);
+    for (int i = 1; i < kChartSeries; ++i) EXPECT_FALSE(chart.Series(i)->isVisible()) << i;
+    EXPECT_EQ(chart.ValueAxis()->min(), 20.0);
+    EXPECT_EQ(chart.ValueAxis()->max(), 50.0);
+    EXPECT_TRUE(chart.chart()->title().isEmpty());
+    EXPECT_EQ(chart.chart()->legend()->alignment(), Qt::AlignTop);
+    EXPECT_FALSE(dlg.findChild<QWidget*>("idc_1001")->isVisibleTo(&dlg));
+}
+
+TEST_F(CHistoryTest, CaptionsInBothLanguages) {
+    struct Case {
+        text::Language lang;
+        QStringList texts;  // caption, 1004, 1005, 1157, 1160, 1010-1015, 2
+    };
+    const Case cases[] = {
+        {text::Language::English,
+         {"History", "Start Time", "End Time", "ID", "Chart", "Update", "Export", "List", "Chart",
+          "List | Chart", "Chart / List", "Exit"}},
+        {text::Language::Chinese,
+         {"历史", "开始时间", "结束时间", "ID", "图表", "更新", "导出", "列表", "图表",
+          "列表 | 图表", "图表 / 列表", "退出"}},
+    };
+    for (const Case& c : cases) {
+        text::SetLanguage(c.lang);
+        CHistory dlg(db, 0);
+        QStringList got = {dlg.windowTitle()};
+        for (int id : {1004, 1005, 1157, 1160}) got << Find<QLabel>(dlg, id)->text();
+        for (int id : {1010, 1011, 1012, 1013, 1014, 1015, 2})
+            got << Find<QPushButton>(dlg, id)->text();
+        EXPECT_EQ(got, c.texts);
+    }
+}
+
+TEST_F(CHistoryTest, StationListSelectsTheCurrentStationOrTheFirst) {
+    for (uint32_t dev : {0x80000001u, 0x00000007u, kDev})
+        ASSERT_EQ(SaveWeather(db, dev, 1000, 1), 0);
+    // In the database's order (here its index's, by the signed value).
+    const QStringList all = {"80000001", "89025CC1", "00000007"};
+    CHistory current(db, 0x00000007);
+    EXPECT_EQ(Items(Find<QComboBox>(current, 1159)), all);
+    EXPECT_EQ(Find<QComboBox>(current, 1159)->currentIndex(), 2);
+    CHistory unknown(db, 0x12345678);
+    EXPECT_EQ(Find<QComboBox>(unknown, 1159)->currentIndex(), 0);
+}
+
+TEST(StationId, HexDigitsUpToTheFirstOther) {
+    struct Case {
+        const char* text;
+        uint32_t id;
+    };
+    const Case cases[] = {{"89025CC1", 0x89025CC1},
+                          {"80000001", 0x80000001},
+                          {"12G4", 0x12},
+                          {"", 0},
+                          {"zz", 0},
+                          {" 12", 0},
+                          {"abcdef", 0xABCDEF},
+                          {"FFFFFFFFFF", 0xFFFFFFFF}};
+    for (const Case& c : cases) EXPECT_EQ(ParseStationId(c.text), c.id) << c.text;
+}
+
+// Both ends are included, and an end before the start loads the same.
+TEST_F(CHistoryTest, UpdateLoadsTheRangeEitherWayRound) {
+    StoreDay();
+    CHistory dlg(db, kDev);
+    const QDateTime from = Time(At(2024, 3, 5, 1)), to = Time(At(2024, 3, 5, 2));
+    SetRange(dlg, from, to);
+    Press(dlg, 1010);
+    ASSERT_EQ(dlg.Table().RowCount(), 13);  // 01:00 to 02:00, every five minutes
+    EXPECT_EQ(dlg.Table().CellText(0, 1), "5 Mar 2024 01:00:00");
+    EXPECT_EQ(dlg.Table().CellText(12, 1), "5 Mar 2024 02:00:00");
+    EXPECT_EQ(dlg.Table().DevId(), kDev);
+
+    SetRange(dlg, to, from);
+    Press(dlg, 1010);
+    EXPECT_EQ(dlg.Table().RowCount(), 13);
+    EXPECT_EQ(Find<QDateEdit>(dlg, 1008)->date(), to.date());  // the pickers keep the user's order
+    EXPECT_EQ(Find<QTimeEdit>(dlg, 1006)->time(), to.time());
+
+    SetRange(dlg, from, from);  // a range of no length: the one record at that second
+    Press(dlg, 1010);
+    EXPECT_EQ(dlg.Table().RowCount(), 1);
+    EXPECT_TRUE(messages.texts.empty());
+}
+
+TEST_F(CHistoryTest, ARangeWithoutRecordsShowsNumberAndTimeOnly) {
+    StoreDay();
+    CHistory dlg(db, kDev);
+    for (auto [from, to] : {std::pair{Time(At(2024, 3, 7)), Time(At(2024, 3, 8))},
+                            std::pair{QDateTime(QDate(1800, 1, 1), QTime(0, 0)),
+                                      QDateTime(QDate(1800, 1, 2), QTime(0, 0))},
+                            std::pair{QDateTime(QDate(9999, 1, 1), QTime(0, 0)),
+                                      QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59))}}) {
+        SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
+        Press(dlg, 1010);
+        ASSERT_GT(dlg.Table().ColumnCount(), 2);
+        SetRange(dlg, from, to);
+        Press(dlg, 1010);
+        EXPECT_EQ(dlg.Model().columnCount(), 2);
+        EXPECT_EQ(dlg.Model().rowCount(), 0);
+        EXPECT_EQ(Items(Find<QComboBox>(dlg, 1158)), QStringList{"Temperature"});
+        EXPECT_EQ(dlg.Chart().Series(0)->count(), 0);
+        EXPECT_TRUE(dlg.Chart().Series(0)->isVisible());
+        EXPECT_EQ(dlg.Chart().ValueAxis()->min(), 20.0);
+        EXPECT_EQ(dlg.Chart().ValueAxis()->max(), 50.0);
+    }
+    EXPECT_TRUE(messages.texts.empty());
+}
+
+TEST_F(CHistoryTest, GraphListRemembersItsIndexAndPlotsWhatItNames) {
+    StoreDay();
+    std::vector<HistoryRecord> dry;  // a station without humidity
+    for (int i = 0; i < 5; ++i) {
+        HistoryRecord r = WeatherRecord(7, At(2024, 3, 5) + 300 * i, i);
+        r.InHumi = r.ChHumi[0] = VAL_ABSENT;
+        dry.push_back(r);
+    }
+    ASSERT_EQ(SaveAll(db, 7, dry), 0);
+    CHistory dlg(db, kDev);
+    SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
+    Press(dlg, 1010);
+    auto* graphs = Find<QComboBox>(dlg, 1158);
+    EXPECT_EQ(Items(graphs),
+              (QStringList{"Temperature", "Humidity", "Pressure", "Wind", "Rainfall"}));
+    graphs->setCurrentIndex(2);
+    EXPECT_EQ(dlg.Chart().Series(0)->name(), "Absolute Pressure(hpa)");
+    EXPECT_EQ(dlg.Chart().Series(0)->count(), 288);
+
+    auto* ids = Find<QComboBox>(dlg, 1159);
+    ids->setCurrentIndex(ids->findText("00000007"));
+    Press(dlg, 1010);
+    EXPECT_EQ(Items(graphs), (QStringList{"Temperature", "Pressure", "Wind", "Rainfall"}));
+    // The index is what is remembered: 2 now names Wind.
+    EXPECT_EQ(graphs->currentIndex(), 2);
+    EXPECT_EQ(dlg.Chart().Series(0)->name(), "Wind(m/s)");
+    EXPECT_EQ(dlg.Chart().Series(0)->count(), 5);
+    graphs->setCurrentIndex(1);
+    EXPECT_EQ(dlg.Chart().Series(1)->name(), "Relative Pressure(hpa)");
+
+    graphs->setCurrentIndex(3);
+    SetRange(dlg, Time(At(2025, 1, 1)), Time(At(2025, 1, 2)));
+    Press(dlg, 1010);
+    EXPECT_EQ(graphs->currentIndex(), 0);  // beyond the one item left
+}
+
+// The series of the chart after Update: every record a point, ascending,
+// the series without data hidden and out of the legend.
+TEST_F(CHistoryTest, ChartShowsTheSelectedGroup) {
+    StoreDay();
+    CHistory dlg(db, kDev);
+    SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
+    Press(dlg, 1010);
+    CTchart1& chart = dlg.Chart();
+    const QLineSeries* in = chart.Series(0);
+    ASSERT_EQ(in->count(), 288);
+    EXPECT_EQ(chart.Data().series[0].x.front(), dlg.Table().RecTime(0));
+    EXPECT_DOUBLE_EQ(in->at(0).y(), (WeatherRecord(kDev, 0, 0).InTemp - 32) / 1.8);
+    EXPECT_LT(in->at(0).x(), in->at(287).x());
+    EXPECT_EQ(in->at(287).x() - in->at(0).x(), 287 * 300000.0);
+    // The axis shows local time: each record's own clock reading, to the ms.
+    for (int k : {0, 1, 287})
+        EXPECT_EQ(QDateTime::fromMSecsSinceEpoch(qint64(in->at(k).x())),
+                  QDateTime(QDate(2024, 3, 5), QTime(0, 0)).addSecs(300 * k));
+    EXPECT_EQ(chart.Series(1)->count(), 288);
+    EXPECT_EQ(chart.Series(1)->name(), "Out Temp.(°C)");
+    EXPECT_EQ(chart.Series(1)->pen().color(), QColor(0, 128, 0));
+    EXPECT_EQ(chart.Series(8)->pen().color(), QColor(128, 128, 64));
+    for (int i = 2; i < kChartSeries; ++i) {
+        EXPECT_FALSE(chart.Series(i)->isVisible()) << i;
+        EXPECT_FALSE(chart.chart()->legend()->markers(chart.Series(i))[0]->isVisible()) << i;
+    }
+    EXPECT_EQ(chart.ValueAxis()->max(), chart.Data().max);
+    EXPECT_EQ(chart.ValueAxis()->min(), chart.Data().min);
+    EXPECT_EQ(chart.TimeAxis()->min().toMSecsSinceEpoch(), qint64(in->at(0).x()));
+
+    // The legend entry switches its series off and on and stays.
+    QLegendMarker* marker = chart.chart()->legend()->markers(chart.Series(1))[0];
+    emit marker->clicked();
+    EXPECT_FALSE(chart.Series(1)->isVisible());
+    EXPECT_TRUE(marker->isVisible());
+    emit marker->clicked();
+    EXPECT_TRUE(chart.Series(1)->isVisible());
+}
+
+TEST_F(CHistoryTest, HeadersCellsAndChartFollowTheUnitsInForce) {
+    StoreDay();
+    CHistory dlg(db, kDev);
+    SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
+    Units() = MakeUnits(1, 1, 4, 1);
+    Press(dlg, 1010);
+    const HistoryRecord first = WeatherRecord(kDev, 0, 0);
+    EXPECT_EQ(dlg.Model().headerData(2, Qt::Horizontal).toString(), "In Temp.(°F)");
+    EXPECT_EQ(dlg.Model().data(dlg.Model().index(0, 2)).toString(), "70.0");
+    EXPECT_EQ(dlg.Model().data(dlg.Model().index(0, 2), Qt::TextAlignmentRole).toInt(),
+              int(Qt::AlignCenter));
+    auto* graphs = Find<QComboBox>(dlg, 1158);
+    graphs->setCurrentIndex(graphs->findText("Pressure"));
+    EXPECT_EQ(dlg.Chart().Series(0)->name(), "Absolute Pressure(inHg)");
+    EXPECT_DOUBLE_EQ(dlg.Chart().Series(0)->at(0).y(), first.AbsBaro / 33.8638866667);
+
+    // Units changing later leave the loaded table as it was built.
+    Units() = UnitSet{};
+    EXPECT_EQ(dlg.Model().data(dlg.Model().index(0, 2)).toString(), "70.0");
+    Press(dlg, 1010);
+    EXPECT_EQ(dlg.Model().data(dlg.Model().index(0, 2)).toString(), "21.1");
+}
+
+TEST_F(CHistoryTest, ViewModesPlaceListChartAndSplitter) {
+    CHistory dlg(db, 0);
+    dlg.resize(1000, 700);
+    dlg.show();
+    auto* list = Find<QTableView>(dlg, 1003);
+    auto* chart = Find<CTchart1>(dlg, 1002);
+    auto* bar = dlg.findChild<QWidget*>("idc_1000");
+    const int sx = dlg.SplitterX(), sy = dlg.SplitterY();
+    struct Case {
+        int mode;
+        QRect list, chart, bar;  // null: hidden
+    };
+    const Case cases[] = {
+        {VIEW_CHART, {}, QRect(10, 100, 980, 590), {}},
+        {VIEW_LIST, QRect(10, 100, 980, 590), {}, {}},
+        {VIEW_LIST_CHART, QRect(10, 100, sx - 9, 590), QRect(sx + 7, 100, 983 - sx, 590),
+         QRect(sx, 100, 8, 590)},
+        {VIEW_CHART_LIST, QRect(10, sy + 7, 980, 683 - sy), QRect(10, 100, 980, sy - 99),
+         QRect(10, sy, 980, 8)},
+    };
+    for (const Case& c : cases) {
+        Press(dlg, 1012 + c.mode);
+        EXPECT_EQ(dlg.Mode(), c.mode);
+        for (int m = 0; m < 4; ++m)
+            EXPECT_EQ(Find<QPushButton>(dlg, 1012 + m)->isChecked(), m == c.mode) << m;
+        EXPECT_EQ(list->isVisibleTo(&dlg), !c.list.isNull()) << c.mode;
+        EXPECT_EQ(chart->isVisibleTo(&dlg), !c.chart.isNull()) << c.mode;
+        EXPECT_EQ(bar->isVisibleTo(&dlg), !c.bar.isNull()) << c.mode;
+        if (!c.list.isNull()) {
+            EXPECT_EQ(list->geometry(), c.list) << c.mode;
+        }
+        if (!c.chart.isNull()) {
+            EXPECT_EQ(chart->geometry(), c.chart) << c.mode;
+        }
+        if (!c.bar.isNull()) {
+            EXPECT_EQ(bar->geometry(), c.bar) << c.mode;
+        }
+    }
+    Press(dlg, 1015);  // the mode in force: nothing changes
+    EXPECT_EQ(dlg.Mode(), VIEW_CHART_LIST);
+    EXPECT_TRUE(Find<QPushButton>(dlg, 1015)->isChecked());
+    dlg.resize(900, 600);  // a size change lays out again
+    EXPECT_EQ(list->geometry(), QRect(10, sy + 7, 880, 583 - sy));
+}
+
+// Dragging stops 200 pixels inside either side of the working area (150
+// for the horizontal bar); the feedback bar shows only while dragging.
+TEST_F(CHistoryTest, SplitterDragStopsAtItsMargins) {
+    CHistory dlg(db, 0);
+    dlg.resize(1000, 700);
+    dlg.show();
+    auto* bar = dlg.findChild<QWidget*>("idc_1000");
+    auto* feedback = dlg.findChild<QWidget*>("idc_1001");
+    struct Case {
+        int mode, to;  // mouse x (mode 2) or y (mode 3) dragged to
+        int expected;
+    };
+    const Case cases[] = {
+        {VIEW_LIST_CHART, 20, 210}, {VIEW_LIST_CHART, 2000, 790}, {VIEW_LIST_CHART, 404, 400},
+        {VIEW_CHART_LIST, 0, 250},  {VIEW_CHART_LIST, 900, 540},  {VIEW_CHART_LIST, 304, 300},
+    };
+    for (const Case& c : cases) {
+        dlg.SelectMode(c.mode);
+        const bool horizontal = c.mode == VIEW_LIST_CHART;
+        const QPoint grip = bar->geometry().center();
+        QTest::mousePress(&dlg, Qt::LeftButton, Qt::NoModifier, grip);
+        ASSERT_TRUE(dlg.Dragging());
+        EXPECT_TRUE(feedback->isVisible());
+        EXPECT_EQ(QApplication::overrideCursor()->shape(),
+                  horizontal ? Qt::SizeHorCursor : Qt::SizeVerCursor);
+        const QPoint to = horizontal ? QPoint(c.to, grip.y()) : QPoint(grip.x(), c.to);
+        QMouseEvent move(QEvent::MouseMove, to, dlg.mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(&dlg, &move);
+        EXPECT_EQ(horizontal ? feedback->x() : feedback->y(), c.expected);
+        EXPECT_EQ(horizontal ? dlg.SplitterX() : dlg.SplitterY(), c.expected);
+        QTest::mouseRelease(&dlg, Qt::LeftButton, Qt::NoModifier, to);
+        EXPECT_FALSE(dlg.Dragging());
+        EXPECT_FALSE(feedback->isVisible());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(horizontal ? bar->x() : bar->y(), c.expected);
+    }
+    // Outside the bar, or in a mode without one, a press starts nothing.
+    QTest::mousePress(&dlg, Qt::LeftButton, Qt::NoModifier, QPoint(500, 50));
+    EXPECT_FALSE(dlg.Dragging());
+    QTest::mouseRelease(&dlg, Qt::LeftButton, Qt::NoModifier, QPoint(500, 50));
+    dlg.SelectMode(VIEW_LIST);
+    QTest::mousePress(&dlg, Qt::LeftButton, Qt::NoModifier, bar->geometry().center());
+    EXPECT_FALSE(dlg.Dragging());
+    QTest::mouseRelease(&dlg, Qt::LeftButton, Qt::NoModifier, bar->geometry().center());
+}
+
+// A database that fails the query, or fails in the middle of the walk:
+// the database's own message, and the display as it was. A download
+// writing meanwhile does not get in the way.
+TEST_F(CHistoryTest, ADatabaseErrorLeavesTheDisplayAsItWas) {
+    StoreDay();
+    HistoryDb browsing(&messages);
+    struct Trip {
+        bool armed = false;
+        int calls = 0;
+    } trip;
+    browsing.SetConnectionHook([&trip](sqlite3* c) {
+        sqlite3_busy_timeout(c, 20);
+        sqlite3_progress_handler(
+            c, 100,
+            [](void* p) {
+                auto* t = static_cast<Trip*>(p);
+                return t->armed && ++t->calls > 20 ? 1 : 0;
+            },
+            &trip);
+    });
+    ASSERT_EQ(browsing.Open(db.Path()), 0);
+    CHistory dlg(browsing, kDev);
+    SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
+    Press(dlg, 1010);
+    ASSERT_EQ(dlg.Model().rowCount(), 288);
+    auto* graphs = Find<QComboBox>(dlg, 1158);
+
+    // A download's write transaction under way neither blocks the browser
+    // nor shows it rows that are not stored yet.
+    sqlite3* other = nullptr;
+    sqlite3_open(db.Path().c_str(), &other);
+    auto exec = [other](const char* sql) {
+        return sqlite3_exec(other, sql, nullptr, nullptr, nullptr);
+    };
+    ASSERT_EQ(exec("BEGIN IMMEDIATE; DELETE FROM Record;"), SQLITE_OK);
+    SetRange(dlg, Time(At(2024, 3, 5, 12)), Time(At(2024, 3, 6)));
+    Press(dlg, 1010);
+    EXPECT_EQ(dlg.Model().rowCount(), 144);
+    EXPECT_TRUE(messages.texts.empty());
+    ASSERT_EQ(exec("ROLLBACK"), SQLITE_OK);
+    Press(dlg, 1010);
+    const int columns = dlg.Model().columnCount();
+    graphs->setCurrentIndex(3);
+
+    // The query fails: another program took the table away.
+    ASSERT_EQ(exec("ALTER TABLE Record RENAME TO Gone"), SQLITE_OK);
+    SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
+    Press(dlg, 1010);
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_EQ(messages.texts[0], "no such table: Record");
+    ASSERT_EQ(exec("ALTER TABLE Gone RENAME TO Record"), SQLITE_OK);
+    sqlite3_close(other);
+
+    // A step of the walk fails.
+    messages.texts.clear();
+    trip.armed = true;
+    Press(dlg, 1010);
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_EQ(messages.texts[0], "interrupted");
+
+    EXPECT_EQ(dlg.Model().rowCount(), 144);
+    EXPECT_EQ(dlg.Model().columnCount(), columns);
+    EXPECT_EQ(graphs->currentIndex(), 3);
+    EXPECT_EQ(dlg.Chart().Series(0)->name(), "Wind(m/s)");
+    EXPECT_EQ(dlg.Chart().Series(0)->count(), 144);
+    EXPECT_EQ(dlg.Table().CellText(0, 1), "5 Mar 2024 12:00:00");
+
+    trip.armed = false;  // and it works again once the database does
+    Press(dlg, 1010);
+    EXPECT_EQ(dlg.Model().rowCount(), 288);
+}
+
+// Records stored by a download while the browser is open show up at the
+// next Update, not in the middle of the table shown.
+TEST_F(CHistoryTest, ADownloadMeanwhileLeavesTheShownTableAlone) {
+    StoreDay();
+    CHistory dlg(db, kDev);
+    SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 7)));
+    Press(dlg, 1010);
+    ASSERT_EQ(dlg.Model().rowCount(), 288);
+    ASSERT_EQ(SaveWeather(db, kDev, At(2024, 3, 6), 12), 0);
+    EXPECT_EQ(dlg.Model().rowCount(), 288);
+    EXPECT_EQ(dlg.Chart().Series(0)->count(), 288);
+    Press(dlg, 1010);
+    EXPECT_EQ(dlg.Model().rowCount(), 300);
+}
+
+// Showing and scrolling the list formats only the cells that come into sight.
+TEST_F(CHistoryTest, ScrollingFormatsOnlyTheRowsInSight) {
+    ASSERT_EQ(SaveWeather(db, kDev, At(2024, 3, 1), 5000), 0);
+    CHistory dlg(db, kDev);
+    SetRange(dlg, Time(At(2024, 3, 1)), Time(At(2024, 4, 1)));
+    dlg.show();
+    Press(dlg, 1010);
+    auto* list = Find<QTableView>(dlg, 1003);
+    QImage image(list->size(), QImage::Format_RGB32);
+    const int rowsInSight =
+        list->viewport()->height() / list->verticalHeader()->defaultSectionSize() + 2;
+    const int bound = rowsInSight * dlg.Model().columnCount();
+    for (int page = 0; page < 5; ++page) {
+        dlg.Model().ResetFormattedCells();
+        list->verticalScrollBar()->setValue(page * 1000);
+        list->render(&image);
+        EXPECT_GT(dlg.Model().FormattedCells(), 0) << page;
+        EXPECT_LE(dlg.Model().FormattedCells(), bound) << page;
+    }
+}
+
+TEST_F(CHistoryTest, ChartZoomsBackOnARightClickAndTellsTheNearestPoint) {
+    StoreDay();
+    CHistory dlg(db, kDev);
+    SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
+    dlg.resize(1000, 700);
+    dlg.show();
+    Press(dlg, 1010);
+    CTchart1& chart = dlg.Chart();
+    const QDateTime min = chart.TimeAxis()->min(), max = chart.TimeAxis()->max();
+    chart.chart()->zoomIn(QRectF(chart.chart()->plotArea().center(), QSizeF(50, 50)));
+    ASSERT_TRUE(chart.chart()->isZoomed());
+    QTest::mouseClick(chart.viewport(), Qt::RightButton, Qt::NoModifier,
+                      chart.viewport()->rect().center());
+    EXPECT_FALSE(chart.chart()->isZoomed());
+    EXPECT_EQ(chart.TimeAxis()->min(), min);
+    EXPECT_EQ(chart.TimeAxis()->max(), max);
+    EXPECT_EQ(chart.ValueAxis()->max(), chart.Data().max);
+
+    // Nearest point to a time a little after the third record.
+    const double at = chart.Series(1)->at(2).x() + 100000;
+    const QString tip = chart.TipText(1, at);
+    EXPECT_TRUE(tip.startsWith("Out Temp.(°C)\n5 Mar 2024 00:10:00")) << tip.toStdString();
+    EXPECT_TRUE(tip.endsWith(QString::fromStdString(
+        ChartValueText(Graph::Temperature, chart.Data().series[1].y[2], UnitSet{}))));
+    EXPECT_TRUE(chart.TipText(5, at).isEmpty());
+}
