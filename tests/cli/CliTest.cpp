@@ -307,6 +307,29 @@ TEST_F(CliTest, BadInputGivesAClearErrorAndExitStatus) {
     EXPECT_NE(out.find("--sim-image"), std::string::npos);
 }
 
+// Output that cannot be written (a full disk) is a failure, whatever the command.
+TEST_F(CliTest, OutputThatCannotBeWrittenFailsTheCommand) {
+    ASSERT_EQ(Run({"download", "--simulate", "--sim-days", "1", "--db", db}), 0);
+    std::string records;
+    ASSERT_EQ(Run({"stations", "--db", db}, &records), 0);
+    const std::string station = records.substr(0, 8);
+    const std::vector<std::vector<std::string>> commands = {
+        {"stations", "--db", db},
+        {"records", "--db", db, "--station", station},
+        {"download", "--simulate", "--sim-days", "1", "--db", db},
+        {"info", "--simulate", "--sim-days", "0"},
+        {"dump", dir.File("dump"), "--simulate", "--sim-days", "0"},
+        {"--help"},
+        {"records", "--help"},
+    };
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0] + " " + args.back());
+        CliProcess p(args, env, "/dev/full");
+        EXPECT_EQ(p.Wait(), 1);
+        EXPECT_NE(p.Err().find("cannot write"), std::string::npos) << p.Err();
+    }
+}
+
 TEST_F(CliTest, FollowStopsCleanlyOnSigterm) {
     std::vector<std::string> e = env;
     CliProcess p({"download", "--follow", "--simulate", "--sim-days", "1", "--db", db}, e);

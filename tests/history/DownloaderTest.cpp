@@ -632,6 +632,26 @@ TEST_P(DownloaderTest, DatabaseFailureKeepsTheBookmarkAndReportsNoCompletion) {
     EXPECT_EQ(Stored().CurrRecord, 3);
 }
 
+// The scratch file goes where the environment puts temporary files; with no
+// such folder the pass ends without storing anything.
+TEST_P(DownloaderTest, ScratchFileFollowsTmpdir) {
+    const char* had = std::getenv("TMPDIR");
+    const std::string saved = had ? had : "";
+    FakeStation st(8, 2048);
+    st.PutBlock(1, Block(0, At2024()), Records(3, 0));
+    st.SetStatus(1, 1);
+    setenv("TMPDIR", dir.File("no-such-folder").c_str(), 1);
+    EXPECT_FALSE(Pass(st, PassOutcome::ScratchError));
+    EXPECT_TRUE(Rows().empty());
+    setenv("TMPDIR", dir.Path().c_str(), 1);
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    EXPECT_EQ(Rows().size(), 3u);
+    if (had)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+}
+
 INSTANTIATE_TEST_SUITE_P(Memory, DownloaderTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return info.param ? "ThroughSimulator" : "Arrays";
