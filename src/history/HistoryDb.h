@@ -107,7 +107,7 @@ public:
     // station's row, in one transaction; on any error nothing is stored.
     int SaveRecords(uint32_t n, ScratchFile& scratch);
 
-    // --- Seams for tests and the command-line tool --------------------------
+    // --- Seams for tests ---------------------------------------------------
 
     // Runs on every connection right after it is opened.
     void SetConnectionHook(std::function<void(sqlite3*)> hook) {

@@ -7,10 +7,14 @@
 
 #include "CalendarTime.h"
 #include "CliProcess.h"
+#include "Command.h"
 #include "FakeStation.h"
 #include "HistoryDb.h"
+#include "HistoryDownloader.h"
+#include "RecordingMessages.h"
 #include "StationImage.h"
 #include "StationLock.h"
+#include "StationSession.h"
 #include "TempDir.h"
 
 using namespace nimbary;
@@ -110,6 +114,63 @@ std::string FileText(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
+
+// nimbary-cli's download (the same station session, database and download)
+// in a child process whose save stops inside its transaction until the
+// child is killed.
+class PausedDownload {
+public:
+    PausedDownload(const std::string& image, const std::string& db) {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            BackendOptions options;
+            options.sim.simulate = true;
+            options.sim.image = image;
+            RecordingMessages messages;
+            HistoryDb history(&messages);
+            cli::StationSession station;
+            if (history.Open(db) != 0 || station.Open(options, db) != cli::kExitOk) _exit(1);
+            const int inside = fds[1];
+            history.SetSaveHook([inside]() {
+                if (write(inside, "!", 1) != 1) _exit(1);
+                for (;;) pause();
+            });
+            HistoryDownloader(station.Source(), history, nullptr, nullptr).Download();
+            _exit(1);
+        }
+        close(fds[1]);
+        inside_ = fds[0];
+    }
+    ~PausedDownload() {
+        if (pid_ > 0 && !reaped_) Kill();
+        if (inside_ >= 0) close(inside_);
+    }
+    PausedDownload(const PausedDownload&) = delete;
+    PausedDownload& operator=(const PausedDownload&) = delete;
+
+    pid_t Pid() const { return pid_; }
+    bool WaitUntilInsideTheSave(int ms) {
+        pollfd f{inside_, POLLIN, 0};
+        char c = 0;
+        return poll(&f, 1, ms) == 1 && read(inside_, &c, 1) == 1;
+    }
+    // The signal that ended the child.
+    int Kill() {
+        kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        reaped_ = true;
+        return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int inside_ = -1;
+    bool reaped_ = false;
+};
 
 class CliTest : public ::testing::Test {
 protected:
@@ -227,10 +288,8 @@ TEST_F(CliTest, KilledInsideTheSaveLeavesTheDatabaseWhole) {
     st.SetStatus(1, 2);
     ASSERT_EQ(SaveImage(st, image), "");
     {
-        std::vector<std::string> e = env;
-        e.push_back("NIMBARY_TEST_PAUSE_IN_SAVE=60");
-        CliProcess p({"download", "--simulate", "--sim-image", image, "--db", db}, e);
-        ASSERT_TRUE(p.WaitForError("inside the save transaction", 30000)) << p.Err();
+        PausedDownload p(image, db);
+        ASSERT_TRUE(p.WaitUntilInsideTheSave(30000));
 
         // Meanwhile another download into the same database is refused.
         std::string err;
@@ -238,8 +297,7 @@ TEST_F(CliTest, KilledInsideTheSaveLeavesTheDatabaseWhole) {
                   3);
         EXPECT_NE(err.find("process " + std::to_string(p.Pid())), std::string::npos) << err;
 
-        kill(p.Pid(), SIGKILL);
-        EXPECT_EQ(p.Wait(10000), -SIGKILL);
+        EXPECT_EQ(p.Kill(), SIGKILL);
     }
     EXPECT_EQ(Query(db, "PRAGMA integrity_check"), "ok");
     EXPECT_EQ(Query(db, "SELECT count(*) FROM Record"), "200");
