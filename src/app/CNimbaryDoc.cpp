@@ -36,7 +36,10 @@ CNimbaryDoc::~CNimbaryDoc() {
 
 int CNimbaryDoc::OpenDatabase(const std::string& path) {
     int status = db_.Open(path);
-    if (status < 0) messages_.Show(text::Load(2093), MessageIcon::Error);
+    if (status < 0)
+        messages_.Show(text::Load(2093), MessageIcon::Error);
+    else if (db_.ReadOnly())
+        messages_.Show(text::Load(2126), MessageIcon::Warning);  // browsing only, said once
     return status;
 }
 
@@ -120,7 +123,7 @@ void CNimbaryDoc::HistoryLoop() {
     historyWake_.Wait(8000ms);
     while (!stop_) {
         ServeCommand();
-        if (usb_.Connected() && db_.IsOpen()) {
+        if (usb_.Connected() && db_.IsOpen() && !db_.ReadOnly()) {
             downloader_.Download();
             ++passes_;
         }

@@ -48,7 +48,9 @@ public:
     CNimbaryDoc& operator=(const CNimbaryDoc&) = delete;
 
     // Opens the database (shows "Cannot open the database!" once on failure;
-    // the program runs on without history). Returns the open status.
+    // the program runs on without history). A database that may only be read
+    // is opened for browsing, said so once, and never downloaded into.
+    // Returns the open status.
     int OpenDatabase(const std::string& path);
 
     // Starts the poll thread, then the history thread.

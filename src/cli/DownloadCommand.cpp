@@ -82,6 +82,10 @@ int RunDownload(std::vector<std::string> args) {
         PrintError(text::Load(2093) + " " + dbPath + ": " + db.LastError());
         return kExitFailure;
     }
+    if (db.ReadOnly()) {
+        PrintError(text::Load(2126) + " (" + dbPath + ")");
+        return kExitFailure;
+    }
 
     StationSession station;
     if (const int opened = station.Open(backend, dbPath); opened != kExitOk) return opened;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -14,6 +15,7 @@
 #include "SimBackend.h"
 #include "SimOptions.h"
 #include "StationLock.h"
+#include "TempDir.h"
 
 using namespace nimbary;
 
@@ -213,4 +215,43 @@ TEST(Program, AStationThatStopsAnsweringIsShownSo) {
         p.WaitFor([&] { return p.Frame().PaneText(0) == "The station does not answer"; }, 8000));
     EXPECT_EQ(p.Frame().PaneText(2), "Connected");
     ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(0) == "Ready"; }, 8000));
+}
+
+// A history database that may only be read is browsed, said once, and never
+// downloaded into.
+TEST(Program, ADatabaseThatMayOnlyBeReadIsSaidOnceAndNeverWritten) {
+    QTemporaryDir root;
+    const std::string path = root.filePath("Nimbary.db").toStdString();
+    {
+        HistoryDb db;
+        ASSERT_EQ(db.Open(path), 0);
+    }
+    chmod(path.c_str(), 0444);
+    chmod(root.path().toLocal8Bit().constData(), 0777);
+    nimbary::testing::AsUnprivileged nobody;
+    ASSERT_TRUE(nobody.Active());
+
+    sim::SimOptions o;
+    o.simulate = true;
+    std::string error;
+    auto sim = sim::MakeSimBackend(o, error);
+    ASSERT_TRUE(sim) << error;
+    CountingBackend counting(*sim);
+    RecordingMessages messages;
+    CNimbaryDoc doc(counting, messages, path + ".station-lock");
+    doc.OpenDatabase(path);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "The database is read-only: history records cannot be stored.");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
+    EXPECT_TRUE(doc.Database().ReadOnly());
+
+    ASSERT_EQ(doc.OpenStation(), 1);
+    doc.StationOpened();
+    doc.Start(nullptr);
+    QTest::qWait(1500);  // a download pass begins at once after a station opens
+    doc.Shutdown();
+    EXPECT_EQ(doc.DownloadPasses(), 0);
+    EXPECT_EQ(counting.CountOf(0x01), 0);  // not even the device information for one
+    EXPECT_EQ(messages.shown.size(), 1u);
 }

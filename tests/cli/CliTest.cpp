@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <charconv>
 #include <fstream>
@@ -363,6 +364,41 @@ TEST_F(CliTest, BadInputGivesAClearErrorAndExitStatus) {
     EXPECT_NE(out.find("--station ID"), std::string::npos);
     EXPECT_EQ(Run({"download", "--help"}, &out), 0);
     EXPECT_NE(out.find("--sim-image"), std::string::npos);
+}
+
+// The reading commands change nothing of the database, and work on one that
+// may only be read; the download says it cannot store anything there.
+TEST_F(CliTest, ReadingCommandsWorkOnADatabaseThatMayOnlyBeRead) {
+    ASSERT_EQ(Run({"download", "--simulate", "--sim-days", "1", "--db", db}), 0);
+    // A journal mode of its own, as another program's file might have.
+    ASSERT_EQ(Query(db, "PRAGMA journal_mode = DELETE"), "delete");
+    const std::string before = FileText(db);
+    std::string stations, out, err;
+    ASSERT_EQ(Run({"stations", "--db", db}, &stations, &err), 0) << err;
+    ASSERT_EQ(stations.size(), 9u);
+    const std::vector<std::string> records = {"records", "--db", db, "--station",
+                                              stations.substr(0, 8)};
+    ASSERT_EQ(Run(records, &out, &err), 0) << err;
+    EXPECT_EQ(Table(out).size(), 1u + 288);
+    EXPECT_TRUE(FileText(db) == before);  // not a byte changed
+    EXPECT_EQ(Query(db, "PRAGMA journal_mode"), "delete");
+
+    // The program's own file, write-protected in a folder that may only be read.
+    ASSERT_EQ(Query(db, "PRAGMA journal_mode = WAL"), "wal");
+    chmod(db.c_str(), 0444);
+    chmod(dir.Path().c_str(), 0555);
+    {
+        AsUnprivileged nobody;
+        ASSERT_TRUE(nobody.Active());
+        EXPECT_EQ(Run({"stations", "--db", db}, &out, &err), 0) << err;
+        EXPECT_EQ(out, stations);
+        EXPECT_EQ(Run(records, &out, &err), 0) << err;
+        EXPECT_EQ(Table(out).size(), 1u + 288);
+        EXPECT_EQ(Run({"download", "--simulate", "--sim-days", "1", "--db", db}, &out, &err), 1);
+        EXPECT_NE(err.find("read-only"), std::string::npos) << err;
+    }
+    chmod(dir.Path().c_str(), 0755);
+    chmod(db.c_str(), 0644);
 }
 
 // Output that cannot be written (a full disk) is a failure, whatever the command.
