@@ -119,20 +119,20 @@ void CNimbaryDoc::ServeCommand() {
 }
 
 void CNimbaryDoc::HistoryLoop() {
-    historyWake_.Reset();
-    historyWake_.Wait(8000ms);
-    while (!stop_) {
+    // The wake-up is taken (reset) right after the wait and before the work,
+    // never before the wait: one given before this thread ran (a station
+    // found at start-up) or during a pass (a history command, a station
+    // plugged in again) then starts the next round at once instead of being
+    // thrown away.
+    for (;;) {
+        historyWake_.Wait(8000ms);
+        if (stop_) return;
+        historyWake_.Reset();
         ServeCommand();
         if (usb_.Connected() && db_.IsOpen() && !db_.ReadOnly()) {
             downloader_.Download();
             ++passes_;
         }
-        if (stop_) return;
-        historyWake_.Reset();
-        // A command that stopped the pass above was placed with a wake-up
-        // that the reset just threw away; serve it now instead of after the
-        // next 8 s, long after its caller has given up waiting.
-        if (!command_.pending) historyWake_.Wait(8000ms);
     }
 }
 

@@ -255,3 +255,26 @@ TEST(Program, ADatabaseThatMayOnlyBeReadIsSaidOnceAndNeverWritten) {
     EXPECT_EQ(counting.CountOf(0x01), 0);  // not even the device information for one
     EXPECT_EQ(messages.shown.size(), 1u);
 }
+
+// A station found before the history thread runs gets its first download at
+// once, not 8 seconds later.
+TEST(Program, AStationFoundBeforeTheHistoryThreadRunsIsDownloadedAtOnce) {
+    QTemporaryDir root;
+    const std::string path = root.filePath("Nimbary.db").toStdString();
+    sim::SimOptions o;
+    o.simulate = true;
+    o.days = 0;
+    std::string error;
+    auto sim = sim::MakeSimBackend(o, error);
+    ASSERT_TRUE(sim) << error;
+    RecordingMessages messages;
+    CNimbaryDoc doc(*sim, messages, path + ".station-lock");
+    ASSERT_EQ(doc.OpenDatabase(path), 0);
+    ASSERT_EQ(doc.OpenStation(), 1);
+    doc.StationOpened();  // its wake-up comes before the thread exists
+    const auto start = std::chrono::steady_clock::now();
+    doc.Start(nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return doc.DownloadPasses() >= 1; }, 3000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    doc.Shutdown();
+}
