@@ -146,10 +146,18 @@ TEST(Program, OnlyTheFourDisplayUnitsForceAFullRedraw) {
     Program p;
     p.app->Start(false);
     p.WaitTicks(2);
+    // A download's ReadDevice puts a stored station row's LightUnit into the
+    // unit set at any moment; here always between a tick's settings read
+    // (which makes it 0) and that tick's comparison of the units.
+    std::atomic<int> changed{0};
+    p.counting->OnRequest([&changed](uint8_t code) {
+        if (code == 0x04) Units().LightUnit = 7 + changed++;
+    });
     auto before = p.View().Counts();
-    Units().LightUnit = 7;  // e.g. a station row loaded by the download
     p.WaitTicks(2);
+    p.counting->OnRequest(nullptr);
     auto after = p.View().Counts();
+    EXPECT_GE(changed.load(), 2);
     EXPECT_EQ(after.full, before.full);
     EXPECT_GE(after.dirty, before.dirty + 2);
 
