@@ -38,7 +38,7 @@ CNimbaryApp::~CNimbaryApp() {
 void CNimbaryApp::Start(bool show) {
     if (notices_) {
         DeviceNotices n;
-        n.arrived = [this](const std::string&) { doc_.OpenStation(); };
+        n.arrived = [this](const std::string&) { view_.LookForStation(); };
         n.removed = [this](const std::string& path) { doc_.OnRemoval(path); };
         doc_.Usb().RegisterArrivals(*notices_, n);
     }

@@ -60,14 +60,20 @@ void CNimbaryDoc::Shutdown() {
 }
 
 int CNimbaryDoc::OpenStation() {
+    heldElsewhere_ = false;
+    lockError_.clear();
     if (!lock_.IsLocked() && !lock_.TryLock()) {
-        lockRefusal_ = lock_.ErrorText();
+        heldElsewhere_ = lock_.Busy();
+        if (!heldElsewhere_) lockError_ = lock_.ErrorText();
         return 0;
     }
-    lockRefusal_.clear();
     int open = usb_.OpenStation();
     if (!open) lock_.Unlock();
     return open;
+}
+
+std::string CNimbaryDoc::LockRefusal() const {
+    return heldElsewhere_ ? text::Load(2125) : lockError_;
 }
 
 int CNimbaryDoc::OnRemoval(const std::string& path) {

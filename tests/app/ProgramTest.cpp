@@ -200,18 +200,33 @@ TEST(Program, ClosingWhileBothThreadsAreBusyEndsCleanly) {
     }
 }
 
-TEST(Program, StationHeldByAnotherProcessIsLeftAlone) {
+// While another process holds the station, the program leaves it alone and
+// says so, at start-up and at every arrival, and takes the station as soon
+// as the other lets go.
+TEST(Program, StationHeldByAnotherProcessIsLeftAloneUntilItIsFree) {
     Program p;
     StationLock other(StationLock::SimulatedStationPath(DatabasePath(p.dataDir).toStdString()));
     ASSERT_TRUE(other.TryLock());
+    const std::string held = "Another program is using the weather station";
+    auto pane0 = [&p] { return p.Frame().PaneText(0).toStdString(); };
     p.app->Start(false);
+    EXPECT_EQ(pane0(), held);
     QTest::qWait(1500);
     EXPECT_EQ(p.Frame().PaneText(2), "Unconnected");
+    EXPECT_EQ(pane0(), held);
     EXPECT_TRUE(p.counting->Codes().empty());
-    other.Unlock();
+
     p.sim->Unplug();
-    p.sim->Plug();  // the next arrival finds the lock free
-    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Connected"; }));
+    p.sim->Plug();
+    p.sim->WaitForNotices();
+    QTest::qWait(100);  // the notices' queued calls
+    EXPECT_EQ(pane0(), held);
+    EXPECT_TRUE(p.counting->Codes().empty());
+
+    // No notice comes when the other process ends; the program looks again by itself.
+    other.Unlock();
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Connected"; }, 3000));
+    EXPECT_EQ(p.Frame().PaneText(0), "Ready");
 }
 
 TEST(Program, AStationThatStopsAnsweringIsShownSo) {
