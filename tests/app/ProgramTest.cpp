@@ -142,6 +142,60 @@ TEST(Program, PresenceChangeReadsAllSeriesOnTheSameTick) {
     EXPECT_EQ(std::distance(graphRun, it), 7);
 }
 
+// Rain appearing and going at run time lays the pairs out again both ways,
+// and an unplugged station leaves the 310-pixel pairs of a station without rain.
+TEST(Program, RainAppearingAndGoingLaysThePairsOutAgain) {
+    Program p;
+    p.app->Start(false);
+    p.WaitTicks(1);
+    const LiveDisplay& d = p.View().Display();
+    auto heights = [&] {
+        return std::make_pair(d.Panel(Pair::Wind).Height(), d.Panel(Pair::Pressure).Y());
+    };
+    ASSERT_TRUE(d.RainLaidOut());  // the simulated station has a rain gauge
+    EXPECT_EQ(heights(), std::make_pair(180, 198));
+
+    for (bool rain : {false, true}) {
+        SCOPED_TRACE(rain ? "rain again" : "no rain");
+        const int relayouts = p.View().Counts().relayout;
+        sim::SimPresence presence = p.sim->Station().Presence();
+        presence.flags = rain ? (presence.flags | sim::SQ_RAIN) : (presence.flags & ~sim::SQ_RAIN);
+        p.sim->Station().SetPresence(presence);
+        ASSERT_TRUE(p.WaitFor([&] { return p.View().Counts().relayout > relayouts; }));
+        EXPECT_EQ(d.RainLaidOut(), rain);
+        EXPECT_EQ(heights(), rain ? std::make_pair(180, 198) : std::make_pair(310, 328));
+        EXPECT_EQ(d.Panel(Pair::Rain).Visible(RAIN_TOTAL), rain);
+    }
+
+    p.sim->Unplug();
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Unconnected"; }));
+    EXPECT_FALSE(d.RainLaidOut());
+    EXPECT_EQ(heights(), std::make_pair(310, 328));
+}
+
+// The station's graph refresh request reads every series again; a series
+// read that fails is tried again on the next tick until it succeeds.
+TEST(Program, GraphRefreshRequestAndARetriedSeriesRead) {
+    Program p;
+    p.app->Start(false);
+    p.WaitTicks(1);
+    // Indoor and channel 1 temperature and humidity, pressure, wind, gust, rain.
+    const int series = 8;
+    const int start = p.counting->CountOf(0x09);
+    for (bool failOnce : {false, true}) {
+        SCOPED_TRACE(failOnce ? "first series read fails" : "refresh request");
+        const int full = p.View().Counts().full;
+        const int reads = p.counting->CountOf(0x09);
+        if (failOnce) p.sim->Faults().Add(sim::Fault::BadChecksum, 1, 0x09);
+        p.sim->Station().AdvanceClock(3600);  // a new hourly point: the station asks for the series
+        ASSERT_TRUE(p.WaitFor([&] { return p.View().Counts().full > full; }, 6000));
+        EXPECT_EQ(p.counting->CountOf(0x09), reads + series + (failOnce ? 1 : 0));
+    }
+    EXPECT_EQ(p.sim->Faults().Fired(sim::Fault::BadChecksum), 1);
+    p.WaitTicks(1);
+    EXPECT_EQ(p.counting->CountOf(0x09), start + 2 * series + 1) << "not read again once met";
+}
+
 TEST(Program, OnlyTheFourDisplayUnitsForceAFullRedraw) {
     Program p;
     p.app->Start(false);
@@ -272,7 +326,7 @@ TEST(Program, ADatabaseThatMayOnlyBeReadIsSaidOnceAndNeverWritten) {
     ASSERT_EQ(doc.OpenStation(), 1);
     doc.StationOpened();
     doc.Start(nullptr);
-    QTest::qWait(1500);  // a download pass begins at once after a station opens
+    QTest::qWait(700);  // a download pass begins at once after a station opens
     doc.Shutdown();
     EXPECT_EQ(doc.DownloadPasses(), 0);
     EXPECT_EQ(counting.CountOf(0x01), 0);  // not even the device information for one
