@@ -39,7 +39,7 @@ int CNimbaryDoc::OpenDatabase(const std::string& path) {
     if (status < 0)
         messages_.Show(text::Load(2093), MessageIcon::Error);
     else if (db_.ReadOnly())
-        messages_.Show(text::Load(2126), MessageIcon::Warning);  // browsing only, said once
+        messages_.Show(text::Load(2127), MessageIcon::Warning);  // browsing only, said once
     return status;
 }
 
@@ -73,7 +73,7 @@ int CNimbaryDoc::OpenStation() {
 }
 
 std::string CNimbaryDoc::LockRefusal() const {
-    return heldElsewhere_ ? text::Load(2125) : lockError_;
+    return heldElsewhere_ ? text::Load(2126) : lockError_;
 }
 
 int CNimbaryDoc::OnRemoval(const std::string& path) {

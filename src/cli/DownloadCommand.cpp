@@ -83,7 +83,7 @@ int RunDownload(std::vector<std::string> args) {
         return kExitFailure;
     }
     if (db.ReadOnly()) {
-        PrintError(text::Load(2126) + " (" + dbPath + ")");
+        PrintError(text::Load(2127) + " (" + dbPath + ")");
         return kExitFailure;
     }
 
