@@ -88,12 +88,12 @@ CNimbaryApp::~CNimbaryApp() {
 void CNimbaryApp::Start(bool show) {
     if (notices_) {
         DeviceNotices n;
-        n.arrived = [this](const std::string&) { doc_.OpenStation(); };
+        n.arrived = [this](const std::string&) { view_.LookForStation(); };
         n.removed = [this](const std::string& path) { doc_.OnRemoval(path); };
         doc_.Usb().RegisterArrivals(*notices_, n);
     }
-    // The threads run before the station is looked for, so the wake-up that
-    // an opened station gives the history thread is not lost.
+    // The wake-up an opened station gives the history thread counts whether
+    // or not that thread has run yet.
     doc_.Start(&view_);
     view_.FirstUpdate();
 

@@ -36,7 +36,10 @@ CNimbaryDoc::~CNimbaryDoc() {
 
 int CNimbaryDoc::OpenDatabase(const std::string& path) {
     int status = db_.Open(path);
-    if (status < 0) messages_.Show(text::Load(2093), MessageIcon::Error);
+    if (status < 0)
+        messages_.Show(text::Load(2093), MessageIcon::Error);
+    else if (db_.ReadOnly())
+        messages_.Show(text::Load(2127), MessageIcon::Warning);  // browsing only, said once
     return status;
 }
 
@@ -57,14 +60,20 @@ void CNimbaryDoc::Shutdown() {
 }
 
 int CNimbaryDoc::OpenStation() {
+    heldElsewhere_ = false;
+    lockError_.clear();
     if (!lock_.IsLocked() && !lock_.TryLock()) {
-        lockRefusal_ = lock_.ErrorText();
+        heldElsewhere_ = lock_.Busy();
+        if (!heldElsewhere_) lockError_ = lock_.ErrorText();
         return 0;
     }
-    lockRefusal_.clear();
     int open = usb_.OpenStation();
     if (!open) lock_.Unlock();
     return open;
+}
+
+std::string CNimbaryDoc::LockRefusal() const {
+    return heldElsewhere_ ? text::Load(2126) : lockError_;
 }
 
 int CNimbaryDoc::OnRemoval(const std::string& path) {
@@ -119,20 +128,20 @@ void CNimbaryDoc::ServeCommand() {
 }
 
 void CNimbaryDoc::HistoryLoop() {
-    historyWake_.Reset();
-    historyWake_.Wait(8000ms);
-    while (!stop_) {
+    // The wake-up is taken (reset) right after the wait and before the work,
+    // never before the wait: one given before this thread ran (a station
+    // found at start-up) or during a pass (a history command, a station
+    // plugged in again) then starts the next round at once instead of being
+    // thrown away.
+    for (;;) {
+        historyWake_.Wait(8000ms);
+        if (stop_) return;
+        historyWake_.Reset();
         ServeCommand();
-        if (usb_.Connected() && db_.IsOpen()) {
+        if (usb_.Connected() && db_.IsOpen() && !db_.ReadOnly()) {
             downloader_.Download();
             ++passes_;
         }
-        if (stop_) return;
-        historyWake_.Reset();
-        // A command that stopped the pass above was placed with a wake-up
-        // that the reset just threw away; serve it now instead of after the
-        // next 8 s, long after its caller has given up waiting.
-        if (!command_.pending) historyWake_.Wait(8000ms);
     }
 }
 

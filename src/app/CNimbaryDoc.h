@@ -48,7 +48,9 @@ public:
     CNimbaryDoc& operator=(const CNimbaryDoc&) = delete;
 
     // Opens the database (shows "Cannot open the database!" once on failure;
-    // the program runs on without history). Returns the open status.
+    // the program runs on without history). A database that may only be read
+    // is opened for browsing, said so once, and never downloaded into.
+    // Returns the open status.
     int OpenDatabase(const std::string& path);
 
     // Starts the poll thread, then the history thread.
@@ -62,8 +64,11 @@ public:
     int OpenStation();
     // A removal notice; lets the lock go when no station is open any more.
     int OnRemoval(const std::string& path);
-    // Another process holds the station: a sentence for the status bar, or empty.
-    const std::string& LockRefusal() const { return lockRefusal_; }
+    // The last OpenStation found the station held by another process.
+    bool StationHeldElsewhere() const { return heldElsewhere_; }
+    // Why the last OpenStation left the station alone, in the current
+    // language, for the status bar; empty when it did not.
+    std::string LockRefusal() const;
 
     // Station opened: read all series, set the clock, fetch the id, download now.
     void StationOpened();
@@ -103,7 +108,8 @@ private:
     ManualResetEvent historyWake_;
     ManualResetEvent pollWake_;
     StationLock lock_;
-    std::string lockRefusal_;
+    std::string lockError_;  // the lock file cannot be used
+    bool heldElsewhere_ = false;
     PollTarget* target_ = nullptr;
     std::thread pollThread_;
     std::thread historyThread_;

@@ -17,6 +17,7 @@ CNimbaryView::CNimbaryView(CNimbaryDoc& doc, CMainFrame* frame, QWidget* parent)
     : QWidget(parent),
       doc_(doc),
       frame_(frame),
+      lockRetry_(new QTimer(this)),
       display_(texts_),
       access_(doc.Station(),
               [this](const std::function<void()>& work) {
@@ -28,6 +29,8 @@ CNimbaryView::CNimbaryView(CNimbaryDoc& doc, CMainFrame* frame, QWidget* parent)
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     back_.fill(colors::kBackground);
+    lockRetry_->setInterval(1000);
+    connect(lockRetry_, &QTimer::timeout, this, &CNimbaryView::LookForStation);
 }
 
 void CNimbaryView::FirstUpdate() {
@@ -41,7 +44,22 @@ void CNimbaryView::FirstUpdate() {
         repaintAll_ = true;
     }
     if (frame_) frame_->ClearDeviceTitle();
-    doc_.OpenStation();
+    LookForStation();
+}
+
+void CNimbaryView::LookForStation() {
+    const bool wasHeld = lockRetry_->isActive();
+    const int open = doc_.OpenStation();
+    const std::string refusal = doc_.LockRefusal();
+    if (doc_.StationHeldElsewhere())
+        lockRetry_->start();
+    else
+        lockRetry_->stop();
+    if (!frame_ || open) return;  // an opened station has said "Ready" already
+    if (!refusal.empty())
+        frame_->ShowStatus(STATUS_TEXT, 0, QString::fromStdString(refusal));
+    else if (wasHeld)
+        frame_->ShowStatus(STATUS_TEXT, 0, QString::fromStdString(text::Load(57345)));
 }
 
 void CNimbaryView::SetClockIfDue() {
@@ -189,9 +207,9 @@ void CNimbaryView::OnStationGone() {
     if (frame_) {
         frame_->ClearDeviceTitle();
         frame_->ShowStatus(STATUS_CONNECTION, 0);
-        QString text = QString::fromStdString(text::Load(57345));
-        if (!doc_.LockRefusal().empty()) text = QString::fromStdString(doc_.LockRefusal());
-        frame_->ShowStatus(STATUS_TEXT, 0, text);
+        const std::string refusal = doc_.LockRefusal();
+        frame_->ShowStatus(STATUS_TEXT, 0,
+                           QString::fromStdString(refusal.empty() ? text::Load(57345) : refusal));
     }
 }
 

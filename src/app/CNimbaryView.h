@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 #include <atomic>
 #include <functional>
@@ -25,6 +26,10 @@ public:
 
     // Lays out the panels, loads the texts and looks for the station.
     void FirstUpdate();
+    // Looks for the station (at start-up and at every arrival). While another
+    // process holds it, says so in the status bar and looks again every
+    // second, so the station is taken as soon as the other lets go.
+    void LookForStation();
     // One poll tick, on the poll thread.
     void PollTick() override;
 
@@ -69,6 +74,7 @@ private:
 
     CNimbaryDoc& doc_;
     CMainFrame* frame_;
+    QTimer* lockRetry_;
     StringTableSource texts_;
     LiveDisplay display_;
     ManualResetEvent dataEvent_{true};

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <thread>
 
@@ -55,20 +54,6 @@ std::string LocalNowText() {
     return buf;
 }
 
-// For the crash-safety test: NIMBARY_TEST_PAUSE_IN_SAVE=SECONDS holds the
-// save inside its transaction, after the records and before the commit.
-void InstallSaveTestHook(HistoryDb& db) {
-    const char* pause = std::getenv("NIMBARY_TEST_PAUSE_IN_SAVE");
-    if (!pause || !*pause) return;
-    const int seconds = std::atoi(pause);
-    db.SetSaveHook([seconds]() {
-        std::fprintf(stderr, "nimbary-cli: test hook: inside the save transaction\n");
-        std::fflush(stderr);
-        for (int i = 0; i < seconds * 10 && !g_stop.load(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    });
-}
-
 }  // namespace
 
 int RunDownload(std::vector<std::string> args) {
@@ -97,7 +82,10 @@ int RunDownload(std::vector<std::string> args) {
         PrintError(text::Load(2093) + " " + dbPath + ": " + db.LastError());
         return kExitFailure;
     }
-    InstallSaveTestHook(db);
+    if (db.ReadOnly()) {
+        PrintError(text::Load(2127) + " (" + dbPath + ")");
+        return kExitFailure;
+    }
 
     StationSession station;
     if (const int opened = station.Open(backend, dbPath); opened != kExitOk) return opened;

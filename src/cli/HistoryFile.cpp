@@ -13,7 +13,7 @@ int HistoryFile::OpenExisting(const std::string& path, HistoryDb& db) {
         PrintError("there is no history database at " + path);
         return kExitFailure;
     }
-    if (db.Open(path) != 0) {
+    if (db.Open(path, HistoryDb::OpenMode::ReadOnly) != 0) {
         PrintError(text::Load(2093) + " " + path + ": " + db.LastError());
         return kExitFailure;
     }

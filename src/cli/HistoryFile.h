@@ -7,7 +7,8 @@
 namespace nimbary::cli {
 
 // The database a reading command works on: --db PATH or the default one,
-// which must exist already (reading commands do not create databases).
+// which must exist already. Reading commands open it for reading only, so
+// they change nothing of it and work where it may only be read.
 class HistoryFile {
 public:
     // kExitOk, or kExitFailure with the reason printed.

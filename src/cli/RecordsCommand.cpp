@@ -115,12 +115,7 @@ int RunRecords(std::vector<std::string> args) {
         ForEachMeasurement(r, [&line](auto v) { line.Value(v); });
         line.Print();
     }
-    const int closed = db.CloseSelection();
-    if (std::fflush(stdout) != 0) {
-        PrintError("cannot write the records");
-        return kExitFailure;
-    }
-    return closed == 0 ? kExitOk : kExitFailure;
+    return db.CloseSelection() == 0 ? kExitOk : kExitFailure;
 }
 
 }  // namespace nimbary::cli

@@ -1,5 +1,6 @@
 // nimbary-cli: the program's history download, record listing and memory
 // dump without a window, for cron jobs, small boards, bug reports and tests.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -41,19 +42,19 @@ void PrintHelp(const Command& c) {
         std::printf("\nStation:\n%s%s", BackendOptions::Usage(), sim::SimOptions::Usage());
 }
 
-}  // namespace
-
-void PrintError(const std::string& text) {
-    std::fprintf(stderr, "nimbary-cli: %s\n", text.c_str());
+// Output that could not all be written (a full disk, say) fails the command
+// that made it, whatever the command itself thought.
+int Finish(int status) {
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    if (flushed && !std::ferror(stdout)) return status;
+    std::string text = "cannot write the output";
+    if (!flushed) text += std::string(": ") + std::strerror(error);
+    PrintError(text);
+    return status == kExitOk ? kExitFailure : status;
 }
 
-int UsageError(const std::string& command, const std::string& text) {
-    std::fprintf(stderr, "nimbary-cli %s: %s\n(see 'nimbary-cli %s --help')\n", command.c_str(),
-                 text.c_str(), command.c_str());
-    return kExitUsage;
-}
-
-int Main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc < 2) {
         PrintUsage(stderr);
         return kExitUsage;
@@ -76,6 +77,12 @@ int Main(int argc, char** argv) {
     std::fprintf(stderr, "nimbary-cli: unknown command \"%s\"\n", name.c_str());
     PrintUsage(stderr);
     return kExitUsage;
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+    return Finish(Run(argc, argv));
 }
 
 }  // namespace nimbary::cli

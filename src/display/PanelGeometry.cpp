@@ -16,24 +16,31 @@ PanelLayout LayoutPanelRows(int width, int height, const std::vector<PanelRowSiz
         vh = std::max(vh, r.valueHeight);
     }
     const int bodyBottom = height - kPanelBottomMargin;
-    const int f = lh + vh + 12;
+    const int room = height - kPanelBodyTop;  // from the caption line to the bottom border
+    int f = lh + vh + 12;
     layout.twoLine = width < lw + vw + 13;
     // Two-line rows that would climb over the caption (five rain rows with a
     // three-digit total) go on one line instead whenever label and value
     // still fit between the borders.
-    if (layout.twoLine && f * m > height - kPanelBodyTop && lw + vw + 5 <= width - 2)
-        layout.twoLine = false;
+    if (layout.twoLine && f * m > room && lw + vw + 5 <= width - 2) layout.twoLine = false;
     layout.rows.reserve(m);
 
     if (layout.twoLine) {
+        // Rows still too tall (five rain rows with a total of 1000.0 mm and
+        // more) give up some of the 12 pixels around label and value, so the
+        // last one stays above the bottom border.
+        if (m > 0 && f * m > room) f = std::max(lh + vh, room / m);
+        const int pad = f - lh - vh;
+        const int bandPad = pad * 8 / 12;  // 8 pixels in the label band, 3 below it
+        const int valueTop = lh + bandPad + pad * 3 / 12;
         int top = kPanelBodyTop + (bodyBottom - f * m - kPanelBodyTop + 8) / 2;
         top = std::max(top, kPanelBodyTop);
         for (int i = 0; i < m; ++i) {
             PanelRowPlace row;
-            row.band = Box{1, top, width - 1, top + lh + 8};
+            row.band = Box{1, top, width - 1, top + lh + bandPad};
             row.label = row.band;
             row.labelAlign = Qt::AlignCenter;
-            row.value = Box{1, top + lh + 11, width - 1, top + lh + 11 + vh};
+            row.value = Box{1, top + valueTop, width - 1, top + valueTop + vh};
             row.valueAlign = Qt::AlignCenter;
             layout.rows.push_back(row);
             top += f;

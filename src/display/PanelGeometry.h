@@ -34,8 +34,8 @@ struct PanelLayout {
 // Places the visible rows of a panel of `width` x `height`: label and value
 // on one line when both fit side by side, else the label in a band above its
 // value. Rows are centred vertically in the body. Two-line rows too tall
-// for the body go on one line when that fits across, and never start above
-// the body.
+// for the body go on one line when that fits across, else close up their
+// spacing to stay inside the panel, and never start above the body.
 PanelLayout LayoutPanelRows(int width, int height, const std::vector<PanelRowSize>& visibleRows);
 
 }  // namespace nimbary

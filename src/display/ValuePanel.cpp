@@ -125,22 +125,27 @@ void ValuePanel::DrawFrame(QPainter& p) {
     needFrame_ = false;
 }
 
-void ValuePanel::DrawRows(QPainter& p) {
+PanelLayout ValuePanel::RowLayout() const {
     // Every text measures the font's cell height, whichever face draws its
     // glyphs, so Chinese and English rows lay out alike.
     const QFontMetrics fm(font_);
     const int cell = fm.height();
     std::vector<PanelRowSize> sizes;
+    for (const Row& r : rows_)
+        if (r.visible)
+            sizes.push_back(
+                {fm.horizontalAdvance(r.label), cell, fm.horizontalAdvance(r.value), cell});
+    return LayoutPanelRows(kWidth, height_, sizes);
+}
+
+void ValuePanel::DrawRows(QPainter& p) {
     std::vector<const Row*> shown;
-    for (const Row& r : rows_) {
-        if (!r.visible) continue;
-        sizes.push_back({fm.horizontalAdvance(r.label), cell, fm.horizontalAdvance(r.value), cell});
-        shown.push_back(&r);
-    }
+    for (const Row& r : rows_)
+        if (r.visible) shown.push_back(&r);
 
     p.fillRect(Box{1, kPanelBodyTop, kWidth - 1, height_ - kPanelBottomMargin}.ToQRect(),
                colors::kPanelBody);
-    const PanelLayout layout = LayoutPanelRows(kWidth, height_, sizes);
+    const PanelLayout layout = RowLayout();
     for (size_t i = 0; i < shown.size(); ++i) {
         const PanelRowPlace& place = layout.rows[i];
         if (layout.twoLine) p.fillRect(place.band.ToQRect(), colors::kLabelBand);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "DisplayColors.h"
+#include "PanelGeometry.h"
 
 class QPainter;
 
@@ -61,6 +62,9 @@ public:
     QString Value(int row) const;
     bool Visible(int row) const;
     const QImage& Surface() const { return surface_; }
+    const QFont& Font() const { return font_; }
+    // Where the visible rows go, in visible-row order, as Draw places them.
+    PanelLayout RowLayout() const;
 
 private:
     struct Row {

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <cstdio>
 #include <unordered_map>
 
 #include "ScratchFile.h"
@@ -205,14 +206,49 @@ void HistoryDb::Report(const std::string& text) {
     messages_->Show(text, MessageIcon::None);
 }
 
-int HistoryDb::Open(const std::string& path) {
+namespace {
+
+// The failures of a file, folder or mount that may be read but not written.
+bool WriteRefused(int code) {
+    const int primary = code & 0xFF;
+    return primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_PERM;
+}
+
+// The file as an SQLite URI that reads it as it stands, without the WAL index
+// that a folder which cannot be written has no room for. Nothing may write
+// the file meanwhile, which holds where that folder lives on a read-only mount.
+std::string ImmutableUri(const std::string& path) {
+    std::string uri = "file:";
+    for (char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+            uri += hex;
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+int Failure(int rc) {
+    return rc == SQLITE_OK ? -1 : -rc;
+}
+
+}  // namespace
+
+int HistoryDb::Open(const std::string& path, OpenMode mode) {
     Close();
     lastError_.clear();
+    if (mode == OpenMode::ReadOnly) return OpenForReading(path);
+
     auto conn = std::make_unique<Connection>();
     int rc =
         sqlite3_open_v2(path.c_str(), &conn->db,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    bool ok = rc == SQLITE_OK;
+    // SQLite opens a file that may not be written for reading without a word.
+    const bool writable = rc == SQLITE_OK && sqlite3_db_readonly(conn->db, "main") == 0;
+    bool ok = writable;
     if (ok) {
         sqlite3_busy_timeout(conn->db, kBusyTimeoutMs);
         // Both are properties of the file: set once here (the page size only
@@ -224,17 +260,58 @@ int HistoryDb::Open(const std::string& path) {
              conn->Get(Statements().insertRecord) && conn->Get(Statements().selectDevice) &&
              conn->Get(Statements().selectRecords);
     }
-    if (!ok) {
-        lastError_ = conn->db ? sqlite3_errmsg(conn->db) : "out of memory";
-        return rc == SQLITE_OK ? -1 : -rc;
+    if (ok) {
+        target_ = path;
+        openFlags_ = SQLITE_OPEN_READWRITE;
+        Opened(path, std::move(conn));
+        return 0;
     }
+    if (rc != SQLITE_OK || writable) {
+        lastError_ = conn->db ? sqlite3_errmsg(conn->db) : "out of memory";
+        if (!WriteRefused(rc == SQLITE_OK ? sqlite3_extended_errcode(conn->db) : rc))
+            return Failure(rc);
+    }
+    // What may only be read is still there to browse.
+    conn.reset();
+    const std::string why = lastError_;
+    const int status = OpenForReading(path);
+    if (status != 0 && !why.empty()) lastError_ = why;
+    return status;
+}
+
+int HistoryDb::OpenForReading(const std::string& path) {
+    int rc = SQLITE_OK;
+    for (bool asItStands : {false, true}) {
+        auto conn = std::make_unique<Connection>();
+        const std::string target = asItStands ? ImmutableUri(path) : path;
+        const int flags = SQLITE_OPEN_READONLY | (asItStands ? SQLITE_OPEN_URI : 0);
+        rc = sqlite3_open_v2(target.c_str(), &conn->db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc == SQLITE_OK) sqlite3_busy_timeout(conn->db, kBusyTimeoutMs);
+        // Preparing reads the schema: it proves the file can be read and has
+        // the tables and columns the browser needs.
+        if (rc == SQLITE_OK && conn->Get(Statements().selectRecords) &&
+            conn->Get(Statements().selectDevice) && conn->Get(kListDevices)) {
+            target_ = target;
+            openFlags_ = flags;
+            readOnly_ = true;
+            Opened(path, std::move(conn));
+            return 0;
+        }
+        lastError_ = conn->db ? sqlite3_errmsg(conn->db) : "out of memory";
+        const int code = rc == SQLITE_OK ? sqlite3_extended_errcode(conn->db) : rc;
+        // A WAL file cannot be read where its index cannot be made beside it.
+        if (rc != SQLITE_OK || !WriteRefused(code)) break;
+    }
+    return Failure(rc);
+}
+
+void HistoryDb::Opened(const std::string& path, std::unique_ptr<Connection> conn) {
     path_ = path;
     if (connectionHook_) connectionHook_(conn->db);
     conn->Exec("PRAGMA synchronous = NORMAL");
     // Open runs on the user-interface thread: its connection serves the browser.
     std::lock_guard<std::mutex> lock(browserLock_);
     browser_ = std::move(conn);
-    return 0;
 }
 
 void HistoryDb::Close() {
@@ -248,6 +325,8 @@ void HistoryDb::Close() {
         worker_.reset();
     }
     path_.clear();
+    target_.clear();
+    readOnly_ = false;
 }
 
 HistoryDb::Connection* HistoryDb::Connect(std::unique_ptr<Connection>& slot) {
@@ -258,8 +337,8 @@ HistoryDb::Connection* HistoryDb::Connect(std::unique_ptr<Connection>& slot) {
     }
     auto conn = std::make_unique<Connection>();
     // No CREATE: Open made the file; a file gone since then is an error.
-    if (sqlite3_open_v2(path_.c_str(), &conn->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(target_.c_str(), &conn->db, openFlags_ | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
         Report(conn->db);
         return nullptr;
     }

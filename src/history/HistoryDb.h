@@ -64,13 +64,21 @@ public:
     HistoryDb(const HistoryDb&) = delete;
     HistoryDb& operator=(const HistoryDb&) = delete;
 
-    // Opens (creating when missing) the database file and its tables. It
-    // shows no message: the caller says "Cannot open the database!" and may
-    // add LastError(), SQLite's text for the failure.
-    int Open(const std::string& path);
+    enum class OpenMode {
+        ReadWrite,  // create what is missing; fall back to reading a file that may only be read
+        ReadOnly,   // an existing file, changed in nothing (not even its journal mode)
+    };
+    // Opens the database file: by default creating it and its tables when
+    // missing, or just for reading (see ReadOnly()) when the file, its folder
+    // or its mount may only be read. It shows no message: the caller says
+    // "Cannot open the database!" and may add LastError(), SQLite's text for
+    // the failure.
+    int Open(const std::string& path, OpenMode mode = OpenMode::ReadWrite);
     const std::string& LastError() const { return lastError_; }
     void Close();
     bool IsOpen() const { return !path_.empty(); }
+    // Open for reading only: browsing works, storing and deleting fail.
+    bool ReadOnly() const { return readOnly_; }
     const std::string& Path() const { return path_; }
 
     // --- Browser operations -----------------------------------------------
@@ -110,7 +118,7 @@ public:
     // station's row, in one transaction; on any error nothing is stored.
     int SaveRecords(uint32_t n, ScratchFile& scratch);
 
-    // --- Seams for tests and the command-line tool --------------------------
+    // --- Seams for tests ---------------------------------------------------
 
     // Runs on every connection right after it is opened.
     void SetConnectionHook(std::function<void(sqlite3*)> hook) {
@@ -126,6 +134,8 @@ private:
     Connection* WorkerConnection();
     Connection* BrowserConnection();
     Connection* Connect(std::unique_ptr<Connection>& slot);
+    int OpenForReading(const std::string& path);
+    void Opened(const std::string& path, std::unique_ptr<Connection> conn);
     void Report(sqlite3* db);
     void Report(const std::string& text);
     void ReadSelectionRow(bool allChannels);
@@ -134,6 +144,9 @@ private:
 
     Messages* messages_;
     std::string path_;
+    std::string target_;  // what every connection opens: the path, or a URI for it
+    int openFlags_ = 0;
+    bool readOnly_ = false;
     std::string lastError_;
     std::function<void(sqlite3*)> connectionHook_;
     std::function<void()> saveHook_;

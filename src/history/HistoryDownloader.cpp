@@ -17,8 +17,9 @@ constexpr uint8_t kAreaData = 2;
 constexpr uint32_t kMaxChunk = 124;  // the most one two-report reply carries
 constexpr auto kProgressEvery = std::chrono::milliseconds(250);
 
-// The station numbers its blocks 1..N and walks them as a ring: after N
-// comes 1. Every rule below uses that one ring.
+// The station reports N blocks and walks them as a ring. Every rule below
+// takes the ring as 1..N: a station whose ring ends at N-1 leaves entry N
+// unwritten, and the walk steps over it like over any entry it cannot read.
 struct BlockRing {
     int N;
     int Next(int b) const { return b + 1 <= N ? b + 1 : 1; }
@@ -37,6 +38,11 @@ std::string Text(const char* format, long a, long b = 0, long c = 0) {
     char buf[200];
     std::snprintf(buf, sizeof buf, format, a, b, c);
     return buf;
+}
+
+// Bytes a block's records and rain header take in the data area.
+long BlockBytes(const BlockEntry& e) {
+    return long(e.Count) * e.RecordSize() + (e.HasRainHeader() ? kRainHeaderSize : 0);
 }
 
 }  // namespace
@@ -74,33 +80,50 @@ bool HistoryDownloader::Download() {
     return saved;
 }
 
-bool HistoryDownloader::ReadEntry(int block, BlockEntry& entry) {
+bool HistoryDownloader::ReadEntry(int block, BlockEntry& entry, bool& blank) {
     std::vector<uint8_t> data;
     const auto address = static_cast<uint16_t>((block - 1) * kBlockEntrySize);
     if (!source_.ReadMemory(kAreaBlockTable, address, kBlockEntrySize, data) ||
         !BlockEntry::Parse(data.data(), data.size(), entry))
         return End(PassOutcome::StationError,
                    Text("The station did not send the entry of block %ld.", block));
+    blank = std::all_of(data.begin(), data.begin() + kBlockEntrySize,
+                        [&data](uint8_t b) { return b == data[0]; }) &&
+            (data[0] == 0x00 || data[0] == 0xFF);
     return true;
 }
 
 // A block whose entry would send the walk outside the data area, or round it
-// for ever, is not read at all.
-bool HistoryDownloader::CheckEntry(int block, const BlockEntry& e) {
+// for ever, is not read at all: the reason, or empty for a sound entry.
+std::string HistoryDownloader::EntryProblem(int block, const BlockEntry& e, bool blank) const {
     const uint32_t m = info_.DataSize;
+    if (blank) return Text("History block %ld is unwritten", block);
     if (e.StartAddress >= m)
-        return Fault(
-            Text("History block %ld starts at address %ld, outside the %ld-byte data area.", block,
-                 e.StartAddress, m));
-    if (e.Interval == 0)
-        return Fault(Text("History block %ld has a record interval of 0 seconds.", block));
+        return Text("History block %ld starts at address %ld, outside the %ld-byte data area",
+                    block, e.StartAddress, m);
+    if (e.Interval == 0) return Text("History block %ld has a record interval of 0 seconds", block);
     const int size = e.RecordSize();
-    if (size == 0) return Fault(Text("History block %ld names no measurement at all.", block));
-    const uint32_t total =
-        e.Count * static_cast<uint32_t>(size) + (e.HasRainHeader() ? kRainHeaderSize : 0);
-    if (total > m)
-        return Fault(Text("History block %ld holds %ld bytes, more than the %ld-byte data area.",
-                          block, total, m));
+    if (size == 0) return Text("History block %ld names no measurement at all", block);
+    if (BlockBytes(e) > m)
+        return Text("History block %ld holds %ld bytes, more than the %ld-byte data area", block,
+                    BlockBytes(e), m);
+    return {};
+}
+
+// Reads one entry of the walk; false only when the exchange failed. A blank or
+// corrupt entry is said once (not on every pass that meets it again) and
+// leaves `sound` false, so the walk goes on past it.
+bool HistoryDownloader::ReadWalkEntry(int block, BlockEntry& entry, bool& sound) {
+    bool blank = false;
+    if (!ReadEntry(block, entry, blank)) return false;
+    const std::string problem = EntryProblem(block, entry, blank);
+    sound = problem.empty();
+    if (sound) {
+        skipped_.erase(block);
+    } else if (skipped_[block] != problem) {
+        skipped_[block] = problem;
+        if (onFault) onFault(problem + "; it is skipped.");
+    }
     return true;
 }
 
@@ -114,7 +137,10 @@ bool HistoryDownloader::RunPass() {
                           info_.Blocks, kMaxBlocks));
     if (info_.DataSize == 0) return Fault("The station reports a history data area of 0 bytes.");
     const BlockRing ring{info_.Blocks};
-    const uint32_t m = info_.DataSize;
+    if (info_.DevID != skippedOf_) {
+        skipped_.clear();  // another station's entries
+        skippedOf_ = info_.DevID;
+    }
 
     // 2. The bookmark. ReadDevice also loads the stored units (or zeros).
     if (db_.ReadDevice(info_.DevID) != 0)
@@ -145,18 +171,26 @@ bool HistoryDownloader::RunPass() {
 
     // 4. What to read: the rest of a partly read block, then n whole blocks from b.
     BlockEntry partial;
-    uint32_t partialBytes = 0, partialAddress = 0, partialIndex = 1;
+    int partialBlock = 0;       // the block of `partial` when it is sound and read
+    uint32_t partialIndex = 0;  // its first record to read; 0 when none is new
     int b = first,
         n = ring.CountFrom(first, cur);  // a fresh start unless the bookmark says otherwise
     const int stored = dev.CurrBlock & 0xFF;
     // A stored block outside the live run first..cur has been freed (or the
     // memory cleared): everything live is new, so that is a fresh start too.
     if (known && ring.Valid(stored) && ring.Within(first, cur, stored)) {
-        if (!ReadEntry(stored, partial)) return false;
-        if (!CheckEntry(stored, partial)) return false;
-        if (dev.RecTime >= partial.StartTime) {
+        bool sound = false;
+        if (!ReadWalkEntry(stored, partial, sound)) return false;
+        // The entry that started at TickTime is the block read last, even when
+        // it had no record yet and so starts after the newest stored record.
+        const bool same = sound && dev.TickTime == partial.StartTime;
+        if (!sound) {
+            // Nothing of it can be read: go on with the blocks after it.
+            b = ring.Next(stored);
+            n = ring.CountAfter(stored, cur);
+        } else if (same || dev.RecTime >= partial.StartTime) {
             uint32_t done;  // records of this block already stored
-            if (dev.TickTime == partial.StartTime) {
+            if (same) {
                 done = static_cast<uint32_t>(std::max<int32_t>(dev.CurrRecord, 0));
             } else {
                 // The number now carries another block that starts at or before
@@ -165,25 +199,14 @@ bool HistoryDownloader::RunPass() {
                 const uint64_t upTo = (dev.RecTime - partial.StartTime) / partial.Interval + 1;
                 done = static_cast<uint32_t>(std::min<uint64_t>(upTo, partial.Count));
             }
-            if (partial.Count > done) {
-                const uint32_t size = static_cast<uint32_t>(partial.RecordSize());
-                partialIndex = done + 1;
-                partialBytes = (partial.Count - done) * size;
-                partialAddress = partial.StartAddress + done * size;
-                if (partial.HasRainHeader()) {
-                    if (partialIndex > 1)
-                        partialAddress += kRainHeaderSize;  // the header was read with record 1
-                    else
-                        partialBytes += kRainHeaderSize;
-                }
-                partialAddress %= m;
-            }
+            partialBlock = stored;
+            if (partial.Count > done) partialIndex = done + 1;
             b = ring.Next(stored);
             n = ring.CountAfter(stored, cur);
         }
         // else: the number now carries a newer block; fresh start with this bookmark.
     }
-    if (partialBytes == 0 && n == 0) return End(PassOutcome::NothingNew);
+    if (partialIndex == 0 && n == 0) return End(PassOutcome::NothingNew);
 
     // 5. Stage the records.
     if (!scratch_.Create())
@@ -195,22 +218,25 @@ bool HistoryDownloader::RunPass() {
     lastProgress_ = std::chrono::steady_clock::now();
 
     BlockEntry last = partial;
-    if (partialBytes > 0 && !ReadRun(partial, partialAddress, partialBytes, partialIndex))
-        return false;
-    while (n > 0) {
+    int lastBlock = partialBlock;
+    if (partialIndex > 0 && !ReadBlock(partial, partialIndex)) return false;
+    for (; n > 0; --n, b = ring.Next(b)) {
         BlockEntry entry;
-        if (!ReadEntry(b, entry) || !CheckEntry(b, entry)) return false;
+        bool sound = false;
+        if (!ReadWalkEntry(b, entry, sound)) return false;
+        if (!sound) continue;
         rec_.ResetMeasurements();
-        --n;
-        b = ring.Next(b);
-        const uint32_t bytes = entry.Count * static_cast<uint32_t>(entry.RecordSize()) +
-                               (entry.HasRainHeader() ? kRainHeaderSize : 0);
-        if (!ReadRun(entry, entry.StartAddress, bytes, 1)) return false;
+        if (!ReadBlock(entry, 1)) return false;
         last = entry;
+        lastBlock = b;
     }
+    // Nothing sound to go on from: the bookmark stays as it is.
+    if (lastBlock == 0) return End(PassOutcome::NothingNew);
 
-    // 6. Store the batch with the new bookmark.
+    // 6. Store the batch with the new bookmark: the last block read, which is
+    // the current block unless that one had to be skipped.
     if (Stopped()) return End(PassOutcome::Stopped, "The download was stopped.");
+    const DeviceInfo before = dev;
     dev.DevID = info_.DevID;
     dev.TickTime = last.StartTime;
     // An empty block leaves the newest record's time as it is; its
@@ -218,7 +244,12 @@ bool HistoryDownloader::RunPass() {
     if (last.Count > 0) dev.RecTime = last.RecordTime(last.Count);
     dev.CurrRecord = last.Count;
     dev.FirstBlock = first;
-    dev.CurrBlock = cur;
+    dev.CurrBlock = lastBlock;
+    // Only skipped entries were met: no need to store the same bookmark again.
+    if (known && count_ == 0 && dev.TickTime == before.TickTime && dev.RecTime == before.RecTime &&
+        dev.CurrRecord == before.CurrRecord && dev.FirstBlock == before.FirstBlock &&
+        dev.CurrBlock == before.CurrBlock)
+        return End(PassOutcome::NothingNew);
     if (db_.SaveRecords(static_cast<uint32_t>(count_), scratch_) != 0) {
         End(PassOutcome::DatabaseError, "The downloaded records could not be stored.");
         return true;
@@ -226,6 +257,21 @@ bool HistoryDownloader::RunPass() {
     outcome_ = PassOutcome::Saved;
     if (count_ > 0 && onComplete) onComplete(count_);
     return true;
+}
+
+// The records of `entry` from record `index` on (the rain header with record 1).
+bool HistoryDownloader::ReadBlock(const BlockEntry& entry, uint32_t index) {
+    if (index > entry.Count) return true;  // an empty block: nothing to read yet
+    const uint32_t size = static_cast<uint32_t>(entry.RecordSize());
+    uint32_t address = entry.StartAddress + (index - 1) * size;
+    uint32_t bytes = (entry.Count - index + 1) * size;
+    if (entry.HasRainHeader()) {
+        if (index > 1)
+            address += kRainHeaderSize;  // the header was read with record 1
+        else
+            bytes += kRainHeaderSize;
+    }
+    return ReadRun(entry, address % info_.DataSize, bytes, index);
 }
 
 bool HistoryDownloader::ReadRun(const BlockEntry& entry, uint32_t address, uint32_t bytes,

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "BlockEntry.h"
@@ -41,8 +42,9 @@ public:
     std::function<void(int records)> onProgress;
     // The number of records stored by a pass, when it is not 0.
     std::function<void(int records)> onComplete;
-    // Memory contents that make no sense. Reported once per distinct fault,
-    // not on every pass that meets it again.
+    // Memory contents that make no sense: a fault that ends the pass, or a
+    // block entry the walk skips. Reported once per distinct fault, not on
+    // every pass that meets it again.
     std::function<void(const std::string& text)> onFault;
 
     // One pass. True when it reached the save step (whatever the save's result).
@@ -59,8 +61,10 @@ private:
     bool End(PassOutcome outcome, const std::string& message = std::string());
     bool Fault(const std::string& message);
     bool Stopped() const;
-    bool ReadEntry(int block, BlockEntry& entry);
-    bool CheckEntry(int block, const BlockEntry& entry);
+    bool ReadEntry(int block, BlockEntry& entry, bool& blank);
+    std::string EntryProblem(int block, const BlockEntry& entry, bool blank) const;
+    bool ReadWalkEntry(int block, BlockEntry& entry, bool& sound);
+    bool ReadBlock(const BlockEntry& entry, uint32_t firstIndex);
     bool ReadRun(const BlockEntry& entry, uint32_t address, uint32_t bytes, uint32_t firstIndex);
     bool HandleRecord(const BlockEntry& entry, uint32_t index, bool headerRecord);
 
@@ -81,6 +85,8 @@ private:
     PassOutcome outcome_ = PassOutcome::NothingNew;
     std::string message_;
     std::string lastFault_;
+    std::map<int, std::string> skipped_;  // block -> why its entry was skipped, once said
+    uint32_t skippedOf_ = 0;              // the station whose entries those are
     int count_ = 0;
 };
 

@@ -1,7 +1,12 @@
 #include "ScratchFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cassert>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace nimbary {
 
@@ -69,9 +74,24 @@ void ScratchFile::Decode(const uint8_t (&image)[kImageSize], HistoryRecord& r) {
 }
 
 bool ScratchFile::Create() {
-    file_.reset(std::tmpfile());
+    file_.reset();
     count_ = 0;
-    return file_ != nullptr;
+    // The folder the environment names (TMPDIR), else the system's.
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+    if (ec) return false;
+    std::string name = (folder / "nimbary-download-XXXXXX").string();
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    // Nameless from now on, so it goes with its last handle, even in a crash.
+    ::unlink(name.c_str());
+    std::FILE* f = ::fdopen(fd, "w+b");
+    if (!f) {
+        ::close(fd);
+        return false;
+    }
+    file_.reset(f);
+    return true;
 }
 
 bool ScratchFile::Append(const HistoryRecord& rec) {

@@ -9,14 +9,16 @@
 namespace nimbary {
 
 // The download's staging file: fixed-size little-endian HistoryRecord images
-// in an anonymous temporary file that disappears when the object does, so a
-// batch of any size costs memory for one record only.
+// in an anonymous file in the temporary folder (TMPDIR when set) that
+// disappears when the object does, so a batch of any size costs memory for
+// one record only.
 class ScratchFile {
 public:
     static constexpr size_t kImageSize = 348;
 
     ScratchFile() = default;
-    // Creates the temporary file; false when the system gives none.
+    // Creates the temporary file; false when there is no temporary folder or
+    // the file cannot be made in it.
     bool Create();
     bool IsOpen() const { return file_ != nullptr; }
 

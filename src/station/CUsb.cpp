@@ -19,7 +19,19 @@ CUsb::~CUsb() {
 void CUsb::CloseLocked() {
     connected_.store(0);
     device_.reset();
+    std::lock_guard<std::mutex> notice(noticeMutex_);
     devicePath_.clear();
+    removed_ = false;
+}
+
+bool CUsb::HeldLocked() {
+    bool removed;
+    {
+        std::lock_guard<std::mutex> notice(noticeMutex_);
+        removed = removed_;
+    }
+    if (removed) CloseLocked();
+    return device_ != nullptr;
 }
 
 void CUsb::Notify(bool opened) {
@@ -56,10 +68,13 @@ int CUsb::OpenStation() {
             // "opened" actions run again after any device change.
             CloseLocked();
             device_ = std::move(found);
-            devicePath_ = path;
+            {
+                std::lock_guard<std::mutex> notice(noticeMutex_);
+                devicePath_ = path;
+            }
             connected_.store(1);
             opened = true;
-        } else if (device_) {
+        } else if (HeldLocked()) {
             CloseLocked();
             gone = true;
         }
@@ -72,9 +87,19 @@ int CUsb::OpenStation() {
 int CUsb::OnRemoval(const std::string& path) {
     bool none;
     {
-        Lock lock(mutex_);
-        if (device_ && path == devicePath_) CloseLocked();
-        none = device_ == nullptr;
+        std::lock_guard<std::mutex> notice(noticeMutex_);
+        if (!devicePath_.empty() && path == devicePath_) {
+            connected_.store(0);
+            devicePath_.clear();
+            removed_ = true;
+        }
+        none = devicePath_.empty();
+    }
+    {
+        // Closed now, unless an exchange holds the lock: that one closes it
+        // when it next looks, and the window does not wait for its write.
+        std::unique_lock<std::recursive_mutex> lock(mutex_, std::try_to_lock);
+        if (lock.owns_lock()) HeldLocked();
     }
     if (none) Notify(false);
     return none ? 1 : 0;
@@ -104,7 +129,7 @@ void CUsb::RequestResync() {
 
 int CUsb::SendReceive(Frame& frame) {
     Lock lock(mutex_);
-    if (!SealRequest(frame) || !device_) return 0;
+    if (!SealRequest(frame) || !HeldLocked()) return 0;
 
     uint8_t report[kOutputReportSize] = {0};
     std::copy(frame.begin(), frame.begin() + kReportSize, report + 1);
@@ -124,7 +149,7 @@ int CUsb::SendReceive(Frame& frame) {
 
 int CUsb::ReadReport(uint8_t* destination) {
     Lock lock(mutex_);
-    if (!device_) return 0;
+    if (!HeldLocked()) return 0;  // also after a removal during the write
     uint8_t data[kReportSize] = {0};
     if (device_->Read(data, kReadTimeoutMs) != HidStatus::Ok) return 0;
     std::copy(data, data + kReportSize, destination);
@@ -133,7 +158,7 @@ int CUsb::ReadReport(uint8_t* destination) {
 
 void CUsb::Flush() {
     Lock lock(mutex_);
-    if (device_) device_->DiscardInput();
+    if (HeldLocked()) device_->DiscardInput();
 }
 
 }  // namespace nimbary

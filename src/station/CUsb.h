@@ -57,7 +57,9 @@ public:
     // is open afterwards.
     int OpenStation();
     // A removal notice for `path`. Closes the station if it is that device.
-    // 1 (and "gone" to the sink) if no station is open afterwards.
+    // 1 (and "gone" to the sink) if no station is open afterwards. It never
+    // waits for an exchange in flight (a write to a wedged station can take
+    // seconds): the station is then gone at once and closed by that exchange.
     int OnRemoval(const std::string& path);
     // Hands the caller's arrival and removal callbacks to whatever raises
     // device notices. 1 if notices will come.
@@ -78,6 +80,9 @@ public:
 
 private:
     void CloseLocked();
+    // Under the lock: closes a device whose removal came during an exchange;
+    // true while a device is held.
+    bool HeldLocked();
     void Notify(bool opened);
 
     HidBackend& backend_;
@@ -86,8 +91,14 @@ private:
     std::atomic<int> connected_{0};
     std::recursive_mutex mutex_;
     std::unique_ptr<HidDevice> device_;
-    std::string devicePath_;  // stands in for the handle in removal notices
     int resync_ = 0;
+
+    // The held device's path, which stands in for its handle in removal
+    // notices, and a removal that came while an exchange held the lock. They
+    // have a lock of their own, so a removal notice never waits for one.
+    std::mutex noticeMutex_;
+    std::string devicePath_;
+    bool removed_ = false;
 };
 
 }  // namespace nimbary

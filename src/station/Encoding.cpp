@@ -194,8 +194,9 @@ uint32_t EncodePlain12(double v) {
 }
 
 uint32_t EncodeHumi8(int32_t h) {
-    if (h < VAL_INVALID) return static_cast<uint32_t>(h) & 0xFF;
-    return static_cast<uint32_t>(h) & 0x7F;
+    if (h >= VAL_INVALID) return SentinelCode(h, 0x7F);
+    if (h < 0) return 0;
+    return h < static_cast<int32_t>(kCode8Invalid) ? static_cast<uint32_t>(h) : kCode8High;
 }
 
 uint32_t EncodeTenth16(double v) {

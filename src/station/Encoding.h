@@ -100,6 +100,7 @@ constexpr uint32_t kCode12Invalid = 0x7FA;
 constexpr uint32_t kCode12Low = 0x7FC;
 constexpr uint32_t kCode12High = 0x7FD;
 constexpr uint32_t kCode8Invalid = 122;
+constexpr uint32_t kCode8High = 125;
 constexpr uint32_t kCode16Invalid = 0x7FFA;
 constexpr uint32_t kCode16High = 0x7FFD;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -23,6 +24,12 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return codes_;
     }
+    // Called with each request's command code on the thread that sends it,
+    // before the request goes out.
+    void OnRequest(std::function<void(uint8_t code)> hook) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        onRequest_ = std::move(hook);
+    }
     int CountOf(uint8_t code) {
         int n = 0;
         for (uint8_t c : Codes()) n += c == code;
@@ -38,6 +45,7 @@ private:
             {
                 std::lock_guard<std::mutex> lock(owner_.mutex_);
                 owner_.codes_.push_back(report[2]);
+                if (owner_.onRequest_) owner_.onRequest_(report[2]);
             }
             return d_->Write(report, timeoutMs);
         }
@@ -53,6 +61,7 @@ private:
     HidBackend& inner_;
     std::mutex mutex_;
     std::vector<uint8_t> codes_;
+    std::function<void(uint8_t)> onRequest_;
 };
 
 }  // namespace nimbary

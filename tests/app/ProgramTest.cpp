@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAbstractButton>
 #include <QAction>
@@ -15,6 +16,7 @@
 #include "CHistory.h"
 #include "ProgramRig.h"
 #include "StationLock.h"
+#include "TempDir.h"
 
 using namespace nimbary;
 using nimbary::test::Program;
@@ -81,14 +83,76 @@ TEST(Program, PresenceChangeReadsAllSeriesOnTheSameTick) {
     EXPECT_EQ(std::distance(graphRun, it), 7);
 }
 
+// Rain appearing and going at run time lays the pairs out again both ways,
+// and an unplugged station leaves the 310-pixel pairs of a station without rain.
+TEST(Program, RainAppearingAndGoingLaysThePairsOutAgain) {
+    Program p;
+    p.app->Start(false);
+    p.WaitTicks(1);
+    const LiveDisplay& d = p.View().Display();
+    auto heights = [&] {
+        return std::make_pair(d.Panel(Pair::Wind).Height(), d.Panel(Pair::Pressure).Y());
+    };
+    ASSERT_TRUE(d.RainLaidOut());  // the simulated station has a rain gauge
+    EXPECT_EQ(heights(), std::make_pair(180, 198));
+
+    for (bool rain : {false, true}) {
+        SCOPED_TRACE(rain ? "rain again" : "no rain");
+        const int relayouts = p.View().Counts().relayout;
+        sim::SimPresence presence = p.sim->Station().Presence();
+        presence.flags = rain ? (presence.flags | sim::SQ_RAIN) : (presence.flags & ~sim::SQ_RAIN);
+        p.sim->Station().SetPresence(presence);
+        ASSERT_TRUE(p.WaitFor([&] { return p.View().Counts().relayout > relayouts; }));
+        EXPECT_EQ(d.RainLaidOut(), rain);
+        EXPECT_EQ(heights(), rain ? std::make_pair(180, 198) : std::make_pair(310, 328));
+        EXPECT_EQ(d.Panel(Pair::Rain).Visible(RAIN_TOTAL), rain);
+    }
+
+    p.sim->Unplug();
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Unconnected"; }));
+    EXPECT_FALSE(d.RainLaidOut());
+    EXPECT_EQ(heights(), std::make_pair(310, 328));
+}
+
+// The station's graph refresh request reads every series again; a series
+// read that fails is tried again on the next tick until it succeeds.
+TEST(Program, GraphRefreshRequestAndARetriedSeriesRead) {
+    Program p;
+    p.app->Start(false);
+    p.WaitTicks(1);
+    // Indoor and channel 1 temperature and humidity, pressure, wind, gust, rain.
+    const int series = 8;
+    const int start = p.counting->CountOf(0x09);
+    for (bool failOnce : {false, true}) {
+        SCOPED_TRACE(failOnce ? "first series read fails" : "refresh request");
+        const int full = p.View().Counts().full;
+        const int reads = p.counting->CountOf(0x09);
+        if (failOnce) p.sim->Faults().Add(sim::Fault::BadChecksum, 1, 0x09);
+        p.sim->Station().AdvanceClock(3600);  // a new hourly point: the station asks for the series
+        ASSERT_TRUE(p.WaitFor([&] { return p.View().Counts().full > full; }, 6000));
+        EXPECT_EQ(p.counting->CountOf(0x09), reads + series + (failOnce ? 1 : 0));
+    }
+    EXPECT_EQ(p.sim->Faults().Fired(sim::Fault::BadChecksum), 1);
+    p.WaitTicks(1);
+    EXPECT_EQ(p.counting->CountOf(0x09), start + 2 * series + 1) << "not read again once met";
+}
+
 TEST(Program, OnlyTheFourDisplayUnitsForceAFullRedraw) {
     Program p;
     p.app->Start(false);
     p.WaitTicks(2);
+    // A download's ReadDevice puts a stored station row's LightUnit into the
+    // unit set at any moment; here always between a tick's settings read
+    // (which makes it 0) and that tick's comparison of the units.
+    std::atomic<int> changed{0};
+    p.counting->OnRequest([&changed](uint8_t code) {
+        if (code == 0x04) Units().LightUnit = 7 + changed++;
+    });
     auto before = p.View().Counts();
-    Units().LightUnit = 7;  // e.g. a station row loaded by the download
     p.WaitTicks(2);
+    p.counting->OnRequest(nullptr);
     auto after = p.View().Counts();
+    EXPECT_GE(changed.load(), 2);
     EXPECT_EQ(after.full, before.full);
     EXPECT_GE(after.dirty, before.dirty + 2);
 
@@ -155,18 +219,33 @@ TEST(Program, ClosingWhileBothThreadsAreBusyEndsCleanly) {
     }
 }
 
-TEST(Program, StationHeldByAnotherProcessIsLeftAlone) {
+// While another process holds the station, the program leaves it alone and
+// says so, at start-up and at every arrival, and takes the station as soon
+// as the other lets go.
+TEST(Program, StationHeldByAnotherProcessIsLeftAloneUntilItIsFree) {
     Program p;
     StationLock other(StationLock::SimulatedStationPath(DatabasePath(p.dataDir).toStdString()));
     ASSERT_TRUE(other.TryLock());
+    const std::string held = "Another program is using the weather station";
+    auto pane0 = [&p] { return p.Frame().PaneText(0).toStdString(); };
     p.app->Start(false);
+    EXPECT_EQ(pane0(), held);
     QTest::qWait(1500);
     EXPECT_EQ(p.Frame().PaneText(2), "Unconnected");
+    EXPECT_EQ(pane0(), held);
     EXPECT_TRUE(p.counting->Codes().empty());
-    other.Unlock();
+
     p.sim->Unplug();
-    p.sim->Plug();  // the next arrival finds the lock free
-    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Connected"; }));
+    p.sim->Plug();
+    p.sim->WaitForNotices();
+    QTest::qWait(100);  // the notices' queued calls
+    EXPECT_EQ(pane0(), held);
+    EXPECT_TRUE(p.counting->Codes().empty());
+
+    // No notice comes when the other process ends; the program looks again by itself.
+    other.Unlock();
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Connected"; }, 3000));
+    EXPECT_EQ(p.Frame().PaneText(0), "Ready");
 }
 
 TEST(Program, AStationThatStopsAnsweringIsShownSo) {
@@ -208,4 +287,66 @@ TEST(Program, StationDialogsOpenFromTheirCommandsWhileTheDisplayGoesOn) {
         EXPECT_TRUE(ticked) << name;
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
+}
+
+// A history database that may only be read is browsed, said once, and never
+// downloaded into.
+TEST(Program, ADatabaseThatMayOnlyBeReadIsSaidOnceAndNeverWritten) {
+    QTemporaryDir root;
+    const std::string path = root.filePath("Nimbary.db").toStdString();
+    {
+        HistoryDb db;
+        ASSERT_EQ(db.Open(path), 0);
+    }
+    chmod(path.c_str(), 0444);
+    chmod(root.path().toLocal8Bit().constData(), 0777);
+    nimbary::testing::AsUnprivileged nobody;
+    ASSERT_TRUE(nobody.Active());
+
+    sim::SimOptions o;
+    o.simulate = true;
+    std::string error;
+    auto sim = sim::MakeSimBackend(o, error);
+    ASSERT_TRUE(sim) << error;
+    CountingBackend counting(*sim);
+    RecordingMessages messages;
+    CNimbaryDoc doc(counting, messages, path + ".station-lock");
+    doc.OpenDatabase(path);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "The database is read-only: history records cannot be stored.");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
+    EXPECT_TRUE(doc.Database().ReadOnly());
+
+    ASSERT_EQ(doc.OpenStation(), 1);
+    doc.StationOpened();
+    doc.Start(nullptr);
+    QTest::qWait(700);  // a download pass begins at once after a station opens
+    doc.Shutdown();
+    EXPECT_EQ(doc.DownloadPasses(), 0);
+    EXPECT_EQ(counting.CountOf(0x01), 0);  // not even the device information for one
+    EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+// A station found before the history thread runs gets its first download at
+// once, not 8 seconds later.
+TEST(Program, AStationFoundBeforeTheHistoryThreadRunsIsDownloadedAtOnce) {
+    QTemporaryDir root;
+    const std::string path = root.filePath("Nimbary.db").toStdString();
+    sim::SimOptions o;
+    o.simulate = true;
+    o.days = 0;
+    std::string error;
+    auto sim = sim::MakeSimBackend(o, error);
+    ASSERT_TRUE(sim) << error;
+    RecordingMessages messages;
+    CNimbaryDoc doc(*sim, messages, path + ".station-lock");
+    ASSERT_EQ(doc.OpenDatabase(path), 0);
+    ASSERT_EQ(doc.OpenStation(), 1);
+    doc.StationOpened();  // its wake-up comes before the thread exists
+    const auto start = std::chrono::steady_clock::now();
+    doc.Start(nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return doc.DownloadPasses() >= 1; }, 3000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    doc.Shutdown();
 }

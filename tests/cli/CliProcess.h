@@ -16,12 +16,23 @@ namespace nimbary::testing {
 
 class CliProcess {
 public:
-    CliProcess(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+    // With `stdoutFile` the child writes its standard output there instead.
+    CliProcess(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+               const char* stdoutFile = nullptr) {
         int out[2], err[2];
         if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return;
         pid_ = fork();
         if (pid_ == 0) {
-            dup2(out[1], 1);
+            // A test acting as another user (AsUnprivileged) runs the program
+            // as that user altogether: with only its effective ids changed it
+            // would start as a set-user-id program, which the sanitizers refuse.
+            if (getuid() == 0 && geteuid() != 0) {
+                const uid_t uid = geteuid();
+                const gid_t gid = getegid();
+                if (seteuid(0) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(126);
+            }
+            const int file = stdoutFile ? open(stdoutFile, O_WRONLY) : -1;
+            dup2(file >= 0 ? file : out[1], 1);
             dup2(err[1], 2);
             for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
             std::vector<char*> argv;

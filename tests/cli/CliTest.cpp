@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <charconv>
 #include <fstream>
@@ -7,10 +8,14 @@
 
 #include "CalendarTime.h"
 #include "CliProcess.h"
+#include "Command.h"
 #include "FakeStation.h"
 #include "HistoryDb.h"
+#include "HistoryDownloader.h"
+#include "RecordingMessages.h"
 #include "StationImage.h"
 #include "StationLock.h"
+#include "StationSession.h"
 #include "TempDir.h"
 
 using namespace nimbary;
@@ -110,6 +115,63 @@ std::string FileText(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
+
+// nimbary-cli's download (the same station session, database and download)
+// in a child process whose save stops inside its transaction until the
+// child is killed.
+class PausedDownload {
+public:
+    PausedDownload(const std::string& image, const std::string& db) {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            BackendOptions options;
+            options.sim.simulate = true;
+            options.sim.image = image;
+            RecordingMessages messages;
+            HistoryDb history(&messages);
+            cli::StationSession station;
+            if (history.Open(db) != 0 || station.Open(options, db) != cli::kExitOk) _exit(1);
+            const int inside = fds[1];
+            history.SetSaveHook([inside]() {
+                if (write(inside, "!", 1) != 1) _exit(1);
+                for (;;) pause();
+            });
+            HistoryDownloader(station.Source(), history, nullptr, nullptr).Download();
+            _exit(1);
+        }
+        close(fds[1]);
+        inside_ = fds[0];
+    }
+    ~PausedDownload() {
+        if (pid_ > 0 && !reaped_) Kill();
+        if (inside_ >= 0) close(inside_);
+    }
+    PausedDownload(const PausedDownload&) = delete;
+    PausedDownload& operator=(const PausedDownload&) = delete;
+
+    pid_t Pid() const { return pid_; }
+    bool WaitUntilInsideTheSave(int ms) {
+        pollfd f{inside_, POLLIN, 0};
+        char c = 0;
+        return poll(&f, 1, ms) == 1 && read(inside_, &c, 1) == 1;
+    }
+    // The signal that ended the child.
+    int Kill() {
+        kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        reaped_ = true;
+        return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int inside_ = -1;
+    bool reaped_ = false;
+};
 
 class CliTest : public ::testing::Test {
 protected:
@@ -227,10 +289,8 @@ TEST_F(CliTest, KilledInsideTheSaveLeavesTheDatabaseWhole) {
     st.SetStatus(1, 2);
     ASSERT_EQ(SaveImage(st, image), "");
     {
-        std::vector<std::string> e = env;
-        e.push_back("NIMBARY_TEST_PAUSE_IN_SAVE=60");
-        CliProcess p({"download", "--simulate", "--sim-image", image, "--db", db}, e);
-        ASSERT_TRUE(p.WaitForError("inside the save transaction", 30000)) << p.Err();
+        PausedDownload p(image, db);
+        ASSERT_TRUE(p.WaitUntilInsideTheSave(30000));
 
         // Meanwhile another download into the same database is refused.
         std::string err;
@@ -238,8 +298,7 @@ TEST_F(CliTest, KilledInsideTheSaveLeavesTheDatabaseWhole) {
                   3);
         EXPECT_NE(err.find("process " + std::to_string(p.Pid())), std::string::npos) << err;
 
-        kill(p.Pid(), SIGKILL);
-        EXPECT_EQ(p.Wait(10000), -SIGKILL);
+        EXPECT_EQ(p.Kill(), SIGKILL);
     }
     EXPECT_EQ(Query(db, "PRAGMA integrity_check"), "ok");
     EXPECT_EQ(Query(db, "SELECT count(*) FROM Record"), "200");
@@ -287,7 +346,8 @@ TEST_F(CliTest, BadInputGivesAClearErrorAndExitStatus) {
         {{"download", "--db", db}, 1, "no weather station found"},
         {{"dump", dir.File("d")}, 1, "no weather station found"},
         {{"download", "--simulate", "--sim-image", dir.File("nothing")}, 1, "cannot load"},
-        {{"download", "--simulate", "--sim-image", bad, "--db", db}, 1, "outside the"},
+        // A corrupt entry is skipped with a word; the sound block before it is stored.
+        {{"download", "--simulate", "--sim-image", bad, "--db", db}, 0, "outside the"},
     };
     for (const Case& c : cases) {
         std::string what;
@@ -297,14 +357,71 @@ TEST_F(CliTest, BadInputGivesAClearErrorAndExitStatus) {
         EXPECT_EQ(Run(c.args, &out, &err), c.status);
         EXPECT_NE(err.find(c.says), std::string::npos) << err;
     }
-    // The corrupt image stored nothing.
-    EXPECT_EQ(Query(db, "SELECT count(*) FROM Record"), "0");
+    EXPECT_EQ(Query(db, "SELECT count(*) FROM Record"), "5");
 
     std::string out;
     EXPECT_EQ(Run({"records", "--help"}, &out), 0);
     EXPECT_NE(out.find("--station ID"), std::string::npos);
     EXPECT_EQ(Run({"download", "--help"}, &out), 0);
     EXPECT_NE(out.find("--sim-image"), std::string::npos);
+}
+
+// The reading commands change nothing of the database, and work on one that
+// may only be read; the download says it cannot store anything there.
+TEST_F(CliTest, ReadingCommandsWorkOnADatabaseThatMayOnlyBeRead) {
+    ASSERT_EQ(Run({"download", "--simulate", "--sim-days", "1", "--db", db}), 0);
+    // A journal mode of its own, as another program's file might have.
+    ASSERT_EQ(Query(db, "PRAGMA journal_mode = DELETE"), "delete");
+    const std::string before = FileText(db);
+    std::string stations, out, err;
+    ASSERT_EQ(Run({"stations", "--db", db}, &stations, &err), 0) << err;
+    ASSERT_EQ(stations.size(), 9u);
+    const std::vector<std::string> records = {"records", "--db", db, "--station",
+                                              stations.substr(0, 8)};
+    ASSERT_EQ(Run(records, &out, &err), 0) << err;
+    EXPECT_EQ(Table(out).size(), 1u + 288);
+    EXPECT_TRUE(FileText(db) == before);  // not a byte changed
+    EXPECT_EQ(Query(db, "PRAGMA journal_mode"), "delete");
+
+    // The program's own file, write-protected in a folder that may only be read.
+    ASSERT_EQ(Query(db, "PRAGMA journal_mode = WAL"), "wal");
+    chmod(db.c_str(), 0444);
+    chmod(dir.Path().c_str(), 0555);
+    {
+        AsUnprivileged nobody;
+        ASSERT_TRUE(nobody.Active());
+        EXPECT_EQ(Run({"stations", "--db", db}, &out, &err), 0) << err;
+        EXPECT_EQ(out, stations);
+        EXPECT_EQ(Run(records, &out, &err), 0) << err;
+        EXPECT_EQ(Table(out).size(), 1u + 288);
+        EXPECT_EQ(Run({"download", "--simulate", "--sim-days", "1", "--db", db}, &out, &err), 1);
+        EXPECT_NE(err.find("read-only"), std::string::npos) << err;
+    }
+    chmod(dir.Path().c_str(), 0755);
+    chmod(db.c_str(), 0644);
+}
+
+// Output that cannot be written (a full disk) is a failure, whatever the command.
+TEST_F(CliTest, OutputThatCannotBeWrittenFailsTheCommand) {
+    ASSERT_EQ(Run({"download", "--simulate", "--sim-days", "1", "--db", db}), 0);
+    std::string records;
+    ASSERT_EQ(Run({"stations", "--db", db}, &records), 0);
+    const std::string station = records.substr(0, 8);
+    const std::vector<std::vector<std::string>> commands = {
+        {"stations", "--db", db},
+        {"records", "--db", db, "--station", station},
+        {"download", "--simulate", "--sim-days", "1", "--db", db},
+        {"info", "--simulate", "--sim-days", "0"},
+        {"dump", dir.File("dump"), "--simulate", "--sim-days", "0"},
+        {"--help"},
+        {"records", "--help"},
+    };
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0] + " " + args.back());
+        CliProcess p(args, env, "/dev/full");
+        EXPECT_EQ(p.Wait(), 1);
+        EXPECT_NE(p.Err().find("cannot write"), std::string::npos) << p.Err();
+    }
 }
 
 TEST_F(CliTest, FollowStopsCleanlyOnSigterm) {

@@ -193,6 +193,16 @@ TEST(PanelRows, OneLineTwoLineAndTheFallback) {
     EXPECT_EQ(l.rows[0].label.left, 3);
     EXPECT_EQ(l.rows[0].label.top, 36 + (242 - 125 - 36 + 8) / 2);
 
+    // A four-digit total: too wide for one line as well, so the rows close up
+    // (42 pixels a row instead of 46) and the last stays above the border.
+    const PanelRowSize total{43, 17, 73, 17};
+    l = LayoutPanelRows(120, 250, std::vector<PanelRowSize>(5, total));
+    EXPECT_TRUE(l.twoLine);
+    EXPECT_EQ(l.rows[0].band, (Box{1, 38, 119, 60}));
+    EXPECT_EQ(l.rows[0].value, (Box{1, 62, 119, 79}));
+    EXPECT_EQ(l.rows[4].band.top, 38 + 4 * 42);
+    EXPECT_EQ(l.rows[4].value.bottom, 247);
+
     // Too wide for one line and too many rows: the first row stays below the caption.
     l = LayoutPanelRows(120, 180, std::vector<PanelRowSize>(6, wide));
     EXPECT_TRUE(l.twoLine);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <map>
 
@@ -255,6 +256,112 @@ TEST(LiveDisplay, ChineseTextsFromTheStringTable) {
     text::SetLanguage(text::Language::English);
     d.ReloadTexts();
     EXPECT_EQ(d.Panel(Pair::Temperature).Caption(), "Temperature");
+}
+
+namespace {
+
+// Why a panel's visible rows do not all lie inside it, or empty. Inside means
+// below the caption line and within the border, with room for each text.
+std::string RowsOutside(const ValuePanel& panel) {
+    const QFontMetrics fm(panel.Font());
+    const int cell = fm.height(), w = panel.Width(), h = panel.Height();
+    const PanelLayout layout = panel.RowLayout();
+    std::string why;
+    int i = 0;
+    for (int r = 0; r < panel.RowCount(); ++r) {
+        if (!panel.Visible(r)) continue;
+        const PanelRowPlace& place = layout.rows[i++];
+        const int lw = fm.horizontalAdvance(panel.Label(r));
+        const int vw = fm.horizontalAdvance(panel.Value(r));
+        auto inside = [&](const Box& b) {
+            return b.left >= 1 && b.right <= w - 1 && b.top >= kPanelBodyTop &&
+                   b.top + cell <= h - 1;
+        };
+        bool fits;
+        if (layout.twoLine)
+            fits = inside(place.label) && inside(place.value) && place.label.Width() >= lw &&
+                   place.value.Width() >= vw && place.label.Height() >= cell &&
+                   place.value.Height() >= cell && place.value.top >= place.label.top + cell;
+        else
+            fits = inside(place.label) && place.label.Width() > lw + vw;
+        if (!fits)
+            why += " row " + std::to_string(r) + " \"" + panel.Label(r).toStdString() + "\" \"" +
+                   panel.Value(r).toStdString() + "\"";
+    }
+    return why;
+}
+
+}  // namespace
+
+// The longest text each quantity can take, in every unit and both languages,
+// leaves every row of every panel inside its panel: label and value, the rain
+// total of five digits included.
+TEST(LiveDisplay, EveryRowFitsItsPanelForTheLongestTexts) {
+    struct Extremes {
+        const char* name;
+        double temp, wind, baro, rainShort, rainLong;
+        int32_t humi, dir;
+    };
+    const Extremes extremes[] = {
+        {"highest readings", 164.1, 204.1, 3276.1, 6553.5, 104857.5, 121, 200},
+        {"a four-digit rain total", 72.5, 12.3, 1013.2, 1.2, 1234.5, 55, 90},
+        {"lowest readings", -40.0, 0.0, 0.0, 0.0, 0.0, 0, 0},
+        {"sentinels", VAL_HIGH, VAL_INVALID, VAL_LOW, VAL_INVALID, VAL_INVALID, VAL_INVALID, 360},
+    };
+    StringTableSource texts;
+    for (text::Language language : {text::Language::English, text::Language::Chinese}) {
+        text::SetLanguage(language);
+        for (bool rain : {true, false}) {
+            StationData station;
+            FillSampleStation(station, rain);
+            LiveDisplay d(texts);
+            d.SetPresence(station.Presence);
+            d.RelayoutForRain(rain);
+            d.LayoutPanels();
+            for (const Extremes& e : extremes) {
+                HistoryRecord& c = station.Current;
+                c.InTemp = c.ChTemp[0] = e.temp;
+                c.InHumi = c.ChHumi[0] = e.humi;
+                c.Wind = c.Gust = e.wind;
+                c.WindDir = e.dir;
+                c.AbsBaro = c.RelBaro = e.baro;
+                c.Rain[RAIN_HOUR] = c.Rain[RAIN_DAY] = e.rainShort;
+                c.Rain[RAIN_WEEK] = c.Rain[RAIN_MONTH] = c.Rain[RAIN_TOTAL] = e.rainLong;
+                for (int temp = 0; temp < 2; ++temp)
+                    for (int baro = 0; baro < 3; ++baro)
+                        for (int wind = 0; wind < 5; ++wind)
+                            for (int rainUnit = 0; rainUnit < 2; ++rainUnit) {
+                                d.SetUnits(Units(temp, baro, wind, rainUnit));
+                                d.UpdateTexts(station);
+                                for (int p = 0; p < (rain ? kPairCount : kPairCount - 1); ++p) {
+                                    const std::string why = RowsOutside(d.Panel(Pair(p)));
+                                    EXPECT_EQ(why, "")
+                                        << e.name << ", panel " << p << ", units " << temp << baro
+                                        << wind << rainUnit
+                                        << (language == text::Language::Chinese ? ", Chinese" : "");
+                                }
+                            }
+            }
+        }
+    }
+    text::SetLanguage(text::Language::English);
+
+    // And the text is drawn there: the rain total's row holds its ink.
+    StationData station;
+    FillSampleStation(station, true);
+    station.Current.Rain[RAIN_TOTAL] = 1234.5;
+    LiveDisplay d(texts);
+    d.SetPresence(station.Presence);
+    d.RelayoutForRain(true);
+    d.LayoutPanels();
+    d.UpdateTexts(station);
+    QImage canvas(kDisplayWidth, kDisplayHeight, QImage::Format_RGB32);
+    QPainter painter(&canvas);
+    d.DrawAll(painter, true);
+    const ValuePanel& rainPanel = d.Panel(Pair::Rain);
+    const Box total = rainPanel.RowLayout().rows.back().value;
+    ASSERT_LE(total.bottom, rainPanel.Height() - 1);
+    EXPECT_GT(CountDark(rainPanel.Surface(), total.ToQRect()), 20);
 }
 
 TEST(RenderDisplay, WholeViewOfOneStationState) {

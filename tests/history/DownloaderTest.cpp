@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <random>
+#include <set>
+
 #include "CUsb.h"
 #include "CalendarTime.h"
 #include "Derived.h"
@@ -465,36 +469,49 @@ TEST_P(DownloaderTest, StoredBlockOutsideTheLiveRunMeansFreshStart) {
     EXPECT_EQ(Stored().CurrBlock, 2);
 }
 
-// Memory contents that make no sense end the pass before anything is stored;
-// the bookmark stays, the fault is told once, and once the memory is sound
-// again the pass continues from the bookmark.
-TEST_P(DownloaderTest, CorruptMemoryIsRefusedWithoutStoringAnything) {
+// Memory contents that make no sense: a memory status or device information
+// that gives no walk at all ends the pass before anything is stored; a block
+// entry that cannot be read is skipped and every sound block is stored. Each
+// is told once, not on every pass, and once the memory is sound again the
+// pass goes on from the bookmark.
+TEST_P(DownloaderTest, CorruptMemoryIsToldOnceAndStoresWhatIsSound) {
     struct Case {
         const char* name;
         std::function<void(FakeStation&)> spoil;
         const char* text;
+        size_t rowsSpoilt, rowsMended;  // 0 rows spoilt: the pass ends
     };
     const int size = Block(0, 0).RecordSize();
+    const int e1 = 0, e2 = kBlockEntrySize;  // entries of blocks 1 and 2
     const Case cases[] = {
-        {"no blocks", [](FakeStation& s) { s.info.Blocks = 0; }, "0 history blocks"},
-        {"more blocks than the table holds", [](FakeStation& s) { s.info.Blocks = 65; }, "65"},
-        {"empty data area", [](FakeStation& s) { s.info.DataSize = 0; }, "0 bytes"},
-        {"status beyond N", [](FakeStation& s) { s.SetStatus(1, 9); }, "blocks 1 to 9"},
-        {"current block 0", [](FakeStation& s) { s.SetStatus(1, 0); }, "blocks 1 to 0"},
+        {"no blocks", [](FakeStation& s) { s.info.Blocks = 0; }, "0 history blocks", 0, 6},
+        {"more blocks than the table holds", [](FakeStation& s) { s.info.Blocks = 65; }, "65", 0,
+         6},
+        {"empty data area", [](FakeStation& s) { s.info.DataSize = 0; }, "0 bytes", 0, 6},
+        {"status beyond N", [](FakeStation& s) { s.SetStatus(1, 9); }, "blocks 1 to 9", 0, 6},
+        {"current block 0", [](FakeStation& s) { s.SetStatus(1, 0); }, "blocks 1 to 0", 0, 6},
         {"start address beyond M",
-         [](FakeStation& s) { s.table[16 + 6] = 0xFF, s.table[16 + 7] = 0xFF; }, "address 65535"},
-        {"interval 0", [](FakeStation& s) { s.table[16 + 12] = 0, s.table[16 + 13] = 0; },
-         "interval of 0"},
+         [](FakeStation& s) { s.table[e2 + 6] = 0xFF, s.table[e2 + 7] = 0xFF; },
+         "block 2 starts at address 65535", 4, 6},
+        {"interval 0", [](FakeStation& s) { s.table[e2 + 12] = 0, s.table[e2 + 13] = 0; },
+         "block 2 has a record interval of 0", 4, 6},
         {"no fields",
-         [](FakeStation& s) { s.table[16 + 1] = s.table[16 + 2] = s.table[16 + 3] = 0; },
-         "no measurement"},
+         [](FakeStation& s) { s.table[e2 + 1] = s.table[e2 + 2] = s.table[e2 + 3] = 0; },
+         "block 2 names no measurement", 4, 6},
         {"block larger than the data area",
          [size](FakeStation& s) {
-             s.table[16] = 255;
+             s.table[e2] = 255;
              s.info.DataSize = static_cast<uint16_t>(255 * size - 1);
              s.data.resize(s.info.DataSize);
          },
-         "more than the"},
+         "more than the", 4, 6},
+        {"next block unwritten",
+         [](FakeStation& s) { std::fill_n(s.table.begin() + e2, kBlockEntrySize, 0); },
+         "block 2 is unwritten", 4, 6},
+        // The bookmark's own block: its new record is lost, the next block is not.
+        {"stored block unwritten",
+         [](FakeStation& s) { std::fill_n(s.table.begin() + e1, kBlockEntrySize, 0xFF); },
+         "block 1 is unwritten", 5, 5},
     };
     arraysOnlyAllowed = true;  // a few of these the simulator will not even load
     for (const Case& c : cases) {
@@ -513,17 +530,67 @@ TEST_P(DownloaderTest, CorruptMemoryIsRefusedWithoutStoringAnything) {
         st.SetStatus(1, 2);
         const FakeStation sound = st;
         c.spoil(st);
-        EXPECT_FALSE(Pass(dl, st, PassOutcome::MemoryFault));
-        EXPECT_FALSE(Pass(dl, st, PassOutcome::MemoryFault));
+        if (c.rowsSpoilt == 0) {
+            EXPECT_FALSE(Pass(dl, st, PassOutcome::MemoryFault));
+            EXPECT_FALSE(Pass(dl, st, PassOutcome::MemoryFault));
+            EXPECT_EQ(Rows().size(), 3u);
+            EXPECT_EQ(Stored().CurrRecord, 3);
+        } else {
+            EXPECT_TRUE(Pass(dl, st, PassOutcome::Saved));
+            EXPECT_FALSE(Pass(dl, st, PassOutcome::NothingNew));
+            EXPECT_EQ(Rows().size(), c.rowsSpoilt);
+        }
         ASSERT_EQ(faults.size(), 1u);  // told once, not on every pass
         EXPECT_NE(faults[0].find(c.text), std::string::npos) << faults[0];
-        EXPECT_EQ(Rows().size(), 3u);
-        EXPECT_EQ(Stored().CurrRecord, 3);
 
         st = sound;
-        EXPECT_TRUE(Pass(dl, st, PassOutcome::Saved));
-        EXPECT_EQ(Rows().size(), 6u);
+        const bool more = c.rowsMended != c.rowsSpoilt;
+        EXPECT_EQ(Pass(dl, st, more ? PassOutcome::Saved : PassOutcome::NothingNew), more);
+        EXPECT_EQ(Rows().size(), c.rowsMended);
+        EXPECT_EQ(Stored().CurrBlock, 2);
     }
+}
+
+// A station whose ring of block numbers ends at N-1 never writes entry N:
+// the walk steps over it, says so once, and goes on round the ring.
+TEST_P(DownloaderTest, RingEndingAtNMinusOneStepsOverTheUnwrittenEntry) {
+    FakeStation st(4, 4096);
+    std::fill(st.table.begin(), st.table.end(), 0xFF);
+    const uint32_t t0 = At2024();
+    const int size = Block(0, 0).RecordSize();
+    st.PutBlock(1, Block(0, t0), Records(2, 0));
+    st.PutBlock(2, Block(2 * size, t0 + 600), Records(2, 10));
+    st.PutBlock(3, Block(4 * size, t0 + 1200), Records(2, 20));
+    st.SetStatus(1, 3);
+    HistoryDownloader dl(st, db, &stop, &busy);
+    EXPECT_TRUE(Pass(dl, st, PassOutcome::Saved));
+    EXPECT_TRUE(faults.empty());
+
+    // After 3 comes 1 again: entry 4 lies in the walk and holds nothing.
+    st.PutBlock(1, Block(6 * size, t0 + 1800), Records(3, 30));
+    st.SetStatus(2, 1);
+    EXPECT_TRUE(Pass(dl, st, PassOutcome::Saved));
+    auto rows = Rows();
+    ASSERT_EQ(rows.size(), 9u);
+    EXPECT_DOUBLE_EQ(rows[8].inTemp, InTempOf(30, 2));
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_NE(faults[0].find("block 4 is unwritten"), std::string::npos) << faults[0];
+    EXPECT_EQ(Stored().CurrBlock, 1);
+
+    // Round once more, and a fresh start across it: no new record lost, none
+    // twice, nothing said again.
+    st.PutBlock(2, Block(9 * size, t0 + 2700), Records(2, 40));
+    st.PutBlock(3, Block(11 * size, t0 + 3300), Records(1, 50));
+    st.SetStatus(2, 3);
+    EXPECT_TRUE(Pass(dl, st, PassOutcome::Saved));
+    EXPECT_EQ(Rows().size(), 12u);
+    st.SetStatus(3, 2);
+    st.PutBlock(1, Block(12 * size, t0 + 3600), Records(1, 60));
+    st.PutBlock(2, Block(13 * size, t0 + 3900), Records(1, 70));
+    ASSERT_EQ(db.DeleteDevice(kDev), 0);
+    EXPECT_TRUE(Pass(dl, st, PassOutcome::Saved));
+    EXPECT_EQ(Rows().size(), 3u);  // blocks 3, 1 and 2 of the new round
+    EXPECT_EQ(faults.size(), 1u);
 }
 
 TEST_P(DownloaderTest, StationVanishingMidPassStoresNothing) {
@@ -565,7 +632,258 @@ TEST_P(DownloaderTest, DatabaseFailureKeepsTheBookmarkAndReportsNoCompletion) {
     EXPECT_EQ(Stored().CurrRecord, 3);
 }
 
+// The scratch file goes where the environment puts temporary files; with no
+// such folder the pass ends without storing anything.
+TEST_P(DownloaderTest, ScratchFileFollowsTmpdir) {
+    const char* had = std::getenv("TMPDIR");
+    const std::string saved = had ? had : "";
+    FakeStation st(8, 2048);
+    st.PutBlock(1, Block(0, At2024()), Records(3, 0));
+    st.SetStatus(1, 1);
+    setenv("TMPDIR", dir.File("no-such-folder").c_str(), 1);
+    EXPECT_FALSE(Pass(st, PassOutcome::ScratchError));
+    EXPECT_TRUE(Rows().empty());
+    setenv("TMPDIR", dir.Path().c_str(), 1);
+    EXPECT_TRUE(Pass(st, PassOutcome::Saved));
+    EXPECT_EQ(Rows().size(), 3u);
+    if (had)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+}
+
 INSTANTIATE_TEST_SUITE_P(Memory, DownloaderTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return info.param ? "ThroughSimulator" : "Arrays";
                          });
+
+// --- Generated histories ------------------------------------------------------
+
+namespace {
+
+// A station's history as it happens: blocks one after another, each filled
+// record by record, numbered round a ring of block numbers and stored round
+// a ring of data bytes. A moment of it is the station's memory while block
+// `block` holds its first `count` records.
+struct Timeline {
+    struct Block {
+        BlockEntry shape;
+        int count = 0;
+        int firstId = 0;  // records carry ids firstId.. in InTemp and their rain total
+        bool header = false;
+    };
+    std::vector<Block> blocks;
+    uint8_t n = 0;           // blocks the station reports
+    bool shortRing = false;  // numbers run 1..N-1; entry N stays unwritten
+    uint16_t m = 0;
+    int firstNumber = 1;
+    uint16_t firstAddress = 0;
+
+    struct Moment {
+        int block, count;
+    };
+    std::vector<Moment> Moments() const {
+        std::vector<Moment> out;
+        for (int k = 0; k < int(blocks.size()); ++k)
+            for (int c = 0; c <= blocks[k].count; ++c) out.push_back({k, c});
+        return out;
+    }
+    Moment Final() const { return {int(blocks.size()) - 1, blocks.back().count}; }
+
+    // The memory at `at`, and the times of the records it holds.
+    FakeStation StationAt(Moment at, uint32_t devId, std::set<uint32_t>& live) const {
+        FakeStation st(n, m, devId);
+        std::fill(st.table.begin(), st.table.end(), 0xFF);  // erased
+        const int last = shortRing ? n - 1 : n;
+        std::vector<int> numbers;
+        std::vector<uint32_t> bytes;
+        int number = firstNumber;
+        uint32_t address = firstAddress;
+        for (int j = 0; j <= at.block; ++j) {
+            const Block& b = blocks[j];
+            const int count = j < at.block ? b.count : at.count;
+            BlockEntry e = b.shape;
+            e.StartAddress = static_cast<uint16_t>(address);
+            RawHeader h;
+            h.hour = static_cast<uint16_t>(j * 3);
+            h.month = static_cast<uint32_t>(100 + j);
+            std::vector<RawRecord> recs = Records(count, b.firstId, 100 + b.firstId);
+            st.PutBlock(number, e, recs, b.header ? &h : nullptr);
+            const uint32_t size = count * e.RecordSize() + (b.header ? kRainHeaderSize : 0);
+            address = (address + size) % m;
+            numbers.push_back(number);
+            bytes.push_back(size);
+            number = number >= last ? 1 : number + 1;
+        }
+        // The oldest blocks give way to the newest: one number each, and the
+        // data ring holds what fits.
+        int first = at.block;
+        uint32_t used = bytes[at.block];
+        while (first > 0 && at.block - first + 1 < last && used + bytes[first - 1] <= m)
+            used += bytes[--first];
+        st.SetStatus(static_cast<uint8_t>(numbers[first]), static_cast<uint8_t>(numbers[at.block]));
+        for (int j = first; j <= at.block; ++j) {
+            const Block& b = blocks[j];
+            const int count = j < at.block ? b.count : at.count;
+            for (int i = 1; i <= count; ++i) live.insert(b.shape.RecordTime(i));
+        }
+        return st;
+    }
+};
+
+Timeline Generate(unsigned seed, bool shortRing) {
+    std::mt19937 rng(seed);
+    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    struct Shape {
+        uint8_t flags, temp, humi;
+        bool header;
+    };
+    const Shape shapes[] = {
+        {kAllFlags, 0x01, 0x01, false},
+        {kAllFlags, 0x01, 0x01, true},
+        {BF_IN_TEMP | BF_IN_HUMI, 0x03, 0x01, false},
+        {BF_IN_TEMP | BF_PRESSURE | BF_RAIN, 0x00, 0x00, true},
+        {BF_IN_TEMP | BF_WIND | BF_GUST, 0xFF, 0x00, false},
+    };
+    const uint16_t intervals[] = {60, 300, 600};
+    Timeline tl;
+    tl.shortRing = shortRing;
+    tl.n = static_cast<uint8_t>(pick(4, 6));
+    tl.m = static_cast<uint16_t>(pick(220, 400));
+    tl.firstNumber = pick(1, shortRing ? tl.n - 1 : tl.n);
+    tl.firstAddress = static_cast<uint16_t>(pick(0, tl.m - 1));
+    const int blocks = pick(6, 10);
+    uint32_t t = At2024();
+    int id = 0;
+    for (int k = 0; k < blocks; ++k) {
+        const Shape& s = shapes[pick(0, 4)];
+        Timeline::Block b;
+        b.shape = Block(0, 0, s.flags, s.temp, s.humi, intervals[pick(0, 2)]);
+        b.header = s.header;
+        // Empty blocks first, last and in between: a block just begun, or one
+        // given up at once for another interval.
+        const bool empty =
+            (k == 0 && seed % 3 == 0) || (k == blocks - 1 && seed % 3 == 1) || pick(0, 3) == 0;
+        b.count = empty ? 0 : pick(1, 6);
+        b.shape.StartTime = t + (empty && pick(0, 1) ? 0 : b.shape.Interval * pick(1, 3));
+        b.firstId = id;
+        id += b.count;
+        t = b.count ? b.shape.RecordTime(b.count) : b.shape.StartTime;
+        tl.blocks.push_back(b);
+    }
+    return tl;
+}
+
+// RecTime and InTemp of every stored record of one station, by time.
+std::vector<std::pair<double, double>> Identities(HistoryDb& db, uint32_t devId) {
+    std::vector<std::pair<double, double>> out;
+    EXPECT_EQ(db.SelectRecords(devId, 0, 1e6), 0);
+    for (db.MoveFirst(); !db.IsEof(); db.MoveNext()) {
+        db.ReadRecord();
+        out.push_back({db.ReadImage().RecTime, db.ReadImage().InTemp});
+    }
+    db.CloseSelection();
+    return out;
+}
+
+// Every column but DevID of every stored record, by time.
+std::vector<std::vector<double>> Contents(HistoryDb& db, uint32_t devId) {
+    std::vector<std::vector<double>> out;
+    EXPECT_EQ(db.SelectRecords(devId, 0, 1e6), 0);
+    for (db.MoveFirst(); !db.IsEof(); db.MoveNext()) {
+        db.ReadRecordAllChannels();
+        std::vector<double> row{db.ReadImage().RecTime};
+        ForEachMeasurement(db.ReadImage(), [&row](auto v) { row.push_back(double(v)); });
+        out.push_back(row);
+    }
+    db.CloseSelection();
+    return out;
+}
+
+// What a station with these record times must have stored: each once, with
+// the InTemp its id gives.
+std::vector<std::pair<double, double>> Expected(const Timeline& tl,
+                                                const std::set<uint32_t>& times) {
+    std::vector<std::pair<double, double>> out;
+    for (const Timeline::Block& b : tl.blocks)
+        for (int i = 1; i <= b.count; ++i)
+            if (times.count(b.shape.RecordTime(i)))
+                out.push_back(
+                    {StationTimeToOleDate(b.shape.RecordTime(i)), InTempOf(b.firstId, i - 1)});
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+}  // namespace
+
+// Over many generated histories (empty blocks first, last and between,
+// interval changes, block numbers and data addresses wrapping and reused,
+// rings of 1..N and 1..N-1): a pass straight after another stores nothing,
+// passes at any moments store each record the station held at one of them
+// exactly once, and two passes split anywhere store what one pass stores.
+TEST(DownloaderGenerated, PassesNeverRepeatOrLoseRecords) {
+    TempDir dir;
+    RecordingMessages messages;
+    HistoryDb db(&messages);
+    ASSERT_EQ(db.Open(dir.File("Nimbary.db")), 0);
+    uint32_t devId = 0x100;
+    for (unsigned seed = 0; seed < 12; ++seed) {
+        for (bool shortRing : {false, true}) {
+            const Timeline tl = Generate(seed, shortRing);
+            SCOPED_TRACE("seed " + std::to_string(seed) + (shortRing ? ", ring 1..N-1" : ""));
+            const auto moments = tl.Moments();
+
+            // One pass at every moment, each followed straight by another.
+            const uint32_t everyMoment = ++devId;
+            std::set<uint32_t> seen;
+            std::vector<std::string> faults;
+            for (const auto& at : moments) {
+                std::set<uint32_t> live;
+                FakeStation st = tl.StationAt(at, everyMoment, live);
+                seen.insert(live.begin(), live.end());
+                HistoryDownloader dl(st, db, nullptr, nullptr);
+                dl.onFault = [&faults](const std::string& t) { faults.push_back(t); };
+                dl.Download();
+                ASSERT_NE(dl.LastOutcome(), PassOutcome::MemoryFault) << dl.LastMessage();
+                ASSERT_NE(dl.LastOutcome(), PassOutcome::StationError) << dl.LastMessage();
+                const auto stored = Identities(db, everyMoment);
+                ASSERT_EQ(stored, Expected(tl, seen))
+                    << "after the pass at block " << at.block << " count " << at.count;
+                dl.Download();
+                EXPECT_EQ(dl.LastCount(), 0)
+                    << "again at block " << at.block << " count " << at.count;
+                ASSERT_EQ(Identities(db, everyMoment), stored);
+            }
+            // Only the entry a short ring never writes is ever skipped.
+            for (const std::string& f : faults)
+                EXPECT_NE(f.find("block " + std::to_string(tl.n) + " is unwritten"),
+                          std::string::npos)
+                    << f;
+            if (!shortRing) {
+                EXPECT_TRUE(faults.empty());
+            }
+
+            // One pass at the end against two: one at a moment before, one at the end.
+            std::set<uint32_t> finalLive;
+            const uint32_t once = ++devId;
+            FakeStation whole = tl.StationAt(tl.Final(), once, finalLive);
+            HistoryDownloader(whole, db, nullptr, nullptr).Download();
+            const auto reference = Contents(db, once);
+            ASSERT_EQ(Identities(db, once), Expected(tl, finalLive));
+            for (size_t s = 0; s < moments.size(); s += 1 + moments.size() / 4) {
+                const uint32_t split = ++devId;
+                std::set<uint32_t> earlier, later;
+                FakeStation a = tl.StationAt(moments[s], split, earlier);
+                HistoryDownloader(a, db, nullptr, nullptr).Download();
+                FakeStation b = tl.StationAt(tl.Final(), split, later);
+                HistoryDownloader(b, db, nullptr, nullptr).Download();
+                std::set<uint32_t> both = earlier;
+                both.insert(later.begin(), later.end());
+                EXPECT_EQ(Identities(db, split), Expected(tl, both)) << "split at " << s;
+                if (std::includes(later.begin(), later.end(), earlier.begin(), earlier.end())) {
+                    EXPECT_EQ(Contents(db, split), reference) << "split at " << s;
+                }
+            }
+        }
+    }
+}

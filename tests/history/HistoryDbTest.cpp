@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <fstream>
 
 #include "CalendarTime.h"
@@ -10,6 +13,7 @@
 #include "TempDir.h"
 
 using namespace nimbary;
+using nimbary::testing::AsUnprivileged;
 using nimbary::testing::RecordingMessages;
 using nimbary::testing::TempDir;
 
@@ -408,4 +412,95 @@ TEST(HistoryDbOpen, RefusesFilesThatAreNotDatabases) {
     }
     EXPECT_LT(db.Open(dir.File("old.db")), 0);
     EXPECT_NE(db.LastError().find("InTemp"), std::string::npos) << db.LastError();
+}
+
+namespace {
+
+std::string Bytes(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// A database with one station and two records, closed again.
+void MakeDatabase(const std::string& path) {
+    HistoryDb db;
+    ASSERT_EQ(db.Open(path), 0) << db.LastError();
+    ScratchFile f;
+    FillScratch(f, {MakeRecord(7, 100, 1.0), MakeRecord(7, 200, 2.0)});
+    db.Info().DevID = 7;
+    ASSERT_EQ(db.SaveRecords(2, f), 0);
+}
+
+}  // namespace
+
+// Opened for reading, a file that is not ours keeps its journal mode and
+// every byte, and gets no tables.
+TEST(HistoryDbOpen, ReadingChangesNothingOfTheFile) {
+    TempDir dir;
+    const std::string path = dir.File("foreign.db");
+    MakeDatabase(path);
+    {
+        RawDb raw(path);
+        ASSERT_EQ(raw.Query("PRAGMA journal_mode = DELETE"), "delete");
+    }
+    const std::string before = Bytes(path);
+    RecordingMessages msgs;
+    HistoryDb db(&msgs);
+    ASSERT_EQ(db.Open(path, HistoryDb::OpenMode::ReadOnly), 0) << db.LastError();
+    EXPECT_TRUE(db.ReadOnly());
+    std::vector<uint32_t> ids;
+    int selected = -1;
+    EXPECT_EQ(db.FillDeviceList(ids, 7, selected), 0);
+    EXPECT_EQ(ids, std::vector<uint32_t>{7});
+    EXPECT_EQ(db.SelectRecords(7, 0, 1e6), 0);
+    EXPECT_EQ(db.SelectionCount(), 2);
+    EXPECT_EQ(db.CloseSelection(), 0);
+    EXPECT_EQ(db.ReadDevice(7), 0);
+    EXPECT_TRUE(db.DeviceFound());
+    db.Close();
+    EXPECT_TRUE(Bytes(path) == before);  // not a byte changed
+    EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+    EXPECT_EQ(RawDb(path).Query("PRAGMA journal_mode"), "delete");
+
+    // An SQLite file without our tables is refused and stays without them.
+    const std::string empty = dir.File("empty.db");
+    RawDb(empty).Query("PRAGMA user_version = 3");
+    EXPECT_LT(db.Open(empty, HistoryDb::OpenMode::ReadOnly), 0);
+    EXPECT_NE(db.LastError().find("no such table"), std::string::npos) << db.LastError();
+    EXPECT_EQ(RawDb(empty).Query("SELECT count(*) FROM sqlite_master"), "0");
+    EXPECT_TRUE(msgs.texts.empty());
+}
+
+// A file that may only be read (write-protected, in a folder or on a mount
+// that may only be read) opens for browsing; storing then fails with a word.
+TEST(HistoryDbOpen, FileThatMayOnlyBeReadOpensForBrowsing) {
+    for (bool folderToo : {false, true}) {
+        SCOPED_TRACE(folderToo ? "read-only folder" : "read-only file");
+        TempDir dir;
+        const std::string path = dir.File("Nimbary.db");
+        MakeDatabase(path);
+        const std::string before = Bytes(path);
+        chmod(path.c_str(), 0444);
+        chmod(dir.Path().c_str(), folderToo ? 0555 : 0777);
+        {
+            AsUnprivileged nobody;
+            ASSERT_TRUE(nobody.Active());
+            RecordingMessages msgs;
+            HistoryDb db(&msgs);
+            ASSERT_EQ(db.Open(path), 0) << db.LastError();
+            EXPECT_TRUE(db.ReadOnly());
+            EXPECT_EQ(db.SelectRecords(7, 0, 1e6), 0);
+            EXPECT_EQ(db.SelectionCount(), 2);
+            EXPECT_EQ(db.CloseSelection(), 0);
+            EXPECT_EQ(db.ReadDevice(7), 0);
+            EXPECT_TRUE(db.DeviceFound());
+            ScratchFile f;
+            FillScratch(f, {MakeRecord(7, 300, 3.0)});
+            EXPECT_EQ(db.SaveRecords(1, f), 2);
+            EXPECT_EQ(msgs.texts.size(), 1u);
+        }
+        chmod(dir.Path().c_str(), 0755);
+        chmod(path.c_str(), 0644);
+        EXPECT_TRUE(Bytes(path) == before);
+    }
 }

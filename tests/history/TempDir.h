@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -24,6 +26,25 @@ public:
 
 private:
     std::string path_;
+};
+
+// File permissions bind root as well for one scope: a test running as root
+// acts as nobody meanwhile. Only the effective ids change, so it can come back.
+class AsUnprivileged {
+public:
+    AsUnprivileged() {
+        if (geteuid() == 0) switched_ = setegid(kNobody) == 0 && seteuid(kNobody) == 0;
+    }
+    ~AsUnprivileged() {
+        if (switched_ && seteuid(0) == 0) setegid(0);
+    }
+    AsUnprivileged(const AsUnprivileged&) = delete;
+    AsUnprivileged& operator=(const AsUnprivileged&) = delete;
+    bool Active() const { return geteuid() != 0; }
+
+private:
+    static constexpr unsigned kNobody = 65534;
+    bool switched_ = false;
 };
 
 }  // namespace nimbary::testing

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <thread>
 
 #include "ScriptedHid.h"
@@ -265,6 +266,68 @@ TEST_F(CUsbTest, DeviceVanishingMidExchange) {
     f = Request(CMD_READ_CURRENT);
     EXPECT_EQ(usb.Transact(f, CMD_READ_CURRENT), 0);
     EXPECT_EQ(station->writes.size(), writes) << "nothing sent without a device";
+}
+
+// A write that hangs (a wedged station) holds up its exchange, not the
+// window: the removal notice returns at once and says "gone", and the
+// exchange, once its write returns, ends without its device.
+TEST_F(CUsbTest, RemovalDoesNotWaitForAWriteInFlight) {
+    auto station = OpenStation();
+    station->responder = [](const uint8_t* frame) {
+        return Reports(MakeReply(frame[1], std::vector<uint8_t>(22, 0), 26));
+    };
+    auto gate = std::make_shared<Gate>();
+    station->stallWrite = gate;
+    int result = -1;
+    std::thread exchange([&] {
+        Frame f = Request(CMD_READ_SETTINGS);
+        result = usb.Transact(f, CMD_READ_SETTINGS);
+    });
+    ASSERT_TRUE(gate->WaitEntered(std::chrono::seconds(5)));
+
+    auto removal = std::async(std::launch::async, [this] { return usb.OnRemoval("/dev/hidraw3"); });
+    const bool returned = removal.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+    EXPECT_TRUE(returned) << "the removal waited for the write in flight";
+    if (returned) {
+        EXPECT_EQ(removal.get(), 1);
+        EXPECT_EQ(usb.Connected(), 0);
+        EXPECT_EQ(sink.notices, Events{"gone"});
+    }
+    gate->Open();
+    exchange.join();
+    if (removal.valid()) removal.wait();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(station->openHandles, 0);
+    EXPECT_EQ(sink.notices, Events{"gone"});
+
+    // Nothing more goes to the device, and a removal after it changes nothing.
+    station->stallWrite = nullptr;
+    const size_t writes = station->writes.size();
+    Frame f = Request(CMD_READ_SETTINGS);
+    EXPECT_EQ(usb.Transact(f, CMD_READ_SETTINGS), 0);
+    EXPECT_EQ(station->writes.size(), writes);
+    EXPECT_EQ(usb.OnRemoval("/dev/hidraw3"), 1);
+    EXPECT_EQ(sink.notices, (Events{"gone", "gone"}));
+
+    // A removal of some other device during a hanging write leaves the station be.
+    backend.Remove("/dev/hidraw3");
+    auto again = OpenStation();
+    again->responder = station->responder;
+    auto gate2 = std::make_shared<Gate>();
+    again->stallWrite = gate2;
+    std::thread second([&] {
+        Frame g = Request(CMD_READ_SETTINGS);
+        result = usb.Transact(g, CMD_READ_SETTINGS);
+    });
+    ASSERT_TRUE(gate2->WaitEntered(std::chrono::seconds(5)));
+    auto other = std::async(std::launch::async, [this] { return usb.OnRemoval("/dev/hidraw7"); });
+    EXPECT_EQ(other.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    gate2->Open();
+    second.join();
+    EXPECT_EQ(other.get(), 0);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(usb.Connected(), 1);
+    EXPECT_TRUE(sink.notices.empty());
 }
 
 TEST_F(CUsbTest, ExchangesFromSeveralThreadsNeverInterleave) {

@@ -419,6 +419,26 @@ TEST(ProtocolTest, GraphSeriesLandInTheirArrays) {
     EXPECT_EQ(g.ChHumi[4][0], VAL_ABSENT);
     EXPECT_EQ(g.Rain[0], VAL_ABSENT);
 
+    // Indoor humidity (type 2), a channel's temperature (type 3) and rain
+    // (type 8), each with sentinel codes among its points.
+    Frame humi = reply(GRAPH_IN_HUMI, 0, 40);
+    humi[4 + 3] = 122;  // invalid
+    humi[4 + 4] = 123;  // absent
+    Frame temp = reply(GRAPH_CH_TEMP, 2, 60);
+    ByteWriter(temp.data() + 4, 60).Pair12(3 * 3, 0x7FB, 0x7FC);  // points 6, 7: absent, low
+    Frame rain = reply(GRAPH_RAIN, 0, 80);
+    ByteWriter(rain.data() + 4, 80).U16(2 * 39, 0x7FFA);  // the oldest point: invalid
+    ASSERT_TRUE(DecodeGraph(Reseal(humi), GRAPH_IN_HUMI, 0, g));
+    ASSERT_TRUE(DecodeGraph(Reseal(temp), GRAPH_CH_TEMP, 2, g));
+    ASSERT_TRUE(DecodeGraph(Reseal(rain), GRAPH_RAIN, 0, g));
+    for (int i = 0; i < kGraphPoints; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(g.InHumi[i], i == 3 ? VAL_INVALID : i == 4 ? VAL_ABSENT : 10 + i);
+        EXPECT_DOUBLE_EQ(g.ChTemp[2][i], i == 6 ? VAL_ABSENT : i == 7 ? VAL_LOW : i / 10.0);
+        EXPECT_DOUBLE_EQ(g.Rain[i], i == 39 ? VAL_INVALID : (10000 + i) / 10.0);
+    }
+    EXPECT_EQ(g.ChTemp[1][0], VAL_ABSENT);  // only the channel asked for
+
     // Another series' reply, or one cut short, changes nothing.
     GraphSeries untouched;
     EXPECT_FALSE(DecodeGraph(reply(GRAPH_CH_TEMP, 1, 60), GRAPH_CH_TEMP, 2, untouched));

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -35,6 +37,33 @@ inline Input ErrorInput() {
     return {HidStatus::Error, {}};
 }
 
+// Holds a write until opened: a station that does not take its report.
+class Gate {
+public:
+    void Pass() {
+        std::unique_lock<std::mutex> lock(m_);
+        entered_ = true;
+        cv_.notify_all();
+        cv_.wait(lock, [this] { return open_; });
+    }
+    bool WaitEntered(std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> lock(m_);
+        return cv_.wait_for(lock, limit, [this] { return entered_; });
+    }
+    void Open() {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            open_ = true;
+        }
+        cv_.notify_all();
+    }
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool entered_ = false, open_ = false;
+};
+
 // The state of one scripted device, shared with the test after the
 // transport has taken the HidDevice.
 struct DeviceScript {
@@ -44,7 +73,8 @@ struct DeviceScript {
     // Answers a write when `replies` is empty; gets the 64 frame bytes.
     std::function<std::vector<Input>(const uint8_t* frame)> responder;
     HidStatus writeStatus = HidStatus::Ok;
-    bool gone = false;  // unplugged: every call fails with Error
+    bool gone = false;                 // unplugged: every call fails with Error
+    std::shared_ptr<Gate> stallWrite;  // when set, every write waits for it to open
 
     std::vector<std::vector<uint8_t>> writes;  // every output report, 65 bytes
     std::vector<std::string> events;           // "W50", "R1200", "R0" ... in order
@@ -68,6 +98,7 @@ public:
     }
 
     HidStatus Write(const uint8_t (&report)[kOutputReportSize], int timeoutMs) override {
+        if (s_->stallWrite) s_->stallWrite->Pass();
         std::lock_guard<std::mutex> lock(s_->mutex);
         s_->events.push_back("W" + std::to_string(timeoutMs));
         s_->writes.emplace_back(report, report + kOutputReportSize);

@@ -84,6 +84,38 @@ TEST_F(StationDataTest, ReadsDecodeIntoTheImage) {
     EXPECT_EQ(data.Graph.ChHumi[1][39], 0);
 }
 
+// The station reports max/min for all eight channels; the program keeps
+// channel 1 only (the current reading's masks say so), so 2-8 stay blank.
+TEST_F(StationDataTest, MaxMinKeepsChannelsTwoToEightEmpty) {
+    Answer(MakeReply(CMD_READ_CURRENT, {0xFF, 0xFF, 0x7F}, 76));
+    ASSERT_EQ(data.ReadCurrent(), 1);
+    data.MaxMin.ChTempMax[1] = 50.0;  // left over from before: cleared by the read
+    Frame f = MakeReply(CMD_READ_MAXMIN, {}, 116);
+    ByteWriter w(f.data(), 115);
+    for (int k = 0; k < kChannels; ++k) {
+        w.Pair12(7 + 3 * k, 800 + k, 400 + k);
+        w.U8(31 + 2 * k, 90 - k);
+        w.U8(32 + 2 * k, 10 + k);
+        w.Pair12(47 + 3 * k, 700 + k, 300 + k);
+        w.Pair12(71 + 3 * k, 850 + k, 350 + k);
+    }
+    Answer(Reseal(f));
+    ASSERT_EQ(data.ReadMaxMin(), 1);
+    const MaxMinRecord& m = data.MaxMin;
+    EXPECT_DOUBLE_EQ(m.ChTempMax[0], 40.0);
+    EXPECT_EQ(m.ChHumiMin[0], 10);
+    EXPECT_DOUBLE_EQ(m.ChDewPointMin[0], -10.0);
+    EXPECT_DOUBLE_EQ(m.ChFeelLikeMax[0], 45.0);
+    for (int k = 1; k < kChannels; ++k) {
+        SCOPED_TRACE(k);
+        for (double v : {m.ChTempMax[k], m.ChTempMin[k], m.ChDewPointMax[k], m.ChDewPointMin[k],
+                         m.ChFeelLikeMax[k], m.ChFeelLikeMin[k]})
+            EXPECT_EQ(v, VAL_ABSENT);
+        EXPECT_EQ(m.ChHumiMax[k], VAL_ABSENT);
+        EXPECT_EQ(m.ChHumiMin[k], VAL_ABSENT);
+    }
+}
+
 TEST_F(StationDataTest, SettingsReadSetsTheUnitSet) {
     std::vector<uint8_t> block(24, 0);
     block[4 - 2 + 3] = 0x01 | 0x08 | 0x10;  // S3: °F, mmHg, inches

@@ -1,0 +1,17 @@
+#include "Command.h"
+
+#include <cstdio>
+
+namespace nimbary::cli {
+
+void PrintError(const std::string& text) {
+    std::fprintf(stderr, "nimbary-cli: %s\n", text.c_str());
+}
+
+int UsageError(const std::string& command, const std::string& text) {
+    std::fprintf(stderr, "nimbary-cli %s: %s\n(see 'nimbary-cli %s --help')\n", command.c_str(),
+                 text.c_str(), command.c_str());
+    return kExitUsage;
+}
+
+}  // namespace nimbary::cli
