@@ -140,7 +140,8 @@ void ValuePanel::DrawRows(QPainter& p) {
 
     p.fillRect(Box{1, kPanelBodyTop, kWidth - 1, height_ - kPanelBottomMargin}.ToQRect(),
                colors::kPanelBody);
-    const PanelLayout layout = LayoutPanelRows(kWidth, height_, sizes);
+    PanelLayout layout = LayoutPanelRows(kWidth, height_, sizes);
+    if (style_.narrowColumns) UseNarrowColumns(layout, kWidth, sizes);
     for (size_t i = 0; i < shown.size(); ++i) {
         const PanelRowPlace& place = layout.rows[i];
         if (layout.twoLine) p.fillRect(place.band.ToQRect(), colors::kLabelBand);
