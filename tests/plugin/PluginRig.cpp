@@ -76,25 +76,20 @@ QImage PluginRig::Draw() {
     return out;
 }
 
-std::vector<CaptureLine> PluginRig::Requests() const {
-    std::vector<CaptureLine> lines, out;
+std::vector<std::vector<uint8_t>> PluginRig::Requests() const {
+    std::vector<CaptureLine> lines;
+    std::vector<std::vector<uint8_t>> out;
     std::string error;
     EXPECT_TRUE(LoadCapture(capture_, lines, error)) << error;
     for (const CaptureLine& l : lines)
-        if (l.kind == CaptureLine::Out && l.bytes.size() >= 2) out.push_back(l);
+        if (l.kind == CaptureLine::Out && l.bytes.size() >= 3) out.push_back(l.bytes);
     return out;
 }
 
 std::vector<std::pair<int, int>> PluginRig::GraphRequests() const {
     std::vector<std::pair<int, int>> out;
-    for (const CaptureLine& l : Requests())
-        if (l.bytes[1] == 0x09 && l.bytes.size() >= 4) out.emplace_back(l.bytes[2], l.bytes[3]);
-    return out;
-}
-
-std::vector<int> PluginRig::Commands() const {
-    std::vector<int> out;
-    for (const CaptureLine& l : Requests()) out.push_back(l.bytes[1]);
+    for (const std::vector<uint8_t>& r : Requests())
+        if (r[1] == 0x09 && r.size() >= 4) out.emplace_back(r[2], r[3]);
     return out;
 }
 

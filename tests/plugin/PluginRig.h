@@ -51,8 +51,8 @@ public:
     QImage Draw();
     // The graph series requested so far, as (type, index).
     std::vector<std::pair<int, int>> GraphRequests() const;
-    // The command codes of every request so far.
-    std::vector<int> Commands() const;
+    // Every request frame so far.
+    std::vector<std::vector<uint8_t>> Requests() const;
 
     RecordingHost host;
     QImage image{1170, 690, QImage::Format_RGB32};
@@ -77,8 +77,6 @@ public:
     int (*SimFault)(const char*, int, int, int);
 
 private:
-    std::vector<CaptureLine> Requests() const;
-
     std::string dir_;
     std::string capture_;
     void* handle_ = nullptr;
