@@ -8,6 +8,8 @@
 class HostStrings {
 public:
     explicit HostStrings(nimbary::text::Language language);
+    HostStrings(const HostStrings&) = delete;  // the module points back here
+    HostStrings& operator=(const HostStrings&) = delete;
     const ZQ0093HostModule* Module() const { return &module_; }
 
 private:
