@@ -43,6 +43,7 @@ TEST(Plugin, ChannelsOneAndThreeShowTheirRowsLegendsAndSeries) {
     EXPECT_EQ(rig.GraphRequests(), kOneAndThree);
 
     const QImage shot = rig.Draw();
+    EXPECT_EQ(shot.pixel(12, 38), QColor(248, 248, 248).rgb()) << "the plug-in's caption band";
     const QFont panel = PanelFont(16), graph = GraphFont();
     for (const char* row : {"IN:", "CH1:", "CH3:"})
         EXPECT_TRUE(FindText(shot, kTempPanel, row, panel, kLabel, kBody)) << row;
