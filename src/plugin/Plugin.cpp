@@ -39,7 +39,16 @@ bool HaveWidgets() {
     return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
-int EndCode(QDialog& dialog) {
+// Reads what the dialog shows from the station, then runs it modally with
+// the host's texts; the dialog's end code.
+template <class Dialog, class... Layout>
+int RunDialog(StalinkAccess& station, QWidget* parent, const ZQ0093HostModule* module,
+              int (StalinkAccess::*read)(), const Layout&... layout) {
+    if (!HaveWidgets()) return ZQ0093_IDCANCEL;
+    HostTexts texts(module);
+    QtMessages messages(parent, kCaption);
+    const bool readOk = (station.*read)();
+    Dialog dialog(station, texts, messages, readOk, layout..., parent);
     return dialog.exec() == QDialog::Accepted ? ZQ0093_IDOK : ZQ0093_IDCANCEL;
 }
 
@@ -181,30 +190,16 @@ void Plugin::SetUnit(const PluginUnitSet* units) {
 }
 
 int Plugin::ShowSetting(const ZQ0093HostModule* module) {
-    if (!HaveWidgets()) return ZQ0093_IDCANCEL;
-    HostTexts texts(module);
-    QtMessages messages(window_, kCaption);
-    const bool readOk = station_.ReadSettings();
-    CSetting dialog(station_, texts, messages, readOk, window_);
-    return EndCode(dialog);
+    return RunDialog<CSetting>(station_, window_, module, &StalinkAccess::ReadSettings);
 }
 
 int Plugin::ShowAlarm(const ZQ0093HostModule* module) {
-    if (!HaveWidgets()) return ZQ0093_IDCANCEL;
-    HostTexts texts(module);
-    QtMessages messages(window_, kCaption);
-    const bool readOk = station_.ReadAlarms();
-    CAlarm dialog(station_, texts, messages, readOk, window_);
-    return EndCode(dialog);
+    return RunDialog<CAlarm>(station_, window_, module, &StalinkAccess::ReadAlarms);
 }
 
 int Plugin::ShowMaxMin(const ZQ0093HostModule* module) {
-    if (!HaveWidgets()) return ZQ0093_IDCANCEL;
-    HostTexts texts(module);
-    QtMessages messages(window_, kCaption);
-    const bool readOk = station_.ReadMaxMin();
-    CMaxMin dialog(station_, texts, messages, readOk, MaxMinLayout::EightChannels(), window_);
-    return EndCode(dialog);
+    return RunDialog<CMaxMin>(station_, window_, module, &StalinkAccess::ReadMaxMin,
+                              MaxMinLayout::EightChannels());
 }
 
 }  // namespace nimbary
