@@ -14,8 +14,9 @@ namespace nimbary {
 
 namespace {
 
-// The caption of the plug-in's own message boxes.
-const QString kCaption = QStringLiteral("ZQ0093");
+// The caption of the plug-in's own message boxes (not a QStringLiteral,
+// whose data would go with the library while Qt might still hold it).
+const char* const kCaption = "ZQ0093";
 
 bool SameUnits(const PluginUnitSet& a, const PluginUnitSet& b) {
     return a.Temperature == b.Temperature && a.Pressure == b.Pressure && a.Wind == b.Wind &&
@@ -46,7 +47,7 @@ int RunDialog(StalinkAccess& station, QWidget* parent, const ZQ0093HostModule* m
               int (StalinkAccess::*read)(), const Layout&... layout) {
     if (!HaveWidgets()) return ZQ0093_IDCANCEL;
     HostTexts texts(module);
-    QtMessages messages(parent, kCaption);
+    QtMessages messages(parent, QString::fromLatin1(kCaption));
     const bool readOk = (station.*read)();
     Dialog dialog(station, texts, messages, readOk, layout..., parent);
     return dialog.exec() == QDialog::Accepted ? ZQ0093_IDOK : ZQ0093_IDCANCEL;
