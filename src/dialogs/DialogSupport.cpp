@@ -18,9 +18,11 @@ std::string RangeMessage(TextSource& texts, Quantity q, bool indoor, const UnitS
 }
 
 QFont DialogFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")});
+    // Family names on the heap: Qt's font cache outlives an unloaded plug-in
+    // and with it any literal's data.
+    QFont font(QString::fromLatin1("Arial"));
+    font.setFamilies(
+        QString::fromLatin1("Arial,Liberation Sans,WenQuanYi Zen Hei,Noto Sans CJK SC").split(','));
     font.setPixelSize(12);
     return font;
 }

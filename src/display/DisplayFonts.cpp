@@ -8,11 +8,14 @@ namespace nimbary {
 
 namespace {
 
-QFont MakeFont(const QString& family, const QString& metricTwin, int cellHeight) {
-    QFont font(family);
+// Family names on the heap, never QStringLiteral: Qt's process-wide font
+// cache keeps them, and the plug-in that holds this code can be unloaded.
+QFont MakeFont(const char* family, const char* metricTwin, int cellHeight) {
+    QFont font(QString::fromLatin1(family));
     // Metric-compatible twins first, then faces that carry simplified Chinese.
-    font.setFamilies({family, metricTwin, QStringLiteral("WenQuanYi Zen Hei"),
-                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("SimSun")});
+    font.setFamilies((QString::fromLatin1(family) + ',' + QString::fromLatin1(metricTwin) +
+                      QString::fromLatin1(",WenQuanYi Zen Hei,Noto Sans CJK SC,SimSun"))
+                         .split(','));
     font.setWeight(QFont::Normal);
     // The largest pixel size whose ascent plus descent still fits the cell.
     int px = std::max(1, cellHeight);
@@ -27,12 +30,11 @@ QFont MakeFont(const QString& family, const QString& metricTwin, int cellHeight)
 }  // namespace
 
 QFont PanelFont(int cellHeight) {
-    return MakeFont(QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
-                    cellHeight);
+    return MakeFont("Times New Roman", "Liberation Serif", cellHeight);
 }
 
 QFont GraphFont() {
-    return MakeFont(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), 14);
+    return MakeFont("Arial", "Liberation Sans", 14);
 }
 
 }  // namespace nimbary

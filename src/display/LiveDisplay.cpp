@@ -35,17 +35,13 @@ std::vector<QColor> SeriesColours() {
     return std::vector<QColor>(colors::kSeries.begin(), colors::kSeries.end());
 }
 
-std::string ChannelName(int channel) {
-    if (channel == 1) return "OUT";
-    return "CH" + std::to_string(channel);
-}
-
 }  // namespace
 
-LiveDisplay::LiveDisplay(TextSource& texts, const PanelStyle& panelStyle)
+LiveDisplay::LiveDisplay(TextSource& texts, const DisplayVariant& variant)
     : texts_(texts),
-      panels_{ValuePanel(panelStyle), ValuePanel(panelStyle), ValuePanel(panelStyle),
-              ValuePanel(panelStyle), ValuePanel(panelStyle)} {
+      variant_(variant),
+      panels_{ValuePanel(variant.panel), ValuePanel(variant.panel), ValuePanel(variant.panel),
+              ValuePanel(variant.panel), ValuePanel(variant.panel)} {
     for (MiniGraph& g : graphs_) g.SetXRange(0, 72);
 }
 
@@ -243,7 +239,8 @@ void LiveDisplay::LoadSeries(const StationData& station) {
 
 void LiveDisplay::ReloadTexts() {
     std::vector<std::string> channelNames{"IN"};
-    for (int k = 1; k <= kChannels; ++k) channelNames.push_back(ChannelName(k));
+    channelNames.insert(channelNames.end(), variant_.channelSeries.begin(),
+                        variant_.channelSeries.end());
     Graph(Pair::Temperature).SetNames(channelNames);
     Graph(Pair::Humidity).SetNames(channelNames);
     Graph(Pair::Wind).SetNamesFromStrings({kIdWind, kIdGust}, texts_);
@@ -259,7 +256,7 @@ void LiveDisplay::ReloadTexts() {
     for (Pair p : {Pair::Temperature, Pair::Humidity}) {
         ValuePanel& panel = Panel(p);
         panel.SetLabel(0, "IN:");
-        for (int k = 1; k <= kChannels; ++k) panel.SetLabel(k, ChannelName(k));
+        for (int k = 1; k <= kChannels; ++k) panel.SetLabel(k, variant_.channelRows[k - 1]);
     }
     const int windLabels[] = {kIdWind, kIdGust, kIdWindDirection};
     for (int r = 0; r < 3; ++r) Panel(Pair::Wind).SetLabel(r, texts_.Load(windLabels[r]));
@@ -267,6 +264,12 @@ void LiveDisplay::ReloadTexts() {
     Panel(Pair::Pressure).SetLabel(1, texts_.Load(kIdRelative));
     for (int r = 0; r < kRainKinds; ++r)
         Panel(Pair::Rain).SetLabel(r, kRainLabel[r] ? texts_.Load(kRainLabel[r]) : std::string());
+}
+
+std::vector<int> LiveDisplay::TextIds() {
+    return {kIdPressure, kIdAbsolute, kIdRelative, kIdHour,         kIdDay,
+            kIdWeek,     kIdMonth,    kIdTotal,    kIdRainfall,     kIdTemperature,
+            kIdHumidity, kIdWind,     kIdGust,     kIdWindDirection};
 }
 
 int LiveDisplay::DrawAll(QPainter& target, bool full) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <string>
+#include <vector>
 
 #include "MiniGraph.h"
 #include "StationData.h"
@@ -20,13 +22,24 @@ constexpr int kPairCount = 5;
 constexpr int kDisplayWidth = 1170;
 constexpr int kDisplayHeight = 690;
 
+// Where the plug-in's display differs from the program's: the panels' style
+// and the names of the remote channels.
+struct DisplayVariant {
+    PanelStyle panel;
+    // Channels 1-8: series names in the temperature and humidity graphs, and
+    // the labels of their panel rows.
+    std::array<std::string, kChannels> channelSeries = {"OUT", "CH2", "CH3", "CH4",
+                                                        "CH5", "CH6", "CH7", "CH8"};
+    std::array<std::string, kChannels> channelRows = channelSeries;
+};
+
 // The live display: five value panels with a 72-hour graph each, filled from
 // the station image. The owner decides when each operation runs and hands in
 // the presence bytes and units it has last applied (its copies), so the
 // display never reads the station's fields while they are being replaced.
 class LiveDisplay {
 public:
-    explicit LiveDisplay(TextSource& texts, const PanelStyle& panelStyle = PanelStyle());
+    explicit LiveDisplay(TextSource& texts, const DisplayVariant& variant = DisplayVariant());
 
     // The presence bytes the display follows; all zero at start.
     void SetPresence(const PresenceBlock& presence) { presence_ = presence; }
@@ -54,6 +67,8 @@ public:
     void LoadSeries(const StationData& station);
     // Captions, row labels and series names in the current language.
     void ReloadTexts();
+    // The string ids ReloadTexts loads.
+    static std::vector<int> TextIds();
 
     // Panels, then graphs, then the rain pair when it is laid out. Without
     // `full` only what changed is drawn. Returns how many items were drawn.
@@ -79,6 +94,7 @@ private:
     void SetCurrentPoints(const HistoryRecord& c);
 
     TextSource& texts_;
+    const DisplayVariant variant_;
     std::array<ValuePanel, kPairCount> panels_;
     std::array<MiniGraph, kPairCount> graphs_;
     PresenceBlock presence_;

@@ -61,4 +61,31 @@ PanelLayout LayoutPanelRows(int width, int height, const std::vector<PanelRowSiz
     return layout;
 }
 
+void UseNarrowColumns(PanelLayout& layout, int width,
+                      const std::vector<PanelRowSize>& visibleRows) {
+    int lw = 0, vw = 0;
+    for (const PanelRowSize& r : visibleRows) {
+        lw = std::max(lw, r.labelWidth);
+        vw = std::max(vw, r.valueWidth);
+    }
+    // Never left of the border, should the widest texts only just fit.
+    if (layout.twoLine) {
+        const int widest = std::max(lw, vw);
+        const int left = std::max(0, (width - widest) / 2);
+        for (PanelRowPlace& row : layout.rows)
+            for (Box* b : {&row.band, &row.label, &row.value}) {
+                b->left = left;
+                b->right = left + widest + 5;
+            }
+    } else {
+        const int left = std::max(0, (width - lw - vw - 13) / 2);
+        for (PanelRowPlace& row : layout.rows) {
+            row.label.left = left;
+            row.label.right = left + lw + 5;
+            row.value.left = left + lw + 7;
+            row.value.right = left + lw + 7 + vw;
+        }
+    }
+}
+
 }  // namespace nimbary

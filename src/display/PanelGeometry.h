@@ -38,4 +38,11 @@ struct PanelLayout {
 // spacing to stay inside the panel, and never start above the body.
 PanelLayout LayoutPanelRows(int width, int height, const std::vector<PanelRowSize>& visibleRows);
 
+// The plug-in's columns over a layout of the same rows, which keep their
+// vertical places. One line: a block LW + VW + 13 wide, centred, with the
+// label left-aligned in its first LW + 5 pixels and the value right-aligned
+// in VW pixels after a gap of 2. Two lines: label band and value in a box as
+// wide as the widest text plus 5, from (width - widest text) / 2.
+void UseNarrowColumns(PanelLayout& layout, int width, const std::vector<PanelRowSize>& visibleRows);
+
 }  // namespace nimbary

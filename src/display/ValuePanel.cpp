@@ -135,7 +135,9 @@ PanelLayout ValuePanel::RowLayout() const {
         if (r.visible)
             sizes.push_back(
                 {fm.horizontalAdvance(r.label), cell, fm.horizontalAdvance(r.value), cell});
-    return LayoutPanelRows(kWidth, height_, sizes);
+    PanelLayout layout = LayoutPanelRows(kWidth, height_, sizes);
+    if (style_.narrowColumns) UseNarrowColumns(layout, kWidth, sizes);
+    return layout;
 }
 
 void ValuePanel::DrawRows(QPainter& p) {

@@ -16,13 +16,14 @@ namespace nimbary {
 
 class TextSource;
 
-// Colours and font size of a panel; the plug-in's panels differ from the
-// program's in these only.
+// Colours, font size and columns of a panel; the plug-in's panels differ
+// from the program's in these only.
 struct PanelStyle {
     QColor captionBand = colors::kCaptionBand;
     QColor labelText = colors::kPanelText;
     QColor valueText = colors::kPanelText;
-    int fontHeight = 18;  // cell height in pixels
+    int fontHeight = 18;         // cell height in pixels
+    bool narrowColumns = false;  // the plug-in's columns (UseNarrowColumns)
 };
 
 // One captioned box of label/value rows, drawn into its own surface and

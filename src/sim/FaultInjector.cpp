@@ -38,10 +38,10 @@ const char* FaultName(Fault f) {
     return "?";
 }
 
-void FaultInjector::Add(Fault fault, int exchanges, int command) {
+void FaultInjector::Add(Fault fault, int exchanges, int command, int selector) {
     if (exchanges == 0 || exchanges < kEvery) return;
     std::lock_guard<std::mutex> lock(mutex_);
-    rules_.push_back({fault, exchanges, command});
+    rules_.push_back({fault, exchanges, command, selector});
 }
 
 void FaultInjector::Clear() {
@@ -94,10 +94,11 @@ bool FaultInjector::Fits(Fault fault, uint8_t command, size_t replyLength) {
     }
 }
 
-bool FaultInjector::Pick(uint8_t command, size_t replyLength, Fault& out) {
+bool FaultInjector::Pick(uint8_t command, uint8_t selector, size_t replyLength, Fault& out) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto it = rules_.begin(); it != rules_.end(); ++it) {
         if (it->command != kAnyCommand && it->command != command) continue;
+        if (it->selector != kAnySelector && it->selector != selector) continue;
         if (!Fits(it->fault, command, replyLength)) continue;
         out = it->fault;
         ++fired_[static_cast<size_t>(out)];

@@ -38,11 +38,15 @@ class FaultInjector {
 public:
     static constexpr int kEvery = -1;  // a rule that never runs out
     static constexpr int kAnyCommand = -1;
+    static constexpr int kAnySelector = -1;
 
     // Applies `fault` to the next `exchanges` exchanges it fits (kEvery: to
-    // all of them), limited to requests with `command` unless kAnyCommand.
-    // Rules are tried in the order added; one fault per exchange.
-    void Add(Fault fault, int exchanges = 1, int command = kAnyCommand);
+    // all of them), limited to requests with `command` unless kAnyCommand,
+    // and to those whose frame byte 2 (memory area, graph type, what to
+    // clear) is `selector` unless kAnySelector. Rules are tried in the order
+    // added; one fault per exchange.
+    void Add(Fault fault, int exchanges = 1, int command = kAnyCommand,
+             int selector = kAnySelector);
     void Clear();
     // How often a fault has fired since construction or ResetCounts.
     int Fired(Fault fault) const;
@@ -57,8 +61,9 @@ public:
     // is `replyLength` bytes long.
     static bool Fits(Fault fault, uint8_t command, size_t replyLength);
 
-    // Picks (and counts) the fault for this exchange, if any rule matches.
-    bool Pick(uint8_t command, size_t replyLength, Fault& out);
+    // Picks (and counts) the fault for this exchange, if any rule matches;
+    // `selector` is the request's frame byte 2.
+    bool Pick(uint8_t command, uint8_t selector, size_t replyLength, Fault& out);
 
     // The reports a reply frame becomes, with `fault` applied (nullptr: none).
     std::vector<SimReport> Shape(const std::vector<uint8_t>& reply, const Fault* fault) const;
@@ -68,6 +73,7 @@ private:
         Fault fault;
         int remaining;
         int command;
+        int selector;
     };
     mutable std::mutex mutex_;
     std::vector<Rule> rules_;

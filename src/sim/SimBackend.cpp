@@ -182,7 +182,8 @@ public:
         if (!req) return HidStatus::Ok;  // the station ignores what it cannot read
 
         Fault fault{};
-        const bool faulty = core_->faults.Pick(req->code, SimStation::ReplyLength(*req), fault);
+        const bool faulty =
+            core_->faults.Pick(req->code, req->frame[2], SimStation::ReplyLength(*req), fault);
         if (faulty && fault == Fault::NoReply) return HidStatus::Ok;
         if (faulty && fault == Fault::UnplugMidExchange) {
             std::string path;

@@ -43,13 +43,34 @@ const char* SimOptions::Usage() {
            "  --sim-seed N        weather seed, a whole number\n"
            "  --sim-speed FACTOR  run the station clock FACTOR times real time\n"
            "  --sim-days N        days of history in the station at start, 0 to 365\n"
-           "  --sim-no-rain       the station has no rain gauge\n";
+           "  --sim-no-rain       the station has no rain gauge\n"
+           "  --sim-channels LIST remote channels 1 to 8, such as 1,3 (default 1), or all\n";
+}
+
+bool SimOptions::ParseChannels(const std::string& list, uint8_t& mask) {
+    if (list == "all") {
+        mask = 0xFF;
+        return true;
+    }
+    uint8_t m = 0;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = list.find(',', start);
+        const std::string item = list.substr(start, comma - start);
+        if (item.size() != 1 || item[0] < '1' || item[0] > '8') return false;
+        m |= static_cast<uint8_t>(1u << (item[0] - '1'));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    mask = m;
+    return true;
 }
 
 std::string SimOptions::Parse(std::vector<std::string>& args, SimOptions& out) {
     SimOptions o = out;
     std::vector<std::string> rest;
-    bool seedGiven = false, speedGiven = false, daysGiven = false, noRainGiven = false;
+    bool seedGiven = false, speedGiven = false, daysGiven = false, noRainGiven = false,
+         channelsGiven = false;
     std::string firstSimOnly;  // an option that needs the simulation
 
     for (size_t i = 0; i < args.size(); ++i) {
@@ -106,6 +127,13 @@ std::string SimOptions::Parse(std::vector<std::string>& args, SimOptions& out) {
                 return "--sim-days needs a whole number from 0 to 365, not \"" + value + "\"";
             o.days = static_cast<uint32_t>(v);
             daysGiven = true;
+        } else if (name == "--sim-channels") {
+            if (!takeValue() || !ParseChannels(value, o.channels))
+                return "--sim-channels needs channel numbers 1 to 8 separated by commas, or "
+                       "\"all\", not \"" +
+                       value + "\"";
+            channelsGiven = true;
+            if (firstSimOnly.empty()) firstSimOnly = name;
         } else {
             return "unknown simulation option " + name;
         }
@@ -118,6 +146,9 @@ std::string SimOptions::Parse(std::vector<std::string>& args, SimOptions& out) {
     if (!o.image.empty() && noRainGiven)
         return "--sim-no-rain cannot be used with --sim-image: the image's newest block says "
                "which sensors are present";
+    if (!o.image.empty() && channelsGiven)
+        return "--sim-channels cannot be used with --sim-image: the image's newest block says "
+               "which channels are present";
     out = o;
     args = std::move(rest);
     return {};
@@ -138,6 +169,7 @@ SimConfig SimOptions::Config() const {
     c.speed = speed;
     c.historyDays = image.empty() ? days : 0;
     if (!rain) c.presence.flags &= static_cast<uint8_t>(~SQ_RAIN);
+    c.presence.tempMask = c.presence.humiMask = channels;
     // The program sets the clock once an hour from the real time; a station
     // running fast would be pulled back each time.
     c.ignoreClockSet = speed != 1.0;

@@ -19,6 +19,8 @@
 //   --sim-speed FACTOR  the station clock runs FACTOR times real time
 //   --sim-days N        days of history generated at start (0 to 365)
 //   --sim-no-rain       no rain gauge
+//   --sim-channels LIST remote channels with temperature and humidity: numbers
+//                       1 to 8 separated by commas ("1,3"), or "all"
 namespace nimbary::sim {
 
 class SimBackend;
@@ -30,6 +32,7 @@ struct SimOptions {
     double speed = 1.0;
     uint32_t days = 3;
     bool rain = true;
+    uint8_t channels = 0x01;  // bit k: channel k+1
 
     // Takes the simulation options (also written --opt=value) out of `args`
     // and leaves the others in order. Returns an empty text on success,
@@ -38,6 +41,8 @@ struct SimOptions {
     static std::string Parse(int argc, const char* const* argv, SimOptions& out,
                              std::vector<std::string>* rest = nullptr);
     static const char* Usage();
+    // "1,3" or "all" as a channel mask; false for anything else.
+    static bool ParseChannels(const std::string& list, uint8_t& mask);
 
     // The station configuration these options describe.
     SimConfig Config() const;

@@ -254,6 +254,11 @@ void SimStation::SetIgnoreClockSet(bool ignore) {
     config_.ignoreClockSet = ignore;
 }
 
+void SimStation::SetGraphRefreshAlways(bool always) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    config_.graphRefreshAlways = always;
+}
+
 void SimStation::SetRecording(bool on) {
     std::lock_guard<std::mutex> lock(mutex_);
     CatchUp();
@@ -838,7 +843,8 @@ std::vector<uint8_t> SimStation::ReplySettings() {
     const uint32_t now = clock_.Seconds();
     const uint32_t graphEnd = now - now % GraphStep();
     // Bit 7 asks for the graphs while a new point has not been read yet.
-    f[2] = static_cast<uint8_t>((capability_ & 0x7F) | (graphEnd != graphReadAt_ ? 0x80 : 0));
+    const bool ask = graphEnd != graphReadAt_ || config_.graphRefreshAlways;
+    f[2] = static_cast<uint8_t>((capability_ & 0x7F) | (ask ? 0x80 : 0));
     f[3] = 0;
     std::copy(settings_.begin(), settings_.end(), f.begin() + 4);
     SealFrame(f);

@@ -68,9 +68,10 @@ struct SimConfig {
     double startTime = -1.0;      // station seconds; negative: the local time now
     double speed = 1.0;
     bool frozen = false;
-    uint32_t historyDays = 0;     // history generated before the start time
-    uint32_t rainOrigin = 0;      // gauge origin; 0: start of the first history day
-    bool ignoreClockSet = false;  // acknowledge clock sets without applying them
+    uint32_t historyDays = 0;         // history generated before the start time
+    uint32_t rainOrigin = 0;          // gauge origin; 0: start of the first history day
+    bool ignoreClockSet = false;      // acknowledge clock sets without applying them
+    bool graphRefreshAlways = false;  // ask for the graph series in every settings reply
 };
 
 // One moment's readings as the station reports them, in whole tenths
@@ -121,6 +122,7 @@ public:
     void FreezeClock(bool frozen);
     void SetClockSpeed(double factor);
     void SetIgnoreClockSet(bool ignore);
+    void SetGraphRefreshAlways(bool always);
 
     // Recording into the history memory at the record interval.
     void SetRecording(bool on);

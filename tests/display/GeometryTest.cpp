@@ -210,3 +210,23 @@ TEST(PanelRows, OneLineTwoLineAndTheFallback) {
 
     EXPECT_TRUE(LayoutPanelRows(120, 310, {}).rows.empty());
 }
+
+TEST(PanelRows, NarrowColumnsOfThePlugin) {
+    // One line: label LW + 5 and value VW from the block's left, rows as before.
+    std::vector<PanelRowSize> rows = {{25, 15, 50, 15}, {30, 15, 45, 15}};
+    PanelLayout l = LayoutPanelRows(120, 310, rows);
+    const int top = l.rows[1].label.top;
+    UseNarrowColumns(l, 120, rows);
+    const int left = (120 - 30 - 50 - 13) / 2;
+    EXPECT_EQ(l.rows[1].label, (Box{left, top, left + 35, 302}));
+    EXPECT_EQ(l.rows[1].value, (Box{left + 37, top, left + 87, 302}));
+
+    // Two lines: band and value as wide as the widest text plus 5.
+    rows = {{100, 15, 40, 15}};
+    l = LayoutPanelRows(120, 310, rows);
+    const Box band = l.rows[0].band;
+    UseNarrowColumns(l, 120, rows);
+    EXPECT_EQ(l.rows[0].band, (Box{10, band.top, 115, band.bottom}));
+    EXPECT_EQ(l.rows[0].value.left, 10);
+    EXPECT_EQ(l.rows[0].value.right, 115);
+}

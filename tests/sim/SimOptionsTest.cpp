@@ -21,12 +21,18 @@ TEST(SimOptions, DefaultsAndValues) {
     EXPECT_EQ(o.speed, 1.0);
     EXPECT_EQ(o.days, 3u);
     EXPECT_TRUE(o.rain);
+    EXPECT_EQ(o.Config().presence.tempMask, 0x01) << "channel 1 alone";
     EXPECT_EQ(a, (Args{"--lang", "en", "file.csv"})) << "other arguments stay, in order";
 
     SimOptions p;
     Args b = {"--simulate", "--sim-seed", "18446744073709551615", "--sim-speed=60",
-              "--sim-days", "0",          "--sim-no-rain"};
+              "--sim-days", "0",          "--sim-no-rain",        "--sim-channels=1,3"};
     ASSERT_EQ(SimOptions::Parse(b, p), "");
+    EXPECT_EQ(p.Config().presence.tempMask, 0x05);
+    EXPECT_EQ(p.Config().presence.humiMask, 0x05);
+    uint8_t every = 0;
+    EXPECT_TRUE(SimOptions::ParseChannels("all", every));
+    EXPECT_EQ(every, 0xFF);
     EXPECT_EQ(p.seed, 18446744073709551615ULL);
     EXPECT_EQ(p.speed, 60.0);
     EXPECT_EQ(p.days, 0u);
@@ -66,6 +72,11 @@ TEST(SimOptions, BadValuesGiveClearMessages) {
         {{"--sim-no-rain"}, "needs --simulate"},
         {{"--sim-image", "x", "--sim-days", "2"}, "--sim-days cannot be used with --sim-image"},
         {{"--sim-image", "x", "--sim-no-rain"}, "--sim-no-rain cannot"},
+        {{"--simulate", "--sim-channels", "0"}, "--sim-channels needs channel numbers"},
+        {{"--simulate", "--sim-channels", "1,,3"}, "--sim-channels needs"},
+        {{"--simulate", "--sim-channels", "9"}, "--sim-channels needs"},
+        {{"--sim-channels", "1"}, "needs --simulate"},
+        {{"--sim-image", "x", "--sim-channels", "all"}, "--sim-channels cannot"},
     };
     for (const Case& c : cases) {
         SimOptions o;

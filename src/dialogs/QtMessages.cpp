@@ -8,10 +8,6 @@ namespace nimbary {
 
 namespace {
 
-QString Caption(const std::string& caption) {
-    return caption.empty() ? QCoreApplication::applicationName() : QString::fromStdString(caption);
-}
-
 QMessageBox::Icon ToQt(MessageIcon icon) {
     switch (icon) {
         case MessageIcon::Information:
@@ -36,9 +32,14 @@ QWidget* Owner(QWidget* parent) {
 
 }  // namespace
 
+QString QtMessages::Caption(const std::string& caption) const {
+    if (!caption.empty()) return QString::fromStdString(caption);
+    return defaultCaption_.isEmpty() ? QCoreApplication::applicationName() : defaultCaption_;
+}
+
 void QtMessages::Show(const std::string& text, MessageIcon icon, const std::string& caption) {
-    auto show = [parent = parent_, text, icon, caption] {
-        QMessageBox box(ToQt(icon), Caption(caption), QString::fromStdString(text), QMessageBox::Ok,
+    auto show = [parent = parent_, text, icon, title = Caption(caption)] {
+        QMessageBox box(ToQt(icon), title, QString::fromStdString(text), QMessageBox::Ok,
                         Owner(parent));
         box.exec();
     };

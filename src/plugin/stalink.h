@@ -1,0 +1,89 @@
+/*
+ * stalink.h - the station-driver library the ZQ0093 plug-in talks through.
+ *
+ * Each function runs one request/reply exchange with the weather station and
+ * hands back the station's reply frame: byte 0 its length L (at most 128),
+ * byte 1 the command code, the data from byte 2, and the checksum in byte
+ * L - 1. Buffers are the caller's and 128 bytes long. Every function returns
+ * 0 for success and one of the STALINK_ codes below for failure; on failure
+ * the buffer is left as it was.
+ *
+ * Which station. The environment variable NIMBARY_STALINK, read at the first
+ * call, holds station options as the Nimbary programs take them, separated
+ * by spaces: "--simulate" and the "--sim-..." options for the simulated
+ * station, "--replay FILE" to answer from a capture file, "--capture FILE"
+ * to append every report to FILE. Unset or empty: the real station over USB.
+ * Only one process talks to the real station at a time: the library takes
+ * the same station lock as the Nimbary program and nimbary-cli, and while
+ * another holds it every call fails with STALINK_BUSY.
+ *
+ * The functions may be called from any thread; exchanges never interleave.
+ */
+#ifndef STALINK_H
+#define STALINK_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define STALINK_OK 0
+#define STALINK_NO_STATION 1   /* no station found, or it could not be opened */
+#define STALINK_FAILED 2       /* no valid reply, or a reply refusing the request */
+#define STALINK_BUSY 3         /* another process holds the station lock */
+#define STALINK_BAD_ARGUMENT 4 /* null buffer, or a length, type or index out of range */
+#define STALINK_UNUSABLE 5     /* bad NIMBARY_STALINK options, or the HID library failed */
+
+/* The current reading (command 0x04). */
+int UsbReadRecord(unsigned char* buffer);
+/* The recorded maxima and minima (0x05). */
+int UsbReadMaxMin(unsigned char* buffer);
+/* The alarm thresholds (0x06); `length` is the request's length, 3. */
+int UsbReadAlarm(unsigned char* buffer, unsigned char length);
+/* Writes the alarm thresholds (0x86): bytes 2-34 of `buffer` hold the 33 data
+ * bytes, `length` is the frame's length, 36. Length, code and checksum are
+ * filled in here. */
+int UsbWriteAlarm(unsigned char* buffer, unsigned char length);
+/* The settings (0x08): capability byte in byte 2, the 22-byte settings block
+ * in bytes 4-25; `length` is the request's length, 3. */
+int UsbReadParam(unsigned char* buffer, unsigned char length);
+/* Writes the settings (0x88): bytes 2-23 hold the settings block, `length`
+ * is the frame's length, 25. Fails unless the station accepts them. */
+int UsbWriteParam(unsigned char* buffer, unsigned char length);
+/* One 72-hour series (0x09): type 1-6 or 8, index the channel (0-7) for
+ * types 3 and 4, 0 or 1 (wind, gust) for type 6, else 0. Data from byte 4. */
+int UsbReadGraph(unsigned char* buffer, unsigned char type, unsigned char index);
+/* Resets the station's maxima and minima (0x87 with 1). */
+int UsbClearMaxMin(void);
+
+/* Beyond the maker's interface. */
+
+/* 1 while a station is open (it answered or was found at the last call),
+ * else 0. Does not look for one. */
+int StalinkStationOpen(void);
+
+/* Control of the simulated station, for tests and demonstrations. Each
+ * returns 0, STALINK_UNUSABLE when the link is not the simulated station, or
+ * STALINK_BAD_ARGUMENT. */
+/* Plugs the simulated station in (nonzero) or pulls it out (0). */
+int StalinkSimPlug(int plugged);
+/* What the station reports from now on: channel temperature and humidity
+ * masks (bit n = channel n + 1) and the quantity flags (bit 0 indoor
+ * temperature, 1 indoor humidity, 2 wind, 3 gust, 4 wind direction,
+ * 5 pressure, 6 rain). */
+int StalinkSimPresence(int tempMask, int humiMask, int flags);
+/* With `always` nonzero every settings reply asks for the graph series. */
+int StalinkSimGraphRefresh(int always);
+/* Puts `fault` into the next `exchanges` exchanges (-1: all) with requests
+ * of `command` (-1: any) whose byte 2 is `selector` (-1: any; the memory
+ * area, graph type or what to clear). Faults by name: "no reply",
+ * "late reply", "wrong command code", "bad checksum", "length 0",
+ * "length 1", "length 65 without a second report", "length 129",
+ * "missing second report", "stale reports", "wrong echo byte",
+ * "wrong status byte", "unplug in the middle of an exchange". */
+int StalinkSimFault(const char* fault, int exchanges, int command, int selector);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* STALINK_H */
