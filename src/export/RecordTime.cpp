@@ -70,6 +70,11 @@ std::string SampleTimeText() {
     return RecordTimeText(OleDateFrom(QDate(2016, 12, 28), QTime(22, 58, 58)));
 }
 
+std::string CurrentTimeText() {
+    const QDateTime now = QDateTime::currentDateTime();
+    return RecordTimeText(OleDateFrom(now.date(), now.time()));
+}
+
 // Record times lie after 2000, so the linear reading of an OLE date holds.
 double AxisTime::Msecs(double oleDate) {
     const double whole = std::floor(oleDate);

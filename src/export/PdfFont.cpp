@@ -1,0 +1,109 @@
+#include "PdfFont.h"
+
+#include <cairo-ft.h>
+#include <fontconfig/fontconfig.h>
+
+#include <memory>
+
+namespace nimbary {
+
+namespace {
+
+constexpr size_t kCachedTexts = 8192;
+
+struct PatternFree {
+    void operator()(FcPattern* p) const { FcPatternDestroy(p); }
+};
+using Pattern = std::unique_ptr<FcPattern, PatternFree>;
+
+// The font fontconfig would give for the family (and language), as Qt's
+// font database asks for it.
+Pattern Match(const char* family, const char* lang) {
+    Pattern want(FcPatternCreate());
+    if (family) FcPatternAddString(want.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    if (lang) {
+        FcLangSet* langs = FcLangSetCreate();
+        FcLangSetAdd(langs, reinterpret_cast<const FcChar8*>(lang));
+        FcPatternAddLangSet(want.get(), FC_LANG, langs);
+        FcLangSetDestroy(langs);
+    }
+    FcConfigSubstitute(nullptr, want.get(), FcMatchPattern);
+    FcDefaultSubstitute(want.get());
+    FcResult result = FcResultNoMatch;
+    return Pattern(FcFontMatch(nullptr, want.get(), &result));
+}
+
+bool Covers(const FcPattern* font, const char* lang) {
+    FcLangSet* langs = nullptr;
+    if (FcPatternGetLangSet(font, FC_LANG, 0, &langs) != FcResultMatch) return false;
+    return FcLangSetHasLang(langs, reinterpret_cast<const FcChar8*>(lang)) != FcLangDifferentLang;
+}
+
+}  // namespace
+
+PdfFont::PdfFont(text::Language language) {
+    const bool chinese = language == text::Language::Chinese;
+    family_ = chinese ? "黑体" : "Arial";
+    const char* lang = chinese ? "zh-cn" : nullptr;
+    Pattern match = Match(family_.c_str(), lang);
+    // A family fontconfig does not know falls back to a font without
+    // Chinese glyphs: then any sans font that has them.
+    if (match && lang && !Covers(match.get(), lang)) match = Match("sans-serif", lang);
+    FcChar8* file = nullptr;
+    int index = 0;
+    if (!match || FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch) {
+        error_ = "no font for " + family_;
+        return;
+    }
+    FcPatternGetInteger(match.get(), FC_INDEX, 0, &index);
+    file_ = reinterpret_cast<const char*>(file);
+
+    // The file alone, unhinted: a PDF's widths are the font's own, not
+    // rounded to a screen's pixels.
+    Pattern load(FcPatternCreate());
+    FcPatternAddString(load.get(), FC_FILE, file);
+    FcPatternAddInteger(load.get(), FC_INDEX, index);
+    FcPatternAddBool(load.get(), FC_HINTING, FcFalse);
+    cairo_font_face_t* face = cairo_ft_font_face_create_for_pattern(load.get());
+    cairo_matrix_t size, ctm;
+    cairo_matrix_init_scale(&size, kSize, kSize);
+    cairo_matrix_init_identity(&ctm);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    cairo_scaled_font_t* scaled = cairo_scaled_font_create(face, &size, &ctm, options);
+    cairo_font_options_destroy(options);
+    cairo_font_face_destroy(face);
+    if (cairo_scaled_font_status(scaled) != CAIRO_STATUS_SUCCESS) {
+        error_ = file_ + ": " + cairo_status_to_string(cairo_scaled_font_status(scaled));
+        cairo_scaled_font_destroy(scaled);
+        return;
+    }
+    font_ = scaled;
+}
+
+PdfFont::~PdfFont() {
+    if (font_) cairo_scaled_font_destroy(font_);
+}
+
+const PdfFont::Glyphs& PdfFont::Shape(const std::string& text) {
+    auto found = cache_.find(text);
+    if (found != cache_.end()) return found->second;
+    if (cache_.size() >= kCachedTexts) cache_.clear();
+    Glyphs& shaped = cache_[text];
+    cairo_glyph_t* glyphs = nullptr;
+    int count = 0;
+    if (font_ && !text.empty() &&
+        cairo_scaled_font_text_to_glyphs(font_, 0, 0, text.data(), static_cast<int>(text.size()),
+                                         &glyphs, &count, nullptr, nullptr,
+                                         nullptr) == CAIRO_STATUS_SUCCESS) {
+        shaped.glyphs.assign(glyphs, glyphs + count);
+        cairo_text_extents_t extents;
+        cairo_scaled_font_glyph_extents(font_, glyphs, count, &extents);
+        shaped.width = extents.x_advance;
+    }
+    cairo_glyph_free(glyphs);
+    return shaped;
+}
+
+}  // namespace nimbary

@@ -1,0 +1,87 @@
+#include "TextTableWriter.h"
+
+#include "HistoryTable.h"
+#include "ReplacingFile.h"
+
+namespace nimbary {
+
+namespace {
+
+void Put16(std::string& out, uint32_t unit) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8);
+}
+
+constexpr int kProgressRows = 1024;
+
+}  // namespace
+
+void AppendUtf16LE(std::string& out, const std::string& text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        const unsigned c = s[i];
+        if (c < 0x80) {
+            Put16(out, c);
+            ++i;
+            continue;
+        }
+        const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+        uint32_t cp = length == 4 ? c & 0x07 : length == 3 ? c & 0x0F : c & 0x1F;
+        bool ok = length > 0 && i + length <= n;
+        for (int k = 1; ok && k < length; ++k) {
+            ok = (s[i + k] & 0xC0) == 0x80;
+            cp = (cp << 6) | (s[i + k] & 0x3F);
+        }
+        static const uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (!ok || cp < kLeast[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
+            Put16(out, 0xFFFD);
+            ++i;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            Put16(out, 0xD800 | (cp >> 10));
+            Put16(out, 0xDC00 | (cp & 0x3FF));
+        } else {
+            Put16(out, cp);
+        }
+        i += length;
+    }
+}
+
+ExportResult TextTableWriter::Write(const HistoryTable& table, const std::string& path,
+                                    ExportProgress& progress) {
+    const int rows = table.RowCount();
+    if (rows == 0) return {ExportStatus::NoRows};
+    progress.total = rows;
+    ReplacingFile file(path);
+    if (!file.Create()) return FileFailure(file);
+
+    const int columns = table.ColumnCount();
+    std::string line = "\xFF\xFE";
+    auto writeLine = [&](auto text) {
+        for (int c = 0; c < columns; ++c) {
+            if (c) Put16(line, '\t');
+            AppendUtf16LE(line, text(c));
+        }
+        Put16(line, '\r');
+        Put16(line, '\n');
+        const bool written = file.Write(line.data(), line.size());
+        line.clear();
+        return written;
+    };
+    if (!writeLine([&](int c) { return table.HeaderText(c); })) return FileFailure(file);
+    for (int r = 0; r < rows; ++r) {
+        if (r % kProgressRows == 0) {
+            if (progress.cancel) return {ExportStatus::Cancelled};
+            progress.done = r;
+        }
+        if (!writeLine([&](int c) { return table.CellText(r, c); })) return FileFailure(file);
+    }
+    if (!file.Commit()) return FileFailure(file);
+    progress.done = rows;
+    return {ExportStatus::Ok};
+}
+
+}  // namespace nimbary
