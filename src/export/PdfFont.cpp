@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "Utf8.h"
+
 namespace nimbary {
 
 namespace {
@@ -86,23 +88,40 @@ PdfFont::~PdfFont() {
     if (font_) cairo_scaled_font_destroy(font_);
 }
 
+const PdfFont::Glyph& PdfFont::GlyphOf(uint32_t codePoint, const char* utf8, int n) {
+    auto found = chars_.find(codePoint);
+    if (found != chars_.end()) return found->second;
+    Glyph& glyph = chars_[codePoint];
+    glyph = {0, 0.0};  // a character cairo cannot map draws as the missing glyph
+    cairo_glyph_t* glyphs = nullptr;
+    int count = 0;
+    if (cairo_scaled_font_text_to_glyphs(font_, 0, 0, utf8, n, &glyphs, &count, nullptr, nullptr,
+                                         nullptr) == CAIRO_STATUS_SUCCESS &&
+        count == 1) {
+        cairo_text_extents_t extents;
+        cairo_scaled_font_glyph_extents(font_, glyphs, 1, &extents);
+        glyph = {glyphs[0].index, extents.x_advance};
+    }
+    cairo_glyph_free(glyphs);
+    return glyph;
+}
+
 const PdfFont::Glyphs& PdfFont::Shape(const std::string& text) {
     auto found = cache_.find(text);
     if (found != cache_.end()) return found->second;
     if (cache_.size() >= kCachedTexts) cache_.clear();
     Glyphs& shaped = cache_[text];
-    cairo_glyph_t* glyphs = nullptr;
-    int count = 0;
-    if (font_ && !text.empty() &&
-        cairo_scaled_font_text_to_glyphs(font_, 0, 0, text.data(), static_cast<int>(text.size()),
-                                         &glyphs, &count, nullptr, nullptr,
-                                         nullptr) == CAIRO_STATUS_SUCCESS) {
-        shaped.glyphs.assign(glyphs, glyphs + count);
-        cairo_text_extents_t extents;
-        cairo_scaled_font_glyph_extents(font_, glyphs, count, &extents);
-        shaped.width = extents.x_advance;
+    if (!font_) return shaped;
+    shaped.glyphs.reserve(text.size());
+    double x = 0;
+    for (size_t i = 0; i < text.size();) {
+        const size_t start = i;
+        const uint32_t codePoint = NextCodePoint(text, i);
+        const Glyph& g = GlyphOf(codePoint, text.data() + start, static_cast<int>(i - start));
+        shaped.glyphs.push_back({g.index, x, 0.0});
+        x += g.advance;
     }
-    cairo_glyph_free(glyphs);
+    shaped.width = x;
     return shaped;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -44,6 +45,13 @@ public:
     double Width(const std::string& text) { return Shape(text).width; }
 
 private:
+    struct Glyph {
+        unsigned long index;
+        double advance;
+    };
+    // `utf8` holds the character's `n` bytes.
+    const Glyph& GlyphOf(uint32_t codePoint, const char* utf8, int n);
+
     std::string family_;
     std::string file_;
     std::string error_;
@@ -51,6 +59,9 @@ private:
     // Bounded: the Time cells are all distinct, and a year must not keep
     // every one of them.
     std::unordered_map<std::string, Glyphs> cache_;
+    // Each character asked of cairo once: a new text is laid out from these,
+    // as cairo lays out a text (one advance after another, no kerning).
+    std::unordered_map<uint32_t, Glyph> chars_;
 };
 
 }  // namespace nimbary

@@ -60,10 +60,18 @@ std::string RecordTimeText(double oleDate) {
     QDate date;
     QTime time;
     if (!OleDateToCalendar(oleDate, date, time)) return "Invalid DateTime";
+    // The format is made once per locale (and thread): a year's export asks
+    // for a hundred thousand times.
+    thread_local QLocale formatLocale = QLocale::c();
+    thread_local QString format;
     const QLocale locale;
+    if (format.isEmpty() || !(locale == formatLocale)) {
+        formatLocale = locale;
+        format = ShortDateFormat() + ' ' + TimeWithSecondsFormat();
+    }
     // A zone-free date-time: no gap or repeat at a daylight-saving change.
     const QDateTime at(date, time, Qt::UTC);
-    return locale.toString(at, ShortDateFormat() + ' ' + TimeWithSecondsFormat()).toStdString();
+    return locale.toString(at, format).toStdString();
 }
 
 std::string SampleTimeText() {

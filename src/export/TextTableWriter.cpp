@@ -2,6 +2,7 @@
 
 #include "HistoryTable.h"
 #include "ReplacingFile.h"
+#include "Utf8.h"
 
 namespace nimbary {
 
@@ -17,28 +18,8 @@ constexpr int kProgressRows = 1024;
 }  // namespace
 
 void AppendUtf16LE(std::string& out, const std::string& text) {
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t n = text.size();
-    for (size_t i = 0; i < n;) {
-        const unsigned c = s[i];
-        if (c < 0x80) {
-            Put16(out, c);
-            ++i;
-            continue;
-        }
-        const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
-        uint32_t cp = length == 4 ? c & 0x07 : length == 3 ? c & 0x0F : c & 0x1F;
-        bool ok = length > 0 && i + length <= n;
-        for (int k = 1; ok && k < length; ++k) {
-            ok = (s[i + k] & 0xC0) == 0x80;
-            cp = (cp << 6) | (s[i + k] & 0x3F);
-        }
-        static const uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (!ok || cp < kLeast[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
-            Put16(out, 0xFFFD);
-            ++i;
-            continue;
-        }
+    for (size_t i = 0; i < text.size();) {
+        uint32_t cp = NextCodePoint(text, i);
         if (cp >= 0x10000) {
             cp -= 0x10000;
             Put16(out, 0xD800 | (cp >> 10));
@@ -46,7 +27,6 @@ void AppendUtf16LE(std::string& out, const std::string& text) {
         } else {
             Put16(out, cp);
         }
-        i += length;
     }
 }
 
