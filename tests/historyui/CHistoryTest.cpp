@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTimeAxis>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLegendMarker>
@@ -525,4 +526,41 @@ TEST_F(CHistoryTest, ChartZoomsBackOnARightClickAndTellsTheNearestPoint) {
     EXPECT_TRUE(tip.endsWith(QString::fromStdString(
         ChartValueText(Graph::Temperature, chart.Data().series[1].y[2], UnitSet{}))));
     EXPECT_TRUE(chart.TipText(5, at).isEmpty());
+}
+
+// The file holds the columns in the order they were made, wherever the
+// user dragged them in the header; a kind the name does not ask for writes
+// nothing, and an empty table does not even ask for a name.
+TEST_F(CHistoryTest, ExportWritesTheTableToTheChosenFile) {
+    StoreDay();
+    CHistory dlg(db, messages, kDev);
+    QString chosen;
+    int asked = 0;
+    dlg.chooseExportPath = [&] {
+        ++asked;
+        return chosen;
+    };
+    Press(dlg, 1011);
+    EXPECT_EQ(asked, 0);
+
+    SetRange(dlg, Time(At(2024, 3, 5, 1)), Time(At(2024, 3, 5, 2)));
+    Press(dlg, 1010);
+    Find<QTableView>(dlg, 1003)->horizontalHeader()->moveSection(2, 0);
+    for (const char* name : {"hour.txt", "hour.CSV"}) {
+        chosen = QString::fromStdString(dir.File(name));
+        Press(dlg, 1011);
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.File("hour.txt"))));
+    QFile file(chosen);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_TRUE(bytes.startsWith("\xFF\xFE"));
+    const QStringList lines =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data() + 2),
+                           (bytes.size() - 2) / 2)
+            .split("\r\n");
+    ASSERT_EQ(lines.size(), 1 + 13 + 1);  // header, the rows, nothing after the last CR LF
+    EXPECT_TRUE(lines[0].startsWith("No.\tTime\tIn Temp.(°C)\t")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[13].startsWith("13\t5 Mar 2024 02:00:00\t"));
+    EXPECT_EQ(messages.texts, std::vector<std::string>{"Successful export data!"});
 }
