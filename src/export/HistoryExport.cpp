@@ -48,7 +48,7 @@ ExportResult ExportHistory(const HistoryTable& table, const std::string& path, E
         case ExportFormat::None:
             break;
     }
-    return {ExportStatus::NoRows};
+    return {ExportStatus::Nothing};
 }
 
 ExportMessage MessageFor(const ExportResult& result, const std::string& path) {
@@ -65,7 +65,7 @@ ExportMessage MessageFor(const ExportResult& result, const std::string& path) {
             return {text::Format(2122, {shown}), MessageIcon::Warning};
         case ExportStatus::Failed:
             return {"Error: " + result.detail, MessageIcon::Warning};
-        case ExportStatus::NoRows:
+        case ExportStatus::Nothing:
         case ExportStatus::Cancelled:
             break;
     }

@@ -21,7 +21,7 @@ ExportFormat ExportFormatOf(const std::string& path);
 
 enum class ExportStatus {
     Ok,
-    NoRows,         // nothing written: the table is empty
+    Nothing,        // nothing to write: an empty table, or a name of no kind
     Cancelled,      // nothing written, the old file untouched
     CannotCreate,   // the new file cannot be made (folder missing or read-only)
     CannotReplace,  // an existing file cannot be replaced

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <numeric>
 
 #include "HistoryTable.h"
@@ -115,78 +116,96 @@ double PdfTableWriter::PageWidth(const std::vector<double>& widths) {
     return table > kNarrowTable ? table + 2 * kMargin : kNarrowWidth;
 }
 
+namespace {
+
+struct SurfaceFree {
+    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+struct ContextFree {
+    void operator()(cairo_t* cr) const { cairo_destroy(cr); }
+};
+
+// What every page shares.
+struct Pages {
+    const HistoryTable& table;
+    const PdfOptions& options;
+    std::vector<double> widths;
+    double width;  // of a page
+    int count;
+    std::string id;
+};
+
+void DrawPage(cairo_t* cr, PageTexts& texts, const Pages& p, int page) {
+    using W = PdfTableWriter;
+    DrawRules(cr, p.width, p.widths);
+    const double line = p.width - 2 * W::kMargin;
+    texts.Put(p.options.exportTime, W::kMargin, line, Align::Right, W::kFrameTop);
+    texts.Put(p.id, W::kMargin, line, Align::Left, W::kFrameTop);
+    const int columns = p.table.ColumnCount();
+    const int first = page * W::kRowsPerPage;
+    const int last = std::min(p.table.RowCount(), first + W::kRowsPerPage);
+    // The header row, then the page's rows below it.
+    for (int r = first - 1; r < last; ++r) {
+        const double cell = kHeaderCell - (r - first + 1) * W::kRowHeight;
+        double x = W::kMargin;
+        for (int c = 0; c < columns; ++c) {
+            texts.Put(r < first ? p.table.HeaderText(c) : p.table.CellText(r, c), x, p.widths[c],
+                      Align::Centre, cell);
+            x += p.widths[c];
+        }
+    }
+    char footer[32];
+    std::snprintf(footer, sizeof footer, "%d/%d", page + 1, p.count);
+    texts.Put(footer, W::kMargin, line, Align::Centre, kFooterCell);
+    texts.Draw(cr);
+    cairo_show_page(cr);
+}
+
+}  // namespace
+
 ExportResult PdfTableWriter::Write(const HistoryTable& table, const std::string& path,
                                    const PdfOptions& options, ExportProgress& progress) {
-    const int rows = table.RowCount();
-    if (rows == 0) return {ExportStatus::NoRows};
+    if (table.RowCount() == 0) return {ExportStatus::Nothing};
     PdfFont font(options.language);
     if (!font.Ok()) return {ExportStatus::Failed, 0, font.Error()};
-    const std::vector<double> widths = ColumnWidths(table, font, options.sampleTime);
-    const double w = PageWidth(widths);
-    const int pages = PageCount(rows);
-    progress.total = pages;
+    char id[16];
+    std::snprintf(id, sizeof id, "ID: %08x", table.DevId());
+    Pages pages{table,
+                options,
+                ColumnWidths(table, font, options.sampleTime),
+                0,
+                PageCount(table.RowCount()),
+                id};
+    pages.width = PageWidth(pages.widths);
+    progress.total = pages.count;
 
     ReplacingFile file(path);
     if (!file.Create()) return FileFailure(file);
     Sink sink{&file};
-    cairo_surface_t* surface =
-        cairo_pdf_surface_create_for_stream(WriteToSink, &sink, w, kPageHeight);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_scaled_font(cr, font.Scaled());
-
-    char id[16];
-    std::snprintf(id, sizeof id, "ID: %08x", table.DevId());
-    const int columns = table.ColumnCount();
+    std::unique_ptr<cairo_surface_t, SurfaceFree> surface(
+        cairo_pdf_surface_create_for_stream(WriteToSink, &sink, pages.width, kPageHeight));
+    std::unique_ptr<cairo_t, ContextFree> cr(cairo_create(surface.get()));
+    cairo_set_scaled_font(cr.get(), font.Scaled());
     PageTexts texts(font);
-    const double line = w - 2 * kMargin;
-    bool cancelled = false;
-    auto drawing = [&] {
-        return file.Failed() == ReplacingFile::Failure::None &&
-               cairo_status(cr) == CAIRO_STATUS_SUCCESS &&
-               cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+    auto status = [&] {
+        const cairo_status_t drawn = cairo_status(cr.get());
+        return drawn != CAIRO_STATUS_SUCCESS ? drawn : cairo_surface_status(surface.get());
     };
-    for (int page = 0; page < pages && drawing(); ++page) {
-        if (progress.cancel) {
-            cancelled = true;
-            break;
-        }
-        DrawRules(cr, w, widths);
-        texts.Put(options.exportTime, kMargin, line, Align::Right, kFrameTop);
-        texts.Put(id, kMargin, line, Align::Left, kFrameTop);
-        double x = kMargin;
-        for (int c = 0; c < columns; ++c) {
-            texts.Put(table.HeaderText(c), x, widths[c], Align::Centre, kHeaderCell);
-            x += widths[c];
-        }
-        const int first = page * kRowsPerPage;
-        const int last = std::min(rows, first + kRowsPerPage);
-        for (int r = first; r < last; ++r) {
-            const double cell = kHeaderCell - (r - first + 1) * kRowHeight;
-            x = kMargin;
-            for (int c = 0; c < columns; ++c) {
-                texts.Put(table.CellText(r, c), x, widths[c], Align::Centre, cell);
-                x += widths[c];
-            }
-        }
-        char footer[32];
-        std::snprintf(footer, sizeof footer, "%d/%d", page + 1, pages);
-        texts.Put(footer, kMargin, line, Align::Centre, kFooterCell);
-        texts.Draw(cr);
-        cairo_show_page(cr);
+    bool cancelled = false;
+    for (int page = 0; page < pages.count && status() == CAIRO_STATUS_SUCCESS; ++page) {
+        if ((cancelled = progress.cancel)) break;
+        DrawPage(cr.get(), texts, pages, page);
         progress.done = page + 1;
     }
-    const cairo_status_t drawn = cairo_status(cr);
-    cairo_destroy(cr);
-    sink.discard = cancelled || drawn != CAIRO_STATUS_SUCCESS;
-    cairo_surface_finish(surface);
-    const cairo_status_t finished = cairo_surface_status(surface);
-    cairo_surface_destroy(surface);
+    // An abandoned document is not finished into the file.
+    sink.discard = cancelled || status() != CAIRO_STATUS_SUCCESS;
+    cairo_surface_finish(surface.get());
+    const cairo_status_t drawn = status();
 
     if (file.Failed() != ReplacingFile::Failure::None) return FileFailure(file);
     if (cancelled) return {ExportStatus::Cancelled};
-    const cairo_status_t status = drawn != CAIRO_STATUS_SUCCESS ? drawn : finished;
-    if (status != CAIRO_STATUS_SUCCESS)
-        return {ExportStatus::Failed, 0, cairo_status_to_string(status)};
+    if (drawn != CAIRO_STATUS_SUCCESS)
+        return {ExportStatus::Failed, 0, cairo_status_to_string(drawn)};
     if (!file.Commit()) return FileFailure(file);
     return {ExportStatus::Ok};
 }

@@ -33,7 +33,7 @@ void AppendUtf16LE(std::string& out, const std::string& text) {
 ExportResult TextTableWriter::Write(const HistoryTable& table, const std::string& path,
                                     ExportProgress& progress) {
     const int rows = table.RowCount();
-    if (rows == 0) return {ExportStatus::NoRows};
+    if (rows == 0) return {ExportStatus::Nothing};
     progress.total = rows;
     ReplacingFile file(path);
     if (!file.Create()) return FileFailure(file);

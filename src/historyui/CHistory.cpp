@@ -44,7 +44,6 @@ constexpr int kRowHeight = 24;
 QString AskExportPath(QWidget* parent) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters({"*.csv", "*.pdf"});
     dialog.setDefaultSuffix("csv");
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,

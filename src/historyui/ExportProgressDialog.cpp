@@ -35,6 +35,8 @@ ExportResult ExportProgressDialog::Run(const std::function<ExportResult(ExportPr
     tick.start();
     setValue(0);  // starts the minimum-duration clock
     loop.exec();
+    // Left early (the program is quitting): the export stops, the old file stays.
+    progress_.cancel = true;
     worker.join();
     hide();
     return result;

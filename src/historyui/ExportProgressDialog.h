@@ -17,7 +17,6 @@ public:
     // Returns what `work` returned; Cancel asks it to stop through the
     // progress it is handed.
     ExportResult Run(const std::function<ExportResult(ExportProgress&)>& work);
-    ExportProgress& Progress() { return progress_; }
 
 private:
     ExportProgress progress_;
