@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -36,6 +35,10 @@ ReplacingFile::~ReplacingFile() {
 bool ReplacingFile::Create() {
     struct stat existing {};
     targetExisted_ = ::stat(target_.c_str(), &existing) == 0;
+    // A file the user made read-only is kept, though its folder would let
+    // the rename replace it.
+    if (targetExisted_ && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
+        return Fail(Failure::Create);
     const fs::path target(target_);
     const std::string prefix =
         (target.parent_path() / ("." + target.filename().string() + ".")).string();

@@ -14,7 +14,8 @@ class ReplacingFile {
 public:
     enum class Failure {
         None,
-        Create,   // the temporary file cannot be made (no such folder, not writable)
+        Create,   // the temporary file cannot be made (no such folder, not writable),
+                  // or the target is a file that may not be written
         Write,    // writing or flushing failed (a full disk, say)
         Replace,  // the finished file cannot take the target's place
     };

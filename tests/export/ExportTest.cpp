@@ -225,8 +225,10 @@ TEST_F(ExportTest, FailuresKeepTheEarlierFile) {
             EXPECT_EQ(full.status, ExportStatus::WriteFailed);
             EXPECT_EQ(full.error, EFBIG);
         }
-        chmod(folder.c_str(), 0555);
-        {
+        // A folder that may not be written; then one that may, over a
+        // file that may not.
+        for (mode_t mode : {0555, 0777}) {
+            chmod(folder.c_str(), mode);
             AsUnprivileged nobody;
             ASSERT_TRUE(nobody.Active());
             EXPECT_EQ(Write(table, path).status, ExportStatus::CannotReplace);
