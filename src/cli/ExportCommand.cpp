@@ -1,6 +1,7 @@
 // nimbary-cli export: a station's records as the browser's text table or PDF.
 #include <signal.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "ArgList.h"
@@ -32,10 +33,10 @@ const char* const kExportHelp =
 
 namespace {
 
-ExportProgress* g_progress = nullptr;
+std::atomic<ExportProgress*> g_progress{nullptr};
 
 extern "C" void OnCancelSignal(int) {
-    if (g_progress) g_progress->cancel.store(true);
+    if (ExportProgress* p = g_progress.load()) p->cancel.store(true);
 }
 
 }  // namespace
