@@ -34,9 +34,6 @@ public:
     // False when no usable font was found; Error() says why.
     bool Ok() const { return font_ != nullptr; }
     const std::string& Error() const { return error_; }
-    // The family asked for and the file fontconfig chose for it.
-    const std::string& Family() const { return family_; }
-    const std::string& File() const { return file_; }
     cairo_scaled_font_t* Scaled() const { return font_; }
 
     // The glyphs of `text`, each distinct text turned into glyphs once; the
