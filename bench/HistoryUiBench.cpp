@@ -103,7 +103,7 @@ double ResidentMB() {
 
 // A browser over the store, shown, with the whole stored range picked.
 struct Browser {
-    explicit Browser(Store& s) : dlg((EnsureApp(), s.db), kDev) {
+    explicit Browser(Store& s) : dlg((EnsureApp(), s.db), s.messages, kDev) {
         QDate d;
         QTime t;
         OleDateToCalendar(s.from, d, t);

@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-qpa-plugins qt6-tools-dev-tools
   qt6-translations-l10n
   libhidapi-dev libudev-dev libsqlite3-dev
+  libcairo2-dev libfontconfig-dev  # the PDF export
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-wqy-zenhei
   xvfb xauth poppler-utils

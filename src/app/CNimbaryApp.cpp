@@ -35,7 +35,7 @@ CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const
         if (id == ID_APP_EXIT) {
             frame_.close();
         } else if (id == ID_HISTORY_VIEW) {
-            CHistory history(doc_.Database(), view_.DeviceId(), &frame_);
+            CHistory history(doc_.Database(), doc_.UserMessages(), view_.DeviceId(), &frame_);
             history.exec();
         } else if (id == ID_APP_ABOUT) {
             CAboutDlg about(dataDir, &frame_);

@@ -28,6 +28,7 @@ int RunRecords(std::vector<std::string> args);
 int RunDump(std::vector<std::string> args);
 int RunInfo(std::vector<std::string> args);
 int RunRenderDisplay(std::vector<std::string> args);
+int RunExport(std::vector<std::string> args);
 
 extern const char* const kDownloadHelp;
 extern const char* const kStationsHelp;
@@ -35,6 +36,7 @@ extern const char* const kRecordsHelp;
 extern const char* const kDumpHelp;
 extern const char* const kInfoHelp;
 extern const char* const kRenderDisplayHelp;
+extern const char* const kExportHelp;
 
 // Prints "nimbary-cli: text" to standard error.
 void PrintError(const std::string& text);

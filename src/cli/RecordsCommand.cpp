@@ -1,12 +1,12 @@
 #include <charconv>
 #include <cstdio>
-#include <cstdlib>
 
 #include "ArgList.h"
 #include "CalendarTime.h"
 #include "Command.h"
 #include "DataPaths.h"
 #include "HistoryFile.h"
+#include "RecordRange.h"
 #include "TimeArg.h"
 
 namespace nimbary::cli {
@@ -26,14 +26,6 @@ const char* const kRecordsHelp =
     "2024-03-05T12:00:30. A date or minute as --to includes the whole of it.\n";
 
 namespace {
-
-bool ParseStationId(const std::string& text, uint32_t& id) {
-    std::string s = text;
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s = s.substr(2);
-    if (s.empty() || s.size() > 8) return false;
-    const auto r = std::from_chars(s.data(), s.data() + s.size(), id, 16);
-    return r.ec == std::errc() && r.ptr == s.data() + s.size();
-}
 
 class Line {
 public:
@@ -72,34 +64,18 @@ private:
 
 int RunRecords(std::vector<std::string> args) {
     ArgList a(std::move(args));
-    std::string dbPath = DataPaths::DefaultDatabase(), station, from, to;
-    bool dbGiven = false, stationGiven = false, fromGiven = false, toGiven = false;
-    if (!a.TakeValue("--db", dbPath, dbGiven) || !a.TakeValue("--station", station, stationGiven) ||
-        !a.TakeValue("--from", from, fromGiven) || !a.TakeValue("--to", to, toGiven))
-        return UsageError("records", a.Error());
+    std::string dbPath = DataPaths::DefaultDatabase(), error;
+    bool dbGiven = false;
+    RecordRange range;
+    if (!a.TakeValue("--db", dbPath, dbGiven)) return UsageError("records", a.Error());
+    if (!range.Take(a, error)) return UsageError("records", error);
     std::vector<std::string> positional;
     if (!a.Finish(positional, 0, 0)) return UsageError("records", a.Error());
-    uint32_t id = 0;
-    if (!stationGiven) return UsageError("records", "--station ID is required");
-    if (!ParseStationId(station, id))
-        return UsageError("records", "\"" + station + "\" is not a station id (8 hex digits)");
-    std::string error;
-    double start = 0.0, end = 1e7;
-    uint32_t t = 0;
-    if (fromGiven) {
-        if (!TimeArg::Parse(from, false, t, error))
-            return UsageError("records", "--from: " + error);
-        start = StationTimeToOleDate(t);
-    }
-    if (toGiven) {
-        if (!TimeArg::Parse(to, true, t, error)) return UsageError("records", "--to: " + error);
-        end = StationTimeToOleDate(t);
-    }
 
     StderrMessages messages;
     HistoryDb db(&messages);
     if (const int rc = HistoryFile::OpenExisting(dbPath, db); rc != kExitOk) return rc;
-    if (db.SelectRecords(id, start, end) != 0) return kExitFailure;
+    if (db.SelectRecords(range.devId, range.start, range.end) != 0) return kExitFailure;
 
     Line line;
     for (const std::string& name : RecordColumnNames()) line.Text(name);

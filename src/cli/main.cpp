@@ -21,6 +21,8 @@ const Command kCommands[] = {
      RunStations},
     {"records", "--station ID [--from TIME] [--to TIME] [--db PATH]",
      "write a station's records as tab-separated text", kRecordsHelp, false, RunRecords},
+    {"export", "--station ID [--from TIME] [--to TIME] --format csv|pdf [--lang en|zh] OUT",
+     "write a station's records as the browser's text table or PDF", kExportHelp, false, RunExport},
     {"dump", "DIR [--simulate ...]", "save the station's memory as a station image folder",
      kDumpHelp, true, RunDump},
     {"info", "[--simulate ... | --replay FILE] [--capture FILE]",

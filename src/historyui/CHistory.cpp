@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
@@ -18,6 +19,7 @@
 #include <utility>
 
 #include "CTchart1.h"
+#include "ExportProgressDialog.h"
 #include "HistoryDb.h"
 #include "HistoryTableModel.h"
 #include "RecordTime.h"
@@ -37,6 +39,19 @@ std::shared_ptr<const HistoryTable> EmptyTable() {
 
 constexpr int kRowHeight = 24;
 
+// Save As with the two kinds; a name typed without an extension gets the
+// one of the kind selected.
+QString AskExportPath(QWidget* parent) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({"*.csv", "*.pdf"});
+    dialog.setDefaultSuffix("csv");
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& filter) { dialog.setDefaultSuffix(filter.mid(2)); });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
+
 }  // namespace
 
 uint32_t ParseStationId(const QString& text) {
@@ -50,8 +65,12 @@ uint32_t ParseStationId(const QString& text) {
     return static_cast<uint32_t>(v);
 }
 
-CHistory::CHistory(HistoryDb& db, uint32_t currentDevId, QWidget* parent)
-    : QDialog(parent), db_(db), table_(EmptyTable()) {
+CHistory::CHistory(HistoryDb& db, Messages& messages, uint32_t currentDevId, QWidget* parent)
+    : QDialog(parent),
+      chooseExportPath([this] { return AskExportPath(this); }),
+      db_(db),
+      messages_(messages),
+      table_(EmptyTable()) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
@@ -196,6 +215,7 @@ void CHistory::BuildControls() {
     feedback_->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     connect(update_, &QPushButton::clicked, this, &CHistory::Update);
+    connect(export_, &QPushButton::clicked, this, &CHistory::Export);
     connect(exit_, &QPushButton::clicked, this, &QDialog::reject);
     connect(modeGroup_, &QButtonGroup::idClicked, this, &CHistory::SelectMode);
     connect(graphList_, qOverload<int>(&QComboBox::currentIndexChanged), this,
@@ -242,6 +262,23 @@ void CHistory::Update() {
     // allocator would otherwise keep for itself.
     malloc_trim(0);
 #endif
+}
+
+void CHistory::Export() {
+    if (table_->RowCount() == 0) return;
+    const std::string path = chooseExportPath().toStdString();
+    if (path.empty()) return;
+    const ExportFormat format = ExportFormatOf(path);
+    if (format == ExportFormat::None) return;
+    // The worker reads the table the list shows; it stays alive and
+    // unchanged until the export ends, as the progress dialog holds the
+    // browser meanwhile.
+    std::shared_ptr<const HistoryTable> table = table_;
+    const PdfOptions pdf = PdfOptions::ForNow();
+    ExportProgressDialog progress(this);
+    const ExportResult result = progress.Run(
+        [&](ExportProgress& p) { return ExportHistory(*table, path, format, pdf, p); });
+    ShowExportResult(result, path, messages_);
 }
 
 void CHistory::ShowTable(std::shared_ptr<const HistoryTable> table) {

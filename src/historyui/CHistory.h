@@ -2,11 +2,13 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "BrowserLayout.h"
 #include "ChartData.h"
 #include "HistoryTable.h"
+#include "Messages.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -34,9 +36,10 @@ class HistoryTableModel;
 class CHistory : public QDialog {
     Q_OBJECT
 public:
-    // `db` outlives the dialog; `currentDevId` is selected in the station
-    // list (the first station when it is not stored).
-    explicit CHistory(HistoryDb& db, uint32_t currentDevId = 0, QWidget* parent = nullptr);
+    // `db` and `messages` outlive the dialog; `currentDevId` is selected in
+    // the station list (the first station when it is not stored).
+    CHistory(HistoryDb& db, Messages& messages, uint32_t currentDevId = 0,
+             QWidget* parent = nullptr);
     ~CHistory() override;
 
     // The table the list shows, with the station of its records: the
@@ -50,8 +53,14 @@ public:
     int SplitterY() const { return splitterY_; }
     bool Dragging() const { return dragging_; }
 
+    // The save dialog of the export: the chosen path, or empty for Cancel.
+    // Tests answer it themselves.
+    std::function<QString()> chooseExportPath;
+
     // Button 1010: loads the records of the chosen station and range.
     void Update();
+    // Button 1011: writes the table to the chosen file, csv or pdf.
+    void Export();
     // Buttons 1012-1015.
     void SelectMode(int mode);
 
@@ -73,6 +82,7 @@ private:
     BrowserLayout Area() const;
 
     HistoryDb& db_;
+    Messages& messages_;
     std::shared_ptr<const HistoryTable> table_;
 
     QLabel* startLabel_ = nullptr;

@@ -2,6 +2,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <QStringList>
 #include <charconv>
 #include <fstream>
 #include <sstream>
@@ -12,6 +13,7 @@
 #include "FakeStation.h"
 #include "HistoryDb.h"
 #include "HistoryDownloader.h"
+#include "HistoryFill.h"
 #include "RecordingMessages.h"
 #include "StationImage.h"
 #include "StationLock.h"
@@ -26,18 +28,6 @@ namespace {
 constexpr uint32_t kDev = 0x80000005;  // top bit set on purpose
 constexpr uint8_t kFlags =
     BF_IN_TEMP | BF_IN_HUMI | BF_WIND | BF_GUST | BF_WIND_DIR | BF_PRESSURE | BF_RAIN;
-
-uint32_t At(int y, int mo, int d, int h = 0, int mi = 0) {
-    CalendarTime c;
-    c.Year = y;
-    c.Month = mo;
-    c.Day = d;
-    c.Hour = h;
-    c.Minute = mi;
-    uint32_t t = 0;
-    c.ToStationTime(t);
-    return t;
-}
 
 BlockEntry Block(uint16_t address, uint32_t start, uint8_t tempMask = 0x01,
                  uint8_t humiMask = 0x01) {
@@ -488,4 +478,55 @@ TEST_F(CliTest, RenderDisplayWritesTheWholeViewAsPng) {
     EXPECT_EQ(be32(20), 690u);   // and height
     EXPECT_EQ(Run({"render-display", "--simulate", png, "--lang", "fr"}), 2);
     EXPECT_EQ(Run({"render-display", "--simulate"}), 2);
+}
+
+// The browser's table in the units stored for the station, headless.
+TEST_F(CliTest, ExportWritesTheTableInTheStationsUnits) {
+    {
+        StderrMessages quiet;
+        HistoryDb h(&quiet);
+        ASSERT_EQ(h.Open(db), 0);
+        h.Info().Units.TempUnit = 1;  // °F
+        h.Info().Units.BaroUnit = 1;  // inHg
+        ASSERT_EQ(SaveWeather(h, kDev, At(2024, 3, 5), 288), 0);
+    }
+    auto args = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), {"export", "--db", db, "--station", "80000005"});
+        return more;
+    };
+    const std::string csv = dir.File("day 气象.csv"), pdf = dir.File("day.pdf");
+    std::string out, err;
+    ASSERT_EQ(Run(args({"--format", "csv", "--lang", "zh", "--to", "2024-03-05T00:05", csv}), &out,
+                  &err, {"LC_ALL=C"}),
+              0)
+        << err;
+    const std::string bytes = FileText(csv);
+    const QStringList lines =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data() + 2),
+                           static_cast<qsizetype>(bytes.size() - 2) / 2)
+            .split("\r\n");
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines[0].startsWith("序号\t时间\t室内温度(°F)\t")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains("\t绝对气压(inHg)\t"));
+    EXPECT_TRUE(lines[2].startsWith("2\t5 Mar 2024 00:05:00\t70.")) << lines[2].toStdString();
+    ASSERT_EQ(Run(args({"--format=pdf", pdf}), &out, &err), 0) << err;
+    EXPECT_EQ(FileText(pdf).rfind("%PDF-", 0), 0u);
+
+    struct Case {
+        std::vector<std::string> more;
+        int status;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{csv}, 2, "--format csv|pdf is required"},
+        {{"--format", "xls", csv}, 2, "--format takes csv or pdf"},
+        {{"--format", "csv", "--from", "2030-01-01", csv}, 1, "no records"},
+        {{"--format", "pdf", dir.File("none/x.pdf")}, 1, "Can not create the file:\n/"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        EXPECT_EQ(Run(args(c.more), &out, &err), c.status);
+        EXPECT_NE(err.find(c.says), std::string::npos) << err;
+    }
+    EXPECT_EQ(FileText(csv), bytes);  // the failed runs left the file alone
 }

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTimeAxis>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLegendMarker>
@@ -21,6 +22,7 @@
 #include "CTchart1.h"
 #include "HistoryTableModel.h"
 #include "RecordTime.h"
+#include "TextTableWriter.h"
 
 using namespace nimbary;
 using namespace nimbary::testing;
@@ -67,7 +69,7 @@ protected:
 TEST_F(CHistoryTest, OpensWithTwoColumnsTemperatureAndAnEmptyChart) {
     StoreDay();
     const QDateTime before = QDateTime::currentDateTime();
-    CHistory dlg(db, kDev);
+    CHistory dlg(db, messages, kDev);
     EXPECT_EQ(dlg.windowTitle(), "History");
     EXPECT_EQ(dlg.Mode(), VIEW_LIST_CHART);
     EXPECT_TRUE(Find<QPushButton>(dlg, 1014)->isChecked());
@@ -117,7 +119,7 @@ TEST_F(CHistoryTest, CaptionsInBothLanguages) {
     };
     for (const Case& c : cases) {
         text::SetLanguage(c.lang);
-        CHistory dlg(db, 0);
+        CHistory dlg(db, messages, 0);
         QStringList got = {dlg.windowTitle()};
         for (int id : {1004, 1005, 1157, 1160}) got << Find<QLabel>(dlg, id)->text();
         for (int id : {1010, 1011, 1012, 1013, 1014, 1015, 2})
@@ -131,10 +133,10 @@ TEST_F(CHistoryTest, StationListSelectsTheCurrentStationOrTheFirst) {
         ASSERT_EQ(SaveWeather(db, dev, 1000, 1), 0);
     // In the database's order (here its index's, by the signed value).
     const QStringList all = {"80000001", "89025CC1", "00000007"};
-    CHistory current(db, 0x00000007);
+    CHistory current(db, messages, 0x00000007);
     EXPECT_EQ(Items(Find<QComboBox>(current, 1159)), all);
     EXPECT_EQ(Find<QComboBox>(current, 1159)->currentIndex(), 2);
-    CHistory unknown(db, 0x12345678);
+    CHistory unknown(db, messages, 0x12345678);
     EXPECT_EQ(Find<QComboBox>(unknown, 1159)->currentIndex(), 0);
 }
 
@@ -157,7 +159,7 @@ TEST(StationId, HexDigitsUpToTheFirstOther) {
 // Both ends are included, and an end before the start loads the same.
 TEST_F(CHistoryTest, UpdateLoadsTheRangeEitherWayRound) {
     StoreDay();
-    CHistory dlg(db, kDev);
+    CHistory dlg(db, messages, kDev);
     const QDateTime from = Time(At(2024, 3, 5, 1)), to = Time(At(2024, 3, 5, 2));
     SetRange(dlg, from, to);
     Press(dlg, 1010);
@@ -180,7 +182,7 @@ TEST_F(CHistoryTest, UpdateLoadsTheRangeEitherWayRound) {
 
 TEST_F(CHistoryTest, ARangeWithoutRecordsShowsNumberAndTimeOnly) {
     StoreDay();
-    CHistory dlg(db, kDev);
+    CHistory dlg(db, messages, kDev);
     for (auto [from, to] : {std::pair{Time(At(2024, 3, 7)), Time(At(2024, 3, 8))},
                             std::pair{QDateTime(QDate(1800, 1, 1), QTime(0, 0)),
                                       QDateTime(QDate(1800, 1, 2), QTime(0, 0))},
@@ -211,7 +213,7 @@ TEST_F(CHistoryTest, GraphListRemembersItsIndexAndPlotsWhatItNames) {
         dry.push_back(r);
     }
     ASSERT_EQ(SaveAll(db, 7, dry), 0);
-    CHistory dlg(db, kDev);
+    CHistory dlg(db, messages, kDev);
     SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
     Press(dlg, 1010);
     auto* graphs = Find<QComboBox>(dlg, 1158);
@@ -242,7 +244,7 @@ TEST_F(CHistoryTest, GraphListRemembersItsIndexAndPlotsWhatItNames) {
 // the series without data hidden and out of the legend.
 TEST_F(CHistoryTest, ChartShowsTheSelectedGroup) {
     StoreDay();
-    CHistory dlg(db, kDev);
+    CHistory dlg(db, messages, kDev);
     SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
     Press(dlg, 1010);
     CTchart1& chart = dlg.Chart();
@@ -279,7 +281,7 @@ TEST_F(CHistoryTest, ChartShowsTheSelectedGroup) {
 
 TEST_F(CHistoryTest, HeadersCellsAndChartFollowTheUnitsInForce) {
     StoreDay();
-    CHistory dlg(db, kDev);
+    CHistory dlg(db, messages, kDev);
     SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
     Units() = MakeUnits(1, 1, 4, 1);
     Press(dlg, 1010);
@@ -301,7 +303,7 @@ TEST_F(CHistoryTest, HeadersCellsAndChartFollowTheUnitsInForce) {
 }
 
 TEST_F(CHistoryTest, ViewModesPlaceListChartAndSplitter) {
-    CHistory dlg(db, 0);
+    CHistory dlg(db, messages, 0);
     dlg.resize(1000, 700);
     dlg.show();
     auto* list = Find<QTableView>(dlg, 1003);
@@ -348,7 +350,7 @@ TEST_F(CHistoryTest, ViewModesPlaceListChartAndSplitter) {
 // Dragging stops 200 pixels inside either side of the working area (150
 // for the horizontal bar); the feedback bar shows only while dragging.
 TEST_F(CHistoryTest, SplitterDragStopsAtItsMargins) {
-    CHistory dlg(db, 0);
+    CHistory dlg(db, messages, 0);
     dlg.resize(1000, 700);
     dlg.show();
     auto* bar = dlg.findChild<QWidget*>("idc_1000");
@@ -413,7 +415,7 @@ TEST_F(CHistoryTest, ADatabaseErrorLeavesTheDisplayAsItWas) {
             &trip);
     });
     ASSERT_EQ(browsing.Open(db.Path()), 0);
-    CHistory dlg(browsing, kDev);
+    CHistory dlg(browsing, messages, kDev);
     SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
     Press(dlg, 1010);
     ASSERT_EQ(dlg.Model().rowCount(), 288);
@@ -468,7 +470,7 @@ TEST_F(CHistoryTest, ADatabaseErrorLeavesTheDisplayAsItWas) {
 // next Update, not in the middle of the table shown.
 TEST_F(CHistoryTest, ADownloadMeanwhileLeavesTheShownTableAlone) {
     StoreDay();
-    CHistory dlg(db, kDev);
+    CHistory dlg(db, messages, kDev);
     SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 7)));
     Press(dlg, 1010);
     ASSERT_EQ(dlg.Model().rowCount(), 288);
@@ -482,7 +484,7 @@ TEST_F(CHistoryTest, ADownloadMeanwhileLeavesTheShownTableAlone) {
 // Showing and scrolling the list formats only the cells that come into sight.
 TEST_F(CHistoryTest, ScrollingFormatsOnlyTheRowsInSight) {
     ASSERT_EQ(SaveWeather(db, kDev, At(2024, 3, 1), 5000), 0);
-    CHistory dlg(db, kDev);
+    CHistory dlg(db, messages, kDev);
     SetRange(dlg, Time(At(2024, 3, 1)), Time(At(2024, 4, 1)));
     dlg.show();
     Press(dlg, 1010);
@@ -502,7 +504,7 @@ TEST_F(CHistoryTest, ScrollingFormatsOnlyTheRowsInSight) {
 
 TEST_F(CHistoryTest, ChartZoomsBackOnARightClickAndTellsTheNearestPoint) {
     StoreDay();
-    CHistory dlg(db, kDev);
+    CHistory dlg(db, messages, kDev);
     SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
     dlg.resize(1000, 700);
     dlg.show();
@@ -525,4 +527,36 @@ TEST_F(CHistoryTest, ChartZoomsBackOnARightClickAndTellsTheNearestPoint) {
     EXPECT_TRUE(tip.endsWith(QString::fromStdString(
         ChartValueText(Graph::Temperature, chart.Data().series[1].y[2], UnitSet{}))));
     EXPECT_TRUE(chart.TipText(5, at).isEmpty());
+}
+
+// The file holds the columns in the order they were made, wherever the
+// user dragged them in the header; a kind the name does not ask for writes
+// nothing, and an empty table does not even ask for a name.
+TEST_F(CHistoryTest, ExportWritesTheTableToTheChosenFile) {
+    StoreDay();
+    CHistory dlg(db, messages, kDev);
+    QString chosen;
+    int asked = 0;
+    dlg.chooseExportPath = [&] {
+        ++asked;
+        return chosen;
+    };
+    Press(dlg, 1011);
+    EXPECT_EQ(asked, 0);
+
+    SetRange(dlg, Time(At(2024, 3, 5, 1)), Time(At(2024, 3, 5, 2)));
+    Press(dlg, 1010);
+    Find<QTableView>(dlg, 1003)->horizontalHeader()->moveSection(2, 0);
+    for (const char* name : {"hour.txt", "hour.CSV"}) {
+        chosen = QString::fromStdString(dir.File(name));
+        Press(dlg, 1011);
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.File("hour.txt"))));
+    ExportProgress progress;
+    const std::string again = dir.File("again.csv");
+    ASSERT_EQ(TextTableWriter::Write(dlg.Table(), again, progress).status, ExportStatus::Ok);
+    QFile written(chosen), expected(QString::fromStdString(again));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly) && expected.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), expected.readAll());
+    EXPECT_EQ(messages.texts, std::vector<std::string>{"Successful export data!"});
 }

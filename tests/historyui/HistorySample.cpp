@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     for (auto lang : {text::Language::English, text::Language::Chinese}) {
         text::SetLanguage(lang);
         const QString tag = lang == text::Language::English ? "en" : "zh";
-        CHistory dlg(db, 0);
+        CHistory dlg(db, messages, 0);
         const QDateTime from = QDateTime::currentDateTime().addDays(-days);
         dlg.findChild<QDateEdit*>("idc_1008")->setDate(from.date());
         dlg.findChild<QTimeEdit*>("idc_1006")->setTime(from.time());

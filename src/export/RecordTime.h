@@ -27,6 +27,8 @@ QString TimeWithSecondsFormat();
 std::string RecordTimeText(double oleDate);
 // 28 December 2016 22:58:58 in that format: the Time column's measure.
 std::string SampleTimeText();
+// The local time now, in that format.
+std::string CurrentTimeText();
 
 // Milliseconds since the epoch at which the local clock shows a record
 // time, for the chart's date-time axis (which shows local time). The zone

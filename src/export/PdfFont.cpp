@@ -1,0 +1,142 @@
+#include "PdfFont.h"
+
+#include <cairo-ft.h>
+#include <fontconfig/fontconfig.h>
+
+#include <memory>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+#include "Utf8.h"
+
+namespace nimbary {
+
+namespace {
+
+constexpr size_t kCachedTexts = 8192;
+
+struct PatternFree {
+    void operator()(FcPattern* p) const { FcPatternDestroy(p); }
+};
+using Pattern = std::unique_ptr<FcPattern, PatternFree>;
+
+// fontconfig keeps what it parsed of its configuration behind offsets the
+// leak checker cannot follow (FcFini frees it all); loaded once, unwatched.
+void LoadFontconfig() {
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan::ScopedDisabler unwatched;
+#endif
+    static const bool loaded = FcInit();
+    (void)loaded;
+}
+
+// The font fontconfig would give for the family (and language), as Qt's
+// font database asks for it.
+Pattern Match(const char* family, const char* lang) {
+    LoadFontconfig();
+    Pattern want(FcPatternCreate());
+    if (family) FcPatternAddString(want.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    if (lang) {
+        FcLangSet* langs = FcLangSetCreate();
+        FcLangSetAdd(langs, reinterpret_cast<const FcChar8*>(lang));
+        FcPatternAddLangSet(want.get(), FC_LANG, langs);
+        FcLangSetDestroy(langs);
+    }
+    FcConfigSubstitute(nullptr, want.get(), FcMatchPattern);
+    FcDefaultSubstitute(want.get());
+    FcResult result = FcResultNoMatch;
+    return Pattern(FcFontMatch(nullptr, want.get(), &result));
+}
+
+bool Covers(const FcPattern* font, const char* lang) {
+    FcLangSet* langs = nullptr;
+    if (FcPatternGetLangSet(font, FC_LANG, 0, &langs) != FcResultMatch) return false;
+    return FcLangSetHasLang(langs, reinterpret_cast<const FcChar8*>(lang)) != FcLangDifferentLang;
+}
+
+}  // namespace
+
+PdfFont::PdfFont(text::Language language) {
+    const bool chinese = language == text::Language::Chinese;
+    family_ = chinese ? "黑体" : "Arial";
+    const char* lang = chinese ? "zh-cn" : nullptr;
+    Pattern match = Match(family_.c_str(), lang);
+    // A family fontconfig does not know falls back to a font without
+    // Chinese glyphs: then any sans font that has them.
+    if (match && lang && !Covers(match.get(), lang)) match = Match("sans-serif", lang);
+    FcChar8* file = nullptr;
+    int index = 0;
+    if (!match || FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch) {
+        error_ = "no font for " + family_;
+        return;
+    }
+    FcPatternGetInteger(match.get(), FC_INDEX, 0, &index);
+    file_ = reinterpret_cast<const char*>(file);
+
+    // The file alone, unhinted: a PDF's widths are the font's own, not
+    // rounded to a screen's pixels.
+    Pattern load(FcPatternCreate());
+    FcPatternAddString(load.get(), FC_FILE, file);
+    FcPatternAddInteger(load.get(), FC_INDEX, index);
+    FcPatternAddBool(load.get(), FC_HINTING, FcFalse);
+    cairo_font_face_t* face = cairo_ft_font_face_create_for_pattern(load.get());
+    cairo_matrix_t size, ctm;
+    cairo_matrix_init_scale(&size, kSize, kSize);
+    cairo_matrix_init_identity(&ctm);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    cairo_scaled_font_t* scaled = cairo_scaled_font_create(face, &size, &ctm, options);
+    cairo_font_options_destroy(options);
+    cairo_font_face_destroy(face);
+    if (cairo_scaled_font_status(scaled) != CAIRO_STATUS_SUCCESS) {
+        error_ = file_ + ": " + cairo_status_to_string(cairo_scaled_font_status(scaled));
+        cairo_scaled_font_destroy(scaled);
+        return;
+    }
+    font_ = scaled;
+}
+
+PdfFont::~PdfFont() {
+    if (font_) cairo_scaled_font_destroy(font_);
+}
+
+const PdfFont::Glyph& PdfFont::GlyphOf(uint32_t codePoint, const char* utf8, int n) {
+    auto found = chars_.find(codePoint);
+    if (found != chars_.end()) return found->second;
+    Glyph& glyph = chars_[codePoint];
+    glyph = {0, 0.0};  // a character cairo cannot map draws as the missing glyph
+    cairo_glyph_t* glyphs = nullptr;
+    int count = 0;
+    if (cairo_scaled_font_text_to_glyphs(font_, 0, 0, utf8, n, &glyphs, &count, nullptr, nullptr,
+                                         nullptr) == CAIRO_STATUS_SUCCESS &&
+        count == 1) {
+        cairo_text_extents_t extents;
+        cairo_scaled_font_glyph_extents(font_, glyphs, 1, &extents);
+        glyph = {glyphs[0].index, extents.x_advance};
+    }
+    cairo_glyph_free(glyphs);
+    return glyph;
+}
+
+const PdfFont::Glyphs& PdfFont::Shape(const std::string& text) {
+    auto found = cache_.find(text);
+    if (found != cache_.end()) return found->second;
+    if (cache_.size() >= kCachedTexts) cache_.clear();
+    Glyphs& shaped = cache_[text];
+    if (!font_) return shaped;
+    shaped.glyphs.reserve(text.size());
+    double x = 0;
+    for (size_t i = 0; i < text.size();) {
+        const size_t start = i;
+        const uint32_t codePoint = NextCodePoint(text, i);
+        const Glyph& g = GlyphOf(codePoint, text.data() + start, static_cast<int>(i - start));
+        shaped.glyphs.push_back({g.index, x, 0.0});
+        x += g.advance;
+    }
+    shaped.width = x;
+    return shaped;
+}
+
+}  // namespace nimbary

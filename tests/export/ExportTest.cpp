@@ -1,0 +1,274 @@
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <QStringEncoder>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "BrowserFixture.h"
+#include "HistoryExport.h"
+#include "PdfFont.h"
+#include "PdfTableWriter.h"
+
+using namespace nimbary;
+using namespace nimbary::testing;
+
+namespace {
+
+constexpr uint32_t kDev = 0x89025CC1;
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Shell(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+std::string Utf16(const std::string& utf8) {
+    return QByteArray(QStringEncoder(QStringEncoder::Utf16LE)(QString::fromUtf8(utf8)))
+        .toStdString();
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    return names;
+}
+
+// Centre and lower edge (from the top) of the first word `text` of a page.
+struct Word {
+    double centre = 0, xMax = 0, yMax = 0;
+};
+Word Find(const std::string& bbox, const std::string& text) {
+    const std::regex word(
+        "xMin=\"([0-9.]+)\" yMin=\"[0-9.]+\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">" + text +
+        "</word>");
+    std::smatch m;
+    if (!std::regex_search(bbox, m, word)) return {};
+    return {(std::stod(m[1]) + std::stod(m[2])) / 2, std::stod(m[2]), std::stod(m[3])};
+}
+
+class ExportTest : public BrowserFixture {
+protected:
+    // `n` weather records, five minutes apart from 2024-03-05 00:00.
+    HistoryTable Weather(int n, const UnitSet& units = UnitSet{}) {
+        EXPECT_EQ(SaveWeather(db, kDev, At(2024, 3, 5), n), 0);
+        return LoadTable(kDev, units);
+    }
+    // Indoor temperature and humidity only: a narrow table.
+    HistoryTable Indoor(int n) {
+        std::vector<HistoryRecord> records;
+        for (int i = 0; i < n; ++i) {
+            HistoryRecord r = Empty(kDev, At(2024, 3, 5) + 300 * i);
+            r.InTemp = 70.0;
+            r.InHumi = 45;
+            records.push_back(r);
+        }
+        EXPECT_EQ(SaveAll(db, kDev, records), 0);
+        return LoadTable(kDev);
+    }
+    static ExportResult Write(const HistoryTable& t, const std::string& path,
+                              text::Language lang = text::Language::English) {
+        ExportProgress progress;
+        const PdfOptions options{lang, "9 Dec 2026 05:07:36", SampleTimeText()};
+        return ExportHistory(t, path, ExportFormatOf(path), options, progress);
+    }
+};
+
+}  // namespace
+
+// Sentinels, an empty cell in a kept column, units in the headers, and only
+// the columns with data.
+TEST_F(ExportTest, TextFileHoldsTheTableByteForByte) {
+    HistoryRecord a = Empty(kDev, At(2024, 3, 5)), b = a, c = a;
+    b.RecTime = StationTimeToOleDate(At(2024, 3, 5, 0, 5));
+    c.RecTime = StationTimeToOleDate(At(2024, 3, 5, 0, 10));
+    a.InTemp = 70.0, a.InHumi = 45, a.WindDir = 90, a.RelBaro = 1013.2;
+    b.InTemp = VAL_LOW, b.InHumi = VAL_HIGH, b.WindDir = VAL_INVALID;
+    c.InTemp = VAL_INVALID, c.RelBaro = 1013.2;
+    ASSERT_EQ(SaveAll(db, kDev, {a, b, c}), 0);
+    const std::string path = dir.File("t.csv");
+    ASSERT_EQ(Write(LoadTable(kDev, MakeUnits(0, 1, 0, 0)), path).status, ExportStatus::Ok);
+    EXPECT_EQ(Slurp(path),
+              "\xFF\xFE" + Utf16("No.\tTime\tIn Temp.(°C)\tIn Humi.(%)\tWind Direction\t"
+                                 "REL Pressure(inHg)\r\n"
+                                 "1\t5 Mar 2024 00:00:00\t21.1\t45\tE\t29.92\r\n"
+                                 "2\t5 Mar 2024 00:05:00\tLow\tHigh\t--\t\r\n"
+                                 "3\t5 Mar 2024 00:10:00\t--.-\t\t\t29.92\r\n"));
+}
+
+TEST_F(ExportTest, PdfPagesHold65RowsWithPageNumbersBelow) {
+    struct Case {
+        int rows;
+        std::vector<std::string> lastLines;  // of each page: the last row and the footer
+    };
+    const Case cases[] = {{65, {"65", "1/1"}}, {66, {"65", "1/2", "66", "2/2"}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rows);
+        db.DeleteDevice(kDev);
+        const std::string path = dir.File("p.pdf");
+        ASSERT_EQ(Write(Indoor(c.rows), path).status, ExportStatus::Ok);
+        const std::string info = Shell("pdfinfo " + path);
+        EXPECT_NE(info.find("Pages:           " + std::to_string(c.lastLines.size() / 2)),
+                  std::string::npos);
+        EXPECT_NE(info.find("Page size:       595 x 842 pts"), std::string::npos) << info;
+        std::vector<std::string> last;
+        std::istringstream pages(Shell("pdftotext -layout " + path + " -"));
+        std::string page;
+        while (std::getline(pages, page, '\f')) {
+            std::smatch m;
+            const std::regex tail("\n\\s*(\\d+)\\s+5 Mar 2024[^\n]*\n\\s*(\\d+/\\d+)\\s*$");
+            if (std::regex_search(page, m, tail)) last.insert(last.end(), {m[1], m[2]});
+        }
+        EXPECT_EQ(last, c.lastLines);
+    }
+}
+
+// Arial's widths at size 10: "No." 15.56, "Time" 22.22 and the sample time
+// "28 Dec 2016 22:58:58" 98.40, so column 0 is 31.56 wide and column 1
+// 106.40. The PDF's glyph widths are whole thousandths of the size.
+TEST_F(ExportTest, PdfTextsSitInTheirBoxes) {
+    const std::string path = dir.File("g.pdf");
+    ASSERT_EQ(Write(Indoor(3), path).status, ExportStatus::Ok);
+    const std::string bbox = Shell("pdftotext -bbox " + path + " -");
+    EXPECT_NEAR(Find(bbox, "No.").centre, 25 + 31.56 / 2, 0.1);
+    EXPECT_NEAR(Find(bbox, "Time").centre, 25 + 31.56 + 106.40 / 2, 0.1);
+    EXPECT_NEAR(Find(bbox, "05:07:36").xMax, 595 - 25, 0.1);
+    EXPECT_NEAR(Find(bbox, "1/1").centre, 595 / 2.0, 0.1);
+    const Word id = Find(bbox, "89025cc1"), header = Find(bbox, "No."), one = Find(bbox, "1"),
+               footer = Find(bbox, "1/1"), three = Find(bbox, "3");
+    // The ID line's baseline 819 up, Arial's descent (0.212 of the size) below it.
+    EXPECT_NEAR(id.yMax, 842 - 819 + 2.12, 0.1);
+    EXPECT_NEAR(header.yMax - id.yMax, 12, 0.01);
+    EXPECT_NEAR(one.yMax - header.yMax, 12, 0.01);
+    EXPECT_NEAR(footer.yMax - three.yMax, 12 * 63, 0.01);  // rows 4 to 65 stand empty
+    EXPECT_NE(Shell("pdftotext -layout " + path + " -").find("ID: 89025cc1"), std::string::npos);
+}
+
+TEST_F(ExportTest, PdfInEitherLanguageEmbedsItsFontAsASubset) {
+    struct Case {
+        text::Language lang;
+        const char* font;
+        std::vector<std::string> texts;
+    };
+    const Case cases[] = {
+        {text::Language::English,
+         "LiberationSans",
+         {"No.", "Time", "In Temp.(°C)", "Out Feel(°C)", "Rain Total(mm)", "5 Mar 2024 00:05:00"}},
+        {text::Language::Chinese, "WenQuanYiZenHei", {"序号", "时间", "室内温度(°C)", "风向"}},
+    };
+    for (const Case& c : cases) {
+        text::SetLanguage(c.lang);
+        db.DeleteDevice(kDev);
+        const HistoryTable table = Weather(70);
+        const std::string path = dir.File("f.pdf");
+        ASSERT_EQ(Write(table, path, c.lang).status, ExportStatus::Ok);
+        const std::string layout = Shell("pdftotext -layout " + path + " -");
+        for (const std::string& t : c.texts) EXPECT_NE(layout.find(t), std::string::npos) << t;
+        const std::string fonts = Shell("pdffonts " + path);
+        EXPECT_TRUE(std::regex_search(fonts, std::regex(std::string(c.font) + ".* yes yes yes")))
+            << fonts;
+        // The wide table's pages are 50 wider than the table.
+        PdfFont font(c.lang);
+        double width = 50;
+        for (double w : PdfTableWriter::ColumnWidths(table, font, SampleTimeText())) width += w;
+        std::smatch m;
+        const std::string info = Shell("pdfinfo " + path);
+        ASSERT_TRUE(std::regex_search(info, m, std::regex("Page size: +([0-9.]+) x 842")));
+        EXPECT_NEAR(std::stod(m[1]), width, 0.01);
+        EXPECT_GT(width, 595);
+    }
+}
+
+// A failed or cancelled export leaves the earlier file as it was and
+// nothing beside it; a good one replaces it whole, keeping its permissions.
+// A folder with blanks and letters beyond ASCII.
+TEST_F(ExportTest, FailuresKeepTheEarlierFile) {
+    const HistoryTable table = Weather(100);
+    const std::string folder = dir.File("Wetter Jänner 气象");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    chmod(dir.Path().c_str(), 0755);
+    for (const char* name : {"Jahr ä.CSV", "Jahr ä.Pdf"}) {
+        SCOPED_TRACE(name);
+        const std::string path = folder + "/" + name;
+        std::ofstream(path) << "earlier";
+        {
+            ExportProgress cancelled;
+            cancelled.cancel = true;
+            EXPECT_EQ(
+                ExportHistory(table, path, ExportFormatOf(path), PdfOptions::ForNow(), cancelled)
+                    .status,
+                ExportStatus::Cancelled);
+        }
+        {
+            // A full disk: writes past 2000 bytes fail.
+            rlimit before{};
+            getrlimit(RLIMIT_FSIZE, &before);
+            rlimit small = before;
+            small.rlim_cur = 2000;
+            signal(SIGXFSZ, SIG_IGN);
+            setrlimit(RLIMIT_FSIZE, &small);
+            const ExportResult full = Write(table, path);
+            setrlimit(RLIMIT_FSIZE, &before);
+            EXPECT_EQ(full.status, ExportStatus::WriteFailed);
+            EXPECT_EQ(full.error, EFBIG);
+        }
+        // A folder that may not be written; then one that may, over a
+        // file that may not.
+        for (mode_t mode : {0555, 0777}) {
+            chmod(folder.c_str(), mode);
+            AsUnprivileged nobody;
+            ASSERT_TRUE(nobody.Active());
+            EXPECT_EQ(Write(table, path).status, ExportStatus::CannotReplace);
+        }
+        chmod(folder.c_str(), 0755);
+        EXPECT_EQ(Slurp(path), "earlier");
+        EXPECT_EQ(Entries(folder), std::vector<std::string>{name});
+
+        chmod(path.c_str(), 0640);
+        ASSERT_EQ(Write(table, path).status, ExportStatus::Ok);
+        EXPECT_NE(Slurp(path), "earlier");
+        struct stat st {};
+        stat(path.c_str(), &st);
+        EXPECT_EQ(st.st_mode & 0777, 0640u);
+        EXPECT_EQ(Entries(folder), std::vector<std::string>{name});
+        std::filesystem::remove(path);
+    }
+    EXPECT_EQ(Write(table, folder + "/none/x.csv").status, ExportStatus::CannotCreate);
+}
+
+TEST_F(ExportTest, FormatsAndMessages) {
+    const std::pair<const char*, ExportFormat> formats[] = {
+        {"a.csv", ExportFormat::Text}, {"/x/A.CSV", ExportFormat::Text},
+        {"b.Pdf", ExportFormat::Pdf},  {"c.txt", ExportFormat::None},
+        {"csv", ExportFormat::None},   {"d.pdf/e", ExportFormat::None}};
+    for (const auto& [path, format] : formats) EXPECT_EQ(ExportFormatOf(path), format) << path;
+
+    const std::string full = std::filesystem::current_path().string() + "/x.pdf";
+    const std::tuple<ExportStatus, std::string, MessageIcon> messages[] = {
+        {ExportStatus::Ok, "Successful export data!", MessageIcon::Information},
+        {ExportStatus::CannotCreate, "Can not create the file:\n" + full, MessageIcon::Warning},
+        {ExportStatus::WriteFailed, "Can not create the file:\n" + full, MessageIcon::Warning},
+        {ExportStatus::CannotReplace, "Cann not overwrite the file:\n" + full,
+         MessageIcon::Warning},
+        {ExportStatus::Failed, "Error: no font", MessageIcon::Warning},
+        {ExportStatus::Cancelled, "", MessageIcon::None},
+    };
+    for (const auto& [status, text, icon] : messages) {
+        const ExportMessage m = MessageFor({status, 0, "no font"}, "./x.pdf");
+        EXPECT_EQ(m.text, text);
+        EXPECT_EQ(m.icon, icon);
+    }
+}
