@@ -6,8 +6,10 @@
 #include "CUsb.h"
 #include "CalendarTime.h"
 #include "HistoryDownloader.h"
+#include "HistoryNotices.h"
 #include "RecordingMessages.h"
 #include "SimBackend.h"
+#include "StringTable.h"
 #include "TempDir.h"
 
 // The download against the simulated station's own recording: its weather,
@@ -167,6 +169,7 @@ TEST(DownloaderSim, SmallRingWrapsManyTimesWithoutLossOrRepeats) {
         for (int pass = 0; pass < 40; ++pass) {
             rig.station->AdvanceClock(pass % 3 == 0 ? 3 * 3600 : 1800);  // 36 or 6 records
             dl.Download();
+            ASSERT_TRUE(dl.LastGaps().empty()) << GapsText(dl.LastGaps());
             ASSERT_NE(dl.LastOutcome(), PassOutcome::MemoryFault) << dl.LastMessage();
             ASSERT_NE(dl.LastOutcome(), PassOutcome::StationError) << dl.LastMessage();
         }
@@ -181,4 +184,164 @@ TEST(DownloaderSim, SmallRingWrapsManyTimesWithoutLossOrRepeats) {
         EXPECT_EQ(rows, span + 1);
         EXPECT_GT(rows, 400);
     }
+}
+
+namespace {
+
+// A download rig that keeps every gap and clock notice it is told.
+struct Watched {
+    TempDir dir;
+    HistoryDb db;
+    Rig rig;
+    HistoryDownloader dl;
+    std::vector<std::vector<HistoryGap>> told;
+    std::vector<ClockCheck> clocks;
+    uint32_t computer = 0;  // the computer's clock; 0: the station's own time
+
+    explicit Watched(const sim::SimConfig& c) : rig(c), dl(*rig.source, db, nullptr, nullptr) {
+        EXPECT_EQ(db.Open(dir.File("Nimbary.db")), 0);
+        dl.onGaps = [this](const std::vector<HistoryGap>& g) { told.push_back(g); };
+        dl.onClock = [this](const ClockCheck& c) { clocks.push_back(c); };
+        dl.clockNow = [this] { return computer ? computer : rig.station->Now(); };
+    }
+    void Pass() {
+        dl.Download();
+        ASSERT_TRUE(dl.LastOutcome() == PassOutcome::Saved ||
+                    dl.LastOutcome() == PassOutcome::NothingNew)
+            << dl.LastMessage();
+    }
+    uint32_t Newest() { return db.Info().RecTime; }
+    uint32_t OldestInMemory() {
+        sim::HistoryMemory m = rig.station->Memory();
+        return m.Entry(m.FirstBlock()).time;
+    }
+    std::vector<HistoryGap> Stored() {
+        std::vector<HistoryGap> gaps;
+        EXPECT_EQ(db.ReadGaps(kDev, gaps), 0);
+        return gaps;
+    }
+};
+
+}  // namespace
+
+// Records the station overwrote before they were read, and those a reset
+// erased, leave a gap from the newest stored record to the first one read
+// after it: told once with its span, stored with the batch, and not again.
+TEST(DownloaderSim, GapsTheStationLeftAreToldOnceAndStored) {
+    struct Case {
+        const char* what;
+        void (*lose)(Rig& rig);
+    };
+    const Case cases[] = {
+        {"memory wrapped while unplugged", [](Rig& rig) { rig.station->AdvanceClock(24 * 3600); }},
+        {"station reset",
+         [](Rig& rig) {
+             rig.station->AdvanceClock(1800);
+             ASSERT_EQ(rig.data->ClearRecords(0), 1);
+             rig.station->AdvanceClock(3600);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::SimConfig config = Config(0);
+        config.memory.blocks = 4;
+        config.memory.dataSize = 1000;  // about 70 records
+        config.memory.maxRecords = 20;
+        Watched w(config);
+        w.rig.station->AdvanceClock(1800);
+        w.Pass();
+        EXPECT_TRUE(w.told.empty());
+        const uint32_t before = w.Newest();
+
+        c.lose(w.rig);
+        const uint32_t after = w.OldestInMemory();
+        ASSERT_GT(after, before + 2 * 300);
+        w.Pass();
+        const std::vector<HistoryGap> expected = {{before, after}};
+        EXPECT_EQ(w.dl.LastGaps(), expected);
+        ASSERT_EQ(w.told.size(), 1u);
+        EXPECT_EQ(w.told[0], expected);
+        EXPECT_EQ(w.Stored(), expected);
+
+        w.rig.station->AdvanceClock(1800);
+        w.Pass();
+        EXPECT_EQ(w.told.size(), 1u);
+        EXPECT_EQ(w.Stored(), expected);
+        // History Manage's delete takes a station's gaps with its records.
+        ASSERT_EQ(w.db.DeleteDevice(kDev), 0);
+        EXPECT_TRUE(w.Stored().empty());
+    }
+}
+
+// A new record interval starts later than two old intervals after the last
+// record, or earlier than two new ones before the next: neither is a gap.
+TEST(DownloaderSim, ChangesOfTheRecordIntervalAreNoGaps) {
+    Watched w(Config(1));
+    w.Pass();
+    auto setInterval = [&w](int seconds) {
+        ASSERT_EQ(w.rig.data->ReadSettings(), 1);
+        StationSettings s = w.rig.data->Settings;
+        s.RecordInterval = seconds;
+        ASSERT_EQ(w.rig.data->WriteSettings(s), 1);
+    };
+    w.rig.station->AdvanceClock(600);
+    setInterval(1800);  // at 12:10, the next record at 12:30
+    w.rig.station->AdvanceClock(5400);
+    w.Pass();
+    w.rig.station->AdvanceClock(900);
+    setInterval(300);  // at 13:55, 25 minutes after the last record
+    w.rig.station->AdvanceClock(3600);
+    w.Pass();
+    EXPECT_TRUE(w.told.empty());
+    EXPECT_TRUE(w.Stored().empty());
+    EXPECT_EQ(CalendarTime::FromStationTime(w.Newest()).Hour, 14);  // both passes stored records
+}
+
+// The newest record against the computer's clock: off by more than two
+// record intervals either way is told once, with how far and which way.
+TEST(DownloaderSim, StationClockOffIsToldOnce) {
+    sim::SimConfig config = Config(1);
+    config.startTime = Noon2024() + 90;  // between two records: the newest is 90 s old
+    struct Case {
+        const char* what;
+        int64_t computerAhead;  // seconds the computer's clock is ahead of the station's
+        bool off;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"station right", 0, false, ""},
+        {"station 10 minutes behind", 600, true,
+         "The station's newest record (2024-03-05 12:00) is 11 min behind the computer's "
+         "clock: check the station's clock"},
+        {"station 15 minutes ahead", -900, true,
+         "The station's newest record (2024-03-05 12:00) is 13 min ahead of the computer's "
+         "clock: check the station's clock"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Watched w(config);
+        w.computer = static_cast<uint32_t>(Noon2024() + 90 + c.computerAhead);
+        w.Pass();
+        EXPECT_EQ(w.dl.LastClock().Newest, Noon2024());
+        EXPECT_EQ(w.dl.LastClock().Off(), c.off);
+        ASSERT_EQ(w.clocks.size(), c.off ? 1u : 0u);
+        if (!c.off) continue;
+        EXPECT_EQ(ClockText(w.clocks[0]), c.text);
+        w.Pass();  // still off: not told again
+        EXPECT_EQ(w.clocks.size(), 1u);
+        const uint32_t off = w.computer;
+        w.computer = static_cast<uint32_t>(Noon2024() + 90);
+        w.Pass();  // right again, then off again: told again
+        w.computer = off;
+        w.Pass();
+        EXPECT_EQ(w.clocks.size(), 2u);
+    }
+    text::SetLanguage(text::Language::Chinese);
+    EXPECT_EQ(ClockText(ClockCheck::Of(Noon2024(), 300, Noon2024() + 3 * 3600 + 5 * 60)),
+              "气象站最新的记录（2024-03-05 12:00）比电脑时钟慢 3 小时 5 分钟，请检查气象站的时钟");
+    EXPECT_EQ(
+        GapsText({{Noon2024(), Noon2024() + 2 * 86400 + 3600}, {Noon2024(), Noon2024() + 45}}),
+        "历史记录缺失 2 处，最长的一处：2024-03-05 12:00 至 2024-03-07 13:00 之间没有记录（2 天 1 "
+        "小时）");
+    text::SetLanguage(text::Language::English);
 }
