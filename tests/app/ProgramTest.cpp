@@ -16,6 +16,7 @@
 #include "CHistory.h"
 #include "ProgramRig.h"
 #include "StationLock.h"
+#include "StationTime.h"
 #include "TempDir.h"
 
 using namespace nimbary;
@@ -349,4 +350,31 @@ TEST(Program, AStationFoundBeforeTheHistoryThreadRunsIsDownloadedAtOnce) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return doc.DownloadPasses() >= 1; }, 3000));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     doc.Shutdown();
+}
+
+// What a download pass could not tell by itself reaches the status bar: a
+// station clock two hours behind, then a gap the station left while unplugged.
+TEST(Program, ClockOffAndGapsAreShownInTheStatusBar) {
+    Program p;
+    sim::SimStation& station = p.sim->Station();
+    station.SetIgnoreClockSet(true);
+    station.SetTime(sim::LocalNowStationSeconds() - 2 * 3600);
+    station.GenerateHistory(1);
+    auto pane0 = [&p] { return p.Frame().PaneText(0).toStdString(); };
+    p.app->Start(false);
+    ASSERT_TRUE(p.WaitFor([&] {
+        return pane0().find("behind the computer's clock") != std::string::npos;
+    })) << pane0();
+    EXPECT_EQ(pane0().rfind("The station's newest record (", 0), 0u) << pane0();
+
+    p.sim->Unplug();
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Unconnected"; }));
+    station.SetRecording(false);
+    station.AdvanceClock(3600);
+    station.SetRecording(true);
+    station.AdvanceClock(1800);
+    p.sim->Plug();  // a pass at once; the clock, still off, is not told again
+    ASSERT_TRUE(p.WaitFor([&] { return pane0().rfind("History gap: no records from ", 0) == 0; }))
+        << pane0();
+    EXPECT_EQ(pane0().find("clock"), std::string::npos) << pane0();
 }
