@@ -352,29 +352,16 @@ TEST(Program, AStationFoundBeforeTheHistoryThreadRunsIsDownloadedAtOnce) {
     doc.Shutdown();
 }
 
-// What a download pass could not tell by itself reaches the status bar: a
-// station clock two hours behind, then a gap the station left while unplugged.
-TEST(Program, ClockOffAndGapsAreShownInTheStatusBar) {
+// What a download pass tells beyond its records reaches the status bar: here
+// a station clock two hours behind, on the computer's real clock.
+TEST(Program, ClockOffIsShownInTheStatusBar) {
     Program p;
-    sim::SimStation& station = p.sim->Station();
-    station.SetIgnoreClockSet(true);
-    station.SetTime(sim::LocalNowStationSeconds() - 2 * 3600);
-    station.GenerateHistory(1);
-    auto pane0 = [&p] { return p.Frame().PaneText(0).toStdString(); };
+    p.sim->Station().SetIgnoreClockSet(true);  // no record at the right time meanwhile
+    p.sim->Station().SetTime(sim::LocalNowStationSeconds() - 2 * 3600);
+    p.sim->Station().GenerateHistory(1);
     p.app->Start(false);
-    ASSERT_TRUE(p.WaitFor([&] {
-        return pane0().find("behind the computer's clock") != std::string::npos;
-    })) << pane0();
-    EXPECT_EQ(pane0().rfind("The station's newest record (", 0), 0u) << pane0();
-
-    p.sim->Unplug();
-    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Unconnected"; }));
-    station.SetRecording(false);
-    station.AdvanceClock(3600);
-    station.SetRecording(true);
-    station.AdvanceClock(1800);
-    p.sim->Plug();  // a pass at once; the clock, still off, is not told again
-    ASSERT_TRUE(p.WaitFor([&] { return pane0().rfind("History gap: no records from ", 0) == 0; }))
-        << pane0();
-    EXPECT_EQ(pane0().find("clock"), std::string::npos) << pane0();
+    const QString said = "behind the computer's clock";
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(0).contains(said); }))
+        << p.Frame().PaneText(0).toStdString();
+    EXPECT_TRUE(p.Frame().PaneText(0).startsWith("The station's newest record ("));
 }

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QMenu>
 #include <QTemporaryDir>
 
@@ -70,31 +68,6 @@ TEST(Startup, LanguageIsChineseOnlyForTheExactWord) {
         SetIni(f.data(), c.first);
         EXPECT_EQ(PrepareDataFolder(f.program.path(), f.data(), msgs).language, c.second)
             << c.first.constData();
-    }
-}
-
-// Installed, the template lies in ../share/nimbary; in the build tree beside
-// the program, which is also where a missing template is looked for.
-TEST(Startup, TemplateIsFoundInstalledOrInTheBuildTree) {
-    struct Case {
-        const char* what;
-        std::vector<const char*> files;
-        const char* folder;
-    };
-    const Case cases[] = {
-        {"installed", {"share/nimbary/main.ini"}, "share/nimbary"},
-        {"build tree", {"bin/main.ini"}, "bin"},
-        {"neither", {"share/nimbary/schema.sql"}, "bin"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        QTemporaryDir root;
-        QDir(root.path()).mkpath("bin");
-        for (const char* file : c.files) {
-            QDir(root.path()).mkpath(QFileInfo(root.filePath(file)).path());
-            QFile::copy(NIMBARY_MAIN_INI, root.filePath(file));
-        }
-        EXPECT_EQ(TemplateFolder(root.filePath("bin")), root.filePath(c.folder));
     }
 }
 

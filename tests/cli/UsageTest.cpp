@@ -5,15 +5,12 @@
 
 #include "CliProcess.h"
 
-// Both programs answer --help and --version without a screen, refuse an
-// unknown option with their usage and status 2, and their usage lines are
-// the README's.
 using nimbary::testing::CliProcess;
 
 namespace {
 
-// The README's indented usage lines of `program` ("    nimbary-cli info ...").
-std::vector<std::string> ReadmeLines(const std::string& program) {
+// The README's indented usage lines of `program`.
+std::vector<std::string> Readme(const std::string& program) {
     std::ifstream readme(NIMBARY_README);
     std::vector<std::string> lines;
     for (std::string line; std::getline(readme, line);)
@@ -21,58 +18,52 @@ std::vector<std::string> ReadmeLines(const std::string& program) {
     return lines;
 }
 
-// The lines of the usage block a program prints: "usage: " and the lines
-// indented under it, up to the first other line.
-std::vector<std::string> UsageLines(const std::string& text) {
-    std::istringstream in(text);
+// A program's usage block: "usage: " and the lines indented under it.
+std::vector<std::string> Usage(const std::string& output) {
+    std::istringstream in(output);
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind("usage: ", 0) == 0 && lines.empty())
-            lines.push_back(line.substr(7));
-        else if (!lines.empty() && line.rfind("       ", 0) == 0)
-            lines.push_back(line.substr(7));
-        else if (!lines.empty())
+        if (line.rfind(lines.empty() ? "usage: " : "       ", 0) != 0) {
+            if (lines.empty()) continue;
             break;
+        }
+        lines.push_back(line.substr(7));
     }
     return lines;
 }
 
 }  // namespace
 
+// Both programs answer --help and --version without a screen and refuse an
+// unknown option with their usage and status 2; every usage line, the
+// commands' own included, is the README's.
 TEST(Usage, EveryProgramAnswersAndItsUsageIsTheReadmes) {
     const std::vector<std::string> noScreen = {"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="};
     for (const std::string program : {"nimbary", "nimbary-cli"}) {
         SCOPED_TRACE(program);
         const std::string path = program == "nimbary" ? NIMBARY_APP_PATH : NIMBARY_CLI_PATH;
-        const std::vector<std::string> readme = ReadmeLines(program);
+        const std::vector<std::string> readme = Readme(program);
         ASSERT_GE(readme.size(), 2u);
-
         CliProcess help({"--help"}, noScreen, nullptr, path);
-        EXPECT_EQ(help.Wait(), 0);
-        EXPECT_EQ(UsageLines(help.Out()), readme);
-
         CliProcess version({"--version"}, noScreen, nullptr, path);
+        CliProcess wrong({"--no-such-option"}, noScreen, nullptr, path);
+        EXPECT_EQ(help.Wait(), 0);
+        EXPECT_EQ(Usage(help.Out()), readme);
         EXPECT_EQ(version.Wait(), 0);
         EXPECT_EQ(version.Out(), program + " " NIMBARY_VERSION "\n");
-
-        CliProcess wrong({"--no-such-option"}, noScreen, nullptr, path);
         EXPECT_EQ(wrong.Wait(), 2);
-        EXPECT_EQ(UsageLines(wrong.Err()), readme) << wrong.Err();
-    }
-
-    // Each command's own usage line is its README line, in its --help and
-    // after a mistake.
-    for (const std::string& line : ReadmeLines("nimbary-cli")) {
-        std::istringstream words(line);
-        std::string cli, command;
-        words >> cli >> command;
-        if (command.rfind("--", 0) == 0) continue;
-        SCOPED_TRACE(command);
-        CliProcess help({command, "--help"});
-        EXPECT_EQ(help.Wait(), 0);
-        EXPECT_EQ(UsageLines(help.Out()), std::vector<std::string>{line});
-        CliProcess wrong({command, "--no-such-option"});
-        EXPECT_EQ(wrong.Wait(), 2);
-        EXPECT_EQ(UsageLines(wrong.Err()), std::vector<std::string>{line}) << wrong.Err();
+        EXPECT_EQ(Usage(wrong.Err()), readme) << wrong.Err();
+        if (program != "nimbary-cli") continue;
+        for (const std::string& line : readme) {
+            std::string name, command;
+            std::istringstream(line) >> name >> command;
+            if (command.rfind("--", 0) == 0) continue;
+            SCOPED_TRACE(command);
+            CliProcess own({command, "--help"}), mistake({command, "--no-such-option"});
+            EXPECT_EQ(own.Wait(), 0);
+            EXPECT_EQ(Usage(own.Out()), std::vector<std::string>{line});
+            EXPECT_EQ(mistake.Wait(), 2);
+            EXPECT_EQ(Usage(mistake.Err()), std::vector<std::string>{line}) << mistake.Err();
+        }
     }
 }
