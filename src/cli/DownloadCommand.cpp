@@ -111,7 +111,8 @@ int RunDownload(std::vector<std::string> args) {
         // while the program does, and takes it once the program lets go.
         if (opened == kExitBusy) {
             PrintError(station.LockWaitingText());
-            while (opened == kExitBusy && !SleepUnlessStopped(kPassEvery))
+            // Looked for every second, as the program does.
+            while (opened == kExitBusy && !SleepUnlessStopped(std::chrono::seconds(1)))
                 opened = station.TryOpen(backend, dbPath, why);
             if (g_stop.load()) return kExitOk;
             if (opened == kExitOk) PrintError("the weather station is free again");
