@@ -61,35 +61,38 @@ string(REPLACE "@NIMBARY_DOCDIR@" "${NIMBARY_DOCDIR_FULL}" unit "${unit}")
 file(WRITE ${PROJECT_BINARY_DIR}/linux/nimbary-download.service "${unit}")
 install(FILES ${PROJECT_BINARY_DIR}/linux/nimbary-download.service DESTINATION lib/systemd/user)
 
-# The ZQ0093 plug-in for host programs: the plug-in, the station-driver
-# libraries it calls, its header and pkg-config file, and the demo host.
-# Each is installed when its target exists; a library's header is its
-# PUBLIC_HEADER property.
+# The ZQ0093 plug-in for host programs, loaded with dlopen(): the plug-in
+# and the station-driver libraries it calls, in a folder of their own (they
+# find each other there), its header, its pkg-config file, and the demo host,
+# which loads the plug-in from its own folder and so lives there as well,
+# with a link in the program folder. Each is installed when its target exists.
+set(NIMBARY_PLUGIN_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/nimbary)
 foreach(library IN ITEMS ZQ0093 stalink airlink)
     if(TARGET ${library})
-        # The plug-in finds stalink and airlink beside itself, in any prefix.
-        set_target_properties(${library} PROPERTIES INSTALL_RPATH "$ORIGIN")
-        install(TARGETS ${library}
-                LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-                PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+        install(TARGETS ${library} LIBRARY DESTINATION ${NIMBARY_PLUGIN_INSTALL_DIR})
     endif()
 endforeach()
-if(TARGET zq0093-host)
-    file(RELATIVE_PATH lib_from_bin ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-    set_target_properties(zq0093-host PROPERTIES INSTALL_RPATH "$ORIGIN/${lib_from_bin}")
-    install(TARGETS zq0093-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
 if(TARGET ZQ0093)
+    install(FILES ${PROJECT_SOURCE_DIR}/src/plugin/ZQ0093.h
+            DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
     # Relative to the .pc file's own folder, so a moved prefix still answers.
     file(RELATIVE_PATH NIMBARY_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig
          ${CMAKE_INSTALL_PREFIX})
     string(REGEX REPLACE "/$" "" NIMBARY_PC_TO_PREFIX "${NIMBARY_PC_TO_PREFIX}")
-    if(NOT DEFINED ZQ0093_PC_REQUIRES)
-        set(ZQ0093_PC_REQUIRES "")
-    endif()
     configure_file(${NIMBARY_LINUX}/zq0093.pc.in ${PROJECT_BINARY_DIR}/linux/zq0093.pc @ONLY)
     install(FILES ${PROJECT_BINARY_DIR}/linux/zq0093.pc
             DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endif()
+if(TARGET zq0093-host)
+    install(TARGETS zq0093-host RUNTIME DESTINATION ${NIMBARY_PLUGIN_INSTALL_DIR})
+    file(RELATIVE_PATH host_from_bin ${CMAKE_INSTALL_FULL_BINDIR}
+         ${CMAKE_INSTALL_PREFIX}/${NIMBARY_PLUGIN_INSTALL_DIR}/zq0093-host)
+    install(CODE "
+        set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zq0093-host\")
+        message(STATUS \"Installing: \${link}\")
+        file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+        file(CREATE_LINK ${host_from_bin} \"\${link}\" SYMBOLIC)
+        list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${link}\")")
 endif()
 
 # The Debian package: cpack --preset package gives nimbary_VERSION_amd64.deb.
@@ -114,6 +117,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://nimbary.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The plug-in's own libraries, inside the package being made.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ".${CMAKE_INSTALL_PREFIX}/${NIMBARY_PLUGIN_INSTALL_DIR}")
 # Qt's platform plug-ins (the window system) are loaded, not linked.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # The display fonts and Qt's own Chinese texts; the program runs without them.

@@ -20,6 +20,12 @@ expected=(
 for size in 16 22 24 32 48 64 128 256; do
   expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/$id.png")
 done
+if [[ -f src/plugin/CMakeLists.txt ]]; then  # the plug-in, once it is in the tree
+  lib=./usr/lib/x86_64-linux-gnu
+  expected+=(./usr/bin/zq0093-host ./usr/include/ZQ0093.h "$lib/pkgconfig/zq0093.pc"
+             "$lib/nimbary/zq0093-host" "$lib/nimbary/libZQ0093.so" "$lib/nimbary/libstalink.so"
+             "$lib/nimbary/libairlink.so")
+fi
 
 fail=0
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)

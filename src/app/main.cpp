@@ -109,6 +109,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Nimbary");
     QApplication::setApplicationVersion(NIMBARY_VERSION);
+    QGuiApplication::setDesktopFileName("org.nimbary.Nimbary");  // the menu entry's icon and name
 
     const QString dataDir = DefaultDataFolder();
     InstanceGuard guard(dataDir);

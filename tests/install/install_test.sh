@@ -55,10 +55,15 @@ $hide sh -eu -c '
   cmp "$tmp/data/main.ini" "$prefix/share/nimbary/main.ini" || { echo "main.ini was not copied from the prefix"; exit 1; }
   nimbary-cli download --simulate --sim-days 1 --db "$tmp/cli.db" > "$tmp/download.txt"
   grep -q "total read records: 288" "$tmp/download.txt" || { cat "$tmp/download.txt"; exit 1; }
-  if [ -x "$prefix/bin/zq0093-host" ]; then
-    zq0093-host --version
-    PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name zq0093.pc)") pkg-config --cflags --libs zq0093 |
-      grep -q -- "-I$prefix/include" || { echo "zq0093.pc does not name the moved prefix"; exit 1; }
+  if [ -e "$prefix/bin/zq0093-host" ]; then
+    zq0093-host --help > /dev/null
+    zq0093-host --simulate --screenshot "$tmp/host.png" --quit-after 2
+    [ "$(wc -c < "$tmp/host.png")" -gt 10000 ] || { echo "zq0093-host drew nothing"; exit 1; }
+    export PKG_CONFIG_PATH="$(dirname "$(find "$prefix" -name zq0093.pc)")"
+    plugin=$(realpath "$(pkg-config --variable=plugin zq0093)")
+    header=$(pkg-config --variable=includedir zq0093)/ZQ0093.h
+    case $plugin in "$prefix"/*) ;; *) echo "zq0093.pc names $plugin"; exit 1;; esac
+    [ -f "$plugin" ] && [ -f "$header" ] || { echo "zq0093.pc names no plug-in or header"; exit 1; }
   fi
 ' sh "$build" "$source" "$prefix" "$tmp" "$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")" ||
   fail "the installed programs did not run on their own"
