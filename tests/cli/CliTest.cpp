@@ -504,11 +504,8 @@ TEST_F(CliTest, GapsAreReportedAndFollowWaitsForAHeldStation) {
 
     StationLock other(StationLock::SimulatedStationPath(db));
     ASSERT_TRUE(other.TryLock());
-    const std::vector<std::string> download = {"download", "--simulate", "--sim-image",
-                                               image,      "--db",       db};
-    EXPECT_EQ(Run(download), 3);
-    std::vector<std::string> follow = download;
-    follow.push_back("--follow");
+    const std::vector<std::string> follow = {
+        "download", "--follow", "--simulate", "--sim-image", image, "--db", db};
     CliProcess p(follow, env);
     ASSERT_TRUE(p.WaitForError("is talking to the weather station; waiting until it lets go", 5000))
         << p.Err();
