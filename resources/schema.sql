@@ -94,3 +94,11 @@ CREATE TABLE IF NOT EXISTS Record (
 
 -- The browser asks for one station's records in a time range, in time order.
 CREATE INDEX IF NOT EXISTS RecordByDevTime ON Record (DevID, RecTime);
+
+-- The gaps downloads found in a station's records and could not fill: the
+-- times (station seconds) of the stored records either side.
+CREATE TABLE IF NOT EXISTS Gap (
+    DevID INTEGER,
+    FromTime INTEGER,
+    ToTime INTEGER
+);

@@ -14,6 +14,7 @@ PACKAGES=(
   fonts-liberation fonts-wqy-zenhei
   xvfb xauth poppler-utils
   libqt6opengl6-dev  # Qt Charts' CMake package looks for Qt6OpenGL's
+  librsvg2-bin desktop-file-utils appstream  # icons, and checks of the installed files
 )
 
 missing=()

@@ -7,6 +7,14 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j"$(nproc)"
+
+# The Debian package: built without sanitizers, its file list and dependencies checked.
+cmake --preset package >/dev/null
+cmake --build --preset package -j"$(nproc)" >build/package.log 2>&1 || { tail -50 build/package.log; exit 1; }
+rm -f build/package/nimbary_*.deb
+cpack --preset package >>build/package.log 2>&1 || { tail -50 build/package.log; exit 1; }
+scripts/check-package.sh build/package/nimbary_*.deb
+
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

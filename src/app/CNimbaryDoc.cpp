@@ -1,6 +1,9 @@
 #include "CNimbaryDoc.h"
 
+#include <cstdio>
+
 #include "CMainFrame.h"
+#include "HistoryNotices.h"
 #include "StringTable.h"
 
 namespace nimbary {
@@ -26,6 +29,13 @@ CNimbaryDoc::CNimbaryDoc(HidBackend& backend, Messages& messages, std::string lo
     downloader_.onFault = [this](const std::string& text) {
         if (onStatus) onStatus(STATUS_TEXT, 0, text);
     };
+    // Both may come from one pass (a station plugged in after long): shown
+    // together after it, over its completion text.
+    auto notice = [this](const std::string& text) {
+        passNotice_ += (passNotice_.empty() ? "" : "    ") + text;
+    };
+    downloader_.onGaps = [notice](const std::vector<HistoryGap>& gaps) { notice(GapsText(gaps)); };
+    downloader_.onClock = [notice](const ClockCheck& check) { notice(ClockText(check)); };
 }
 
 CNimbaryDoc::~CNimbaryDoc() {
@@ -60,9 +70,14 @@ void CNimbaryDoc::Shutdown() {
 }
 
 int CNimbaryDoc::OpenStation() {
+    const bool wasHeld = heldElsewhere_;
     heldElsewhere_ = false;
     lockError_.clear();
     if (!lock_.IsLocked() && !lock_.TryLock()) {
+        // Said once on standard error as well, which a desktop session keeps
+        // in its journal beside a download service's own lines.
+        if (lock_.Busy() && !wasHeld)
+            std::fprintf(stderr, "nimbary: %s\n", lock_.WaitingText().c_str());
         heldElsewhere_ = lock_.Busy();
         if (!heldElsewhere_) lockError_ = lock_.ErrorText();
         return 0;
@@ -139,7 +154,9 @@ void CNimbaryDoc::HistoryLoop() {
         historyWake_.Reset();
         ServeCommand();
         if (usb_.Connected() && db_.IsOpen() && !db_.ReadOnly()) {
+            passNotice_.clear();
             downloader_.Download();
+            if (!passNotice_.empty() && onStatus) onStatus(STATUS_TEXT, 0, passNotice_);
             ++passes_;
         }
     }

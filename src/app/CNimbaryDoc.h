@@ -110,6 +110,7 @@ private:
     StationLock lock_;
     std::string lockError_;  // the lock file cannot be used
     bool heldElsewhere_ = false;
+    std::string passNotice_;  // the gaps and clock check of the pass under way, in one line
     PollTarget* target_ = nullptr;
     std::thread pollThread_;
     std::thread historyThread_;

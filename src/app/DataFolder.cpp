@@ -26,6 +26,11 @@ QString DefaultDataFolder() {
     return QDir::cleanPath(base + "/Nimbary");
 }
 
+QString TemplateFolder(const QString& programDir) {
+    const QString installed = QDir::cleanPath(programDir + "/" NIMBARY_DATA_FROM_BIN);
+    return QFileInfo::exists(installed + "/main.ini") ? installed : programDir;
+}
+
 QString DatabasePath(const QString& dataDir) {
     return dataDir + "/Nimbary.db";
 }

@@ -11,13 +11,18 @@ namespace nimbary {
 // set, else the per-user data location (~/.local/share/Nimbary).
 QString DefaultDataFolder();
 
+// The folder that holds the main.ini template for a program in `programDir`:
+// the installed data folder beside it (../share/nimbary) when the template
+// is there, else the program's own folder, where the build puts it.
+QString TemplateFolder(const QString& programDir);
+
 struct DataFolderResult {
     int ok = 0;        // 1 when the folder is ready and the language was read
     int language = 0;  // 0 English, 1 Chinese
 };
 
 // Prepares the data folder: creates it when the database is not there yet,
-// copies the main.ini template from the program folder when main.ini is
+// copies the main.ini template from `programDir` when main.ini is
 // missing (never over an existing one), reads the language. Failures are
 // shown through `messages` and give ok = 0; start-up goes on regardless.
 DataFolderResult PrepareDataFolder(const QString& programDir, const QString& dataDir,

@@ -21,11 +21,17 @@ using namespace nimbary;
 
 namespace {
 
+// The usage lines, as the README shows them.
 const char* kUsage =
-    "usage: nimbary [options]\n"
+    "usage: nimbary [station options] [--screenshot PATH --quit-after SECS]\n"
+    "       nimbary --help | --version\n";
+const char* kOptions =
+    "\n"
     "  --screenshot PATH   save a picture of the main window when quitting after a time\n"
     "  --quit-after SECS   run for SECS seconds, then quit\n"
-    "  --help              this text\n";
+    "  --help              this text\n"
+    "  --version           the program's version\n"
+    "\nStation options:\n";
 
 struct AppOptions {
     BackendOptions backend;
@@ -33,8 +39,16 @@ struct AppOptions {
     double quitAfter = -1;
 };
 
+// Runs before QApplication exists, so that --help, --version and a mistake
+// are answered on a machine without a screen as well. Qt's own options
+// (-platform NAME, -reverse ...) are left to QApplication.
 bool ParseArgs(int argc, char** argv, AppOptions& o, std::string& error) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    for (const std::string& a : args)
+        if (a == "--help" || a == "-h" || a == "--version") {
+            error = a == "--version" ? "version" : "help";
+            return false;
+        }
     error = BackendOptions::Parse(args, o.backend);
     if (!error.empty()) return false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -59,9 +73,8 @@ bool ParseArgs(int argc, char** argv, AppOptions& o, std::string& error) {
                 error = "--quit-after needs a number of seconds, not '" + v + "'";
                 return false;
             }
-        } else if (a == "--help" || a == "-h") {
-            error = "help";
-            return false;
+        } else if (a.size() > 1 && a[0] == '-' && a[1] != '-') {
+            if (i + 1 < args.size() && args[i + 1].rfind('-', 0) != 0) ++i;  // its value
         } else {
             error = "unknown option '" + a + "'";
             return false;
@@ -77,20 +90,26 @@ bool ParseArgs(int argc, char** argv, AppOptions& o, std::string& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Nimbary");
-    QApplication::setApplicationVersion(NIMBARY_VERSION);
-
     AppOptions options;
     std::string error;
     if (!ParseArgs(argc, argv, options, error)) {
         if (error == "help") {
-            std::printf("%s%s%s", kUsage, BackendOptions::Usage(), sim::SimOptions::Usage());
+            std::printf("%s%s%s%s", kUsage, kOptions, BackendOptions::Usage(),
+                        sim::SimOptions::Usage());
             return 0;
         }
-        std::fprintf(stderr, "nimbary: %s\n%s", error.c_str(), kUsage);
+        if (error == "version") {
+            std::printf("nimbary %s\n", NIMBARY_VERSION);
+            return 0;
+        }
+        std::fprintf(stderr, "nimbary: %s\n%s(see 'nimbary --help')\n", error.c_str(), kUsage);
         return 2;
     }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Nimbary");
+    QApplication::setApplicationVersion(NIMBARY_VERSION);
+    QGuiApplication::setDesktopFileName("org.nimbary.Nimbary");  // the menu entry's icon and name
 
     const QString dataDir = DefaultDataFolder();
     InstanceGuard guard(dataDir);
@@ -111,7 +130,7 @@ int main(int argc, char** argv) {
     }
 
     QtMessages messages;
-    PrepareDataFolder(QCoreApplication::applicationDirPath(), dataDir, messages);
+    PrepareDataFolder(TemplateFolder(QCoreApplication::applicationDirPath()), dataDir, messages);
 
     auto backends = Backends::Make(options.backend, "nimbary", error);
     if (!backends) {

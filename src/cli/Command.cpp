@@ -9,8 +9,7 @@ void PrintError(const std::string& text) {
 }
 
 int UsageError(const std::string& command, const std::string& text) {
-    std::fprintf(stderr, "nimbary-cli %s: %s\n(see 'nimbary-cli %s --help')\n", command.c_str(),
-                 text.c_str(), command.c_str());
+    std::fprintf(stderr, "nimbary-cli %s: %s\n", command.c_str(), text.c_str());
     return kExitUsage;
 }
 

@@ -40,7 +40,7 @@ extern const char* const kExportHelp;
 
 // Prints "nimbary-cli: text" to standard error.
 void PrintError(const std::string& text);
-// Prints a usage error with a pointer to --help and returns kExitUsage.
+// Prints a usage error and returns kExitUsage; the command's usage line follows it.
 int UsageError(const std::string& command, const std::string& text);
 
 }  // namespace nimbary::cli

@@ -11,6 +11,7 @@
 #include "Command.h"
 #include "DataPaths.h"
 #include "HistoryDownloader.h"
+#include "HistoryNotices.h"
 #include "StationSession.h"
 #include "StringTable.h"
 
@@ -21,11 +22,17 @@ const char* const kDownloadHelp =
     "\n"
     "  --db PATH           the database (default: Nimbary.db in $NIMBARY_DATA_DIR,\n"
     "                      or ~/.local/share/Nimbary)\n"
-    "  --follow            repeat every 8 seconds until interrupted (SIGINT, SIGTERM)\n"
+    "  --follow            repeat every 8 seconds until interrupted (SIGINT, SIGTERM);\n"
+    "                      a station not there yet, or held by another program, is\n"
+    "                      waited for\n"
+    "\n"
+    "After each pass every gap the pass could not fill is printed with its span: a\n"
+    "stretch longer than twice the record interval without records, because the\n"
+    "station overwrote or lost them before they were read.\n"
     "\n"
     "Exit status: 0 when the pass completed or nothing was new, 1 when it failed\n"
     "(nothing of that pass is stored), 2 for bad arguments, 3 when another\n"
-    "process is talking to the station.\n";
+    "process is talking to the station (without --follow).\n";
 
 namespace {
 
@@ -43,6 +50,14 @@ void CatchStopSignals() {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+}
+
+// True when a stop signal came (at once, or during the wait).
+bool SleepUnlessStopped(std::chrono::steady_clock::duration wait) {
+    const auto until = std::chrono::steady_clock::now() + wait;
+    while (!g_stop.load() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return g_stop.load() != 0;
 }
 
 std::string LocalNowText() {
@@ -87,10 +102,28 @@ int RunDownload(std::vector<std::string> args) {
         return kExitFailure;
     }
 
-    StationSession station;
-    if (const int opened = station.Open(backend, dbPath); opened != kExitOk) return opened;
-
     CatchStopSignals();
+    StationSession station;
+    std::string why;
+    int opened = station.TryOpen(backend, dbPath, why);
+    if (follow) {
+        // Whoever comes second waits: the service never talks to the station
+        // while the program does, and takes it once the program lets go.
+        if (opened == kExitBusy) {
+            PrintError(station.LockWaitingText());
+            // Looked for every second, as the program does.
+            while (opened == kExitBusy && !SleepUnlessStopped(std::chrono::seconds(1)))
+                opened = station.TryOpen(backend, dbPath, why);
+            if (g_stop.load()) return kExitOk;
+            if (opened == kExitOk) PrintError("the weather station is free again");
+        }
+        if (opened == kExitFailure && station.CanReconnect()) opened = kExitOk;  // waited for below
+    }
+    if (opened != kExitOk) {
+        PrintError(why);
+        return opened;
+    }
+
     HistoryDownloader downloader(station.Source(), db, &g_stop, nullptr);
     downloader.onProgress = [](int n) {
         std::fprintf(stderr, "%s\n", text::Format(2097, {n}).c_str());
@@ -100,6 +133,10 @@ int RunDownload(std::vector<std::string> args) {
         std::fflush(stdout);
     };
     downloader.onFault = [](const std::string& t) { PrintError(t); };
+    downloader.onGaps = [](const std::vector<HistoryGap>& gaps) {
+        for (const HistoryGap& g : gaps) std::printf("%s\n", GapText(g).c_str());
+        std::fflush(stdout);
+    };
 
     std::string lastProblem;
     auto tell = [&](const std::string& problem) {
@@ -135,11 +172,7 @@ int RunDownload(std::vector<std::string> args) {
                     break;
             }
         }
-        if (!follow || g_stop.load()) break;
-        const auto until = std::chrono::steady_clock::now() + kPassEvery;
-        while (!g_stop.load() && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (g_stop.load()) break;
+        if (!follow || SleepUnlessStopped(kPassEvery)) break;
     }
     std::fflush(stdout);
     return follow && g_stop.load() ? kExitOk : status;

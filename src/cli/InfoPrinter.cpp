@@ -2,7 +2,10 @@
 
 #include <cinttypes>
 
-#include "HistoryDb.h"
+#include "BlockEntry.h"
+#include "ClockCheck.h"
+#include "HistoryNotices.h"
+#include "TimeArg.h"
 
 namespace nimbary::cli {
 
@@ -130,7 +133,8 @@ void PrintMaxMin(Printer& p, const MaxMinRecord& m) {
 
 }  // namespace
 
-std::vector<std::string> PrintStationInfo(StationData& station, std::FILE* out) {
+std::vector<std::string> PrintStationInfo(StationData& station, std::FILE* out,
+                                          StationInfo* infoOut) {
     Printer p(out);
     std::vector<std::string> failed;
     auto failedOp = [&](const char* op) {
@@ -144,6 +148,7 @@ std::vector<std::string> PrintStationInfo(StationData& station, std::FILE* out) 
         p.Int("Type", info.Type);
         p.Int("Blocks", info.Blocks);
         p.Int("DataSize", info.DataSize);
+        if (infoOut) *infoOut = info;
     } else {
         failedOp("ReadDeviceInfo");
     }
@@ -173,6 +178,72 @@ std::vector<std::string> PrintStationInfo(StationData& station, std::FILE* out) 
     p.Int("Units.RainUnit", u.RainUnit);
     p.Int("Units.LightUnit", u.LightUnit);
     return failed;
+}
+
+void PrintClockCheck(HistorySource& station, uint32_t now, bool memory, std::FILE* out) {
+    Printer p(out);
+    MemoryStatus status;
+    if (!station.ReadMemoryStatus(status)) {
+        std::fprintf(out, "# ReadMemoryStatus failed: no clock check\n");
+        return;
+    }
+    if (memory) {
+        p.Int("History.FirstBlock", status.FirstBlock);
+        p.Int("History.CurrentBlock", status.CurrentBlock);
+        p.Int("History.UsedSize", status.DataSize);
+    }
+    // The newest record is the last of the block being written.
+    std::vector<uint8_t> data;
+    BlockEntry entry;
+    if (status.FirstBlock == 0 || status.CurrentBlock == 0) {
+        std::fprintf(out, "# no history record: no clock check\n");
+        return;
+    }
+    if (!station.ReadMemory(1, static_cast<uint16_t>((status.CurrentBlock - 1) * kBlockEntrySize),
+                            kBlockEntrySize, data) ||
+        !BlockEntry::Parse(data.data(), data.size(), entry)) {
+        std::fprintf(out, "# ReadMemory failed: no clock check\n");
+        return;
+    }
+    if (entry.Count == 0 || entry.Interval == 0) {
+        std::fprintf(out, "# no history record: no clock check\n");
+        return;
+    }
+    const uint32_t newest = entry.RecordTime(entry.Count);
+    std::fprintf(out, "Clock.NewestRecord=%s\n", TimeArg::Format(newest).c_str());
+    p.Int("Clock.RecordInterval", entry.Interval);
+    const ClockCheck check = ClockCheck::Of(newest, entry.Interval, now);
+    if (check.Off()) std::fprintf(out, "# %s\n", ClockText(check).c_str());
+}
+
+bool PrintStoredHistory(HistoryDb& db, uint32_t devId, std::FILE* out) {
+    Printer p(out);
+    std::fprintf(out, "# Database %s\n", db.Path().c_str());
+    if (db.ReadDevice(devId) != 0) return false;
+    if (db.DeviceFound()) {
+        const DeviceInfo& d = db.Info();
+        p.Int("Device.FirstBlock", d.FirstBlock);
+        p.Int("Device.CurrBlock", d.CurrBlock);
+        p.Int("Device.CurrRecord", d.CurrRecord);
+        std::fprintf(out, "Device.TickTime=%s\n", TimeArg::Format(d.TickTime).c_str());
+        std::fprintf(out, "Device.RecTime=%s\n", TimeArg::Format(d.RecTime).c_str());
+        if (db.SelectRecords(devId, 0.0, 1e9) != 0) return false;
+        p.Int("Device.Records", db.SelectionCount());
+        db.CloseSelection();
+    } else {
+        std::fprintf(out, "# the station has no row in the database\n");
+    }
+    std::vector<HistoryGap> gaps;
+    if (db.ReadGaps(devId, gaps) != 0) return false;
+    std::fprintf(out, "# Gaps\n");
+    p.Int("Gaps", static_cast<long long>(gaps.size()));
+    for (size_t i = 0; i < gaps.size(); ++i) {
+        const std::string n = "Gap" + std::to_string(i + 1);
+        std::fprintf(out, "%s.From=%s\n", n.c_str(), TimeArg::Format(gaps[i].From).c_str());
+        std::fprintf(out, "%s.To=%s\n", n.c_str(), TimeArg::Format(gaps[i].To).c_str());
+        p.Int(n + ".Seconds", gaps[i].Seconds());
+    }
+    return true;
 }
 
 }  // namespace nimbary::cli

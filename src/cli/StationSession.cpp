@@ -15,13 +15,18 @@ StationSession::~StationSession() {
 
 int StationSession::Open(const BackendOptions& options, const std::string& databasePath) {
     std::string error;
-    const int rc = OpenOrExplain(options, databasePath, error);
+    const int rc = TryOpen(options, databasePath, error);
     if (rc != kExitOk) PrintError(error);
     return rc;
 }
 
-int StationSession::OpenOrExplain(const BackendOptions& options, const std::string& databasePath,
-                                  std::string& error) {
+int StationSession::TryOpen(const BackendOptions& options, const std::string& databasePath,
+                            std::string& error) {
+    // Whatever an earlier attempt held goes first.
+    source_.reset();
+    data_.reset();
+    usb_.reset();
+    backends_.reset();
     std::string lockPath;
     if (!options.Simulated())
         lockPath = StationLock::RealStationPath();

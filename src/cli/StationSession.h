@@ -25,17 +25,21 @@ public:
     // none). Returns kExitOk, or kExitBusy / kExitFailure after saying why
     // on standard error.
     int Open(const BackendOptions& options, const std::string& databasePath);
+    // As Open, but saying nothing: `error` tells why it failed. After a
+    // failure only because no station was found, Reconnect() looks again.
+    int TryOpen(const BackendOptions& options, const std::string& databasePath, std::string& error);
+    // After a refused lock: that the session waits for its holder.
+    std::string LockWaitingText() const { return lock_ ? lock_->WaitingText() : std::string(); }
     // Looks for the station again after it went away; true when it is there.
     bool Reconnect();
     bool Connected() const { return usb_ && usb_->Connected(); }
+    // The station may be looked for again: only the station itself was missing.
+    bool CanReconnect() const { return usb_ != nullptr; }
 
     StationData& Data() { return *data_; }
     HistorySource& Source() { return *source_; }
 
 private:
-    int OpenOrExplain(const BackendOptions& options, const std::string& databasePath,
-                      std::string& error);
-
     std::unique_ptr<StationLock> lock_;
     std::unique_ptr<Backends> backends_;
     std::unique_ptr<CUsb> usb_;

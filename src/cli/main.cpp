@@ -15,27 +15,36 @@ namespace {
 
 // New commands go here, each in a file of its own.
 const Command kCommands[] = {
-    {"download", "[--db PATH] [--follow] [--simulate ...]",
+    {"download", "[--db PATH] [--follow] [station options]",
      "read the station's new history records into the database", kDownloadHelp, true, RunDownload},
     {"stations", "[--db PATH]", "list the stations in the database", kStationsHelp, false,
      RunStations},
     {"records", "--station ID [--from TIME] [--to TIME] [--db PATH]",
      "write a station's records as tab-separated text", kRecordsHelp, false, RunRecords},
-    {"export", "--station ID [--from TIME] [--to TIME] --format csv|pdf [--lang en|zh] OUT",
+    {"export",
+     "--station ID [--from TIME] [--to TIME] --format csv|pdf [--lang en|zh] [--db PATH] OUT",
      "write a station's records as the browser's text table or PDF", kExportHelp, false, RunExport},
-    {"dump", "DIR [--simulate ...]", "save the station's memory as a station image folder",
+    {"dump", "DIR [station options]", "save the station's memory as a station image folder",
      kDumpHelp, true, RunDump},
-    {"info", "[--simulate ... | --replay FILE] [--capture FILE]",
+    {"info", "[--history [--db PATH]] [station options]",
      "print every field the station reports, in internal units", kInfoHelp, true, RunInfo},
-    {"render-display", "OUT.png [--lang en|zh] [--simulate ...]",
+    {"render-display", "OUT.png [--lang en|zh] [station options]",
      "draw the live display of the station's present state into a PNG", kRenderDisplayHelp, true,
      RunRenderDisplay},
 };
 
+// The usage lines, as the README shows them.
 void PrintUsage(std::FILE* to) {
-    std::fprintf(to, "usage: nimbary-cli COMMAND [OPTIONS]\n\ncommands:\n");
-    for (const Command& c : kCommands) std::fprintf(to, "  %-10s %s\n", c.name, c.summary);
-    std::fprintf(to, "\n'nimbary-cli COMMAND --help' shows a command's options.\n");
+    const char* lead = "usage: ";
+    for (const Command& c : kCommands) {
+        std::fprintf(to, "%snimbary-cli %s %s\n", lead, c.name, c.synopsis);
+        lead = "       ";
+    }
+    std::fprintf(to, "%snimbary-cli --help | --version\n\ncommands:\n", lead);
+    for (const Command& c : kCommands) std::fprintf(to, "  %-15s %s\n", c.name, c.summary);
+    std::fprintf(to,
+                 "\nStation options: --simulate and the --sim-* options, --replay FILE, "
+                 "--capture FILE.\n'nimbary-cli COMMAND --help' shows a command's options.\n");
 }
 
 void PrintHelp(const Command& c) {
@@ -66,6 +75,10 @@ int Run(int argc, char** argv) {
         PrintUsage(stdout);
         return kExitOk;
     }
+    if (name == "--version") {
+        std::printf("nimbary-cli %s\n", NIMBARY_VERSION);
+        return kExitOk;
+    }
     for (const Command& c : kCommands) {
         if (name != c.name) continue;
         std::vector<std::string> args(argv + 2, argv + argc);
@@ -74,7 +87,11 @@ int Run(int argc, char** argv) {
                 PrintHelp(c);
                 return kExitOk;
             }
-        return c.run(std::move(args));
+        const int status = c.run(std::move(args));
+        if (status == kExitUsage)
+            std::fprintf(stderr, "usage: nimbary-cli %s %s\n(see 'nimbary-cli %s --help')\n",
+                         c.name, c.synopsis, c.name);
+        return status;
     }
     std::fprintf(stderr, "nimbary-cli: unknown command \"%s\"\n", name.c_str());
     PrintUsage(stderr);

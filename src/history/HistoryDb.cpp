@@ -141,6 +141,12 @@ const char* const kCountRecords =
 const char* const kListDevices = "SELECT DevID FROM Device";
 const char* const kDeleteRecords = "DELETE FROM Record WHERE DevID = ?";
 const char* const kDeleteDevice = "DELETE FROM Device WHERE DevID = ?";
+const char* const kDeleteGaps = "DELETE FROM Gap WHERE DevID = ?";
+const char* const kInsertGap = "INSERT INTO Gap (DevID, FromTime, ToTime) VALUES (?, ?, ?)";
+const char* const kSelectGaps =
+    "SELECT FromTime, ToTime FROM Gap WHERE DevID = ? ORDER BY FromTime";
+const char* const kHasGapTable =
+    "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Gap'";
 
 // The time bounds are compared at a millionth of a day: a record is in when
 // its time, to six decimals, lies within the bounds to six decimals. The
@@ -388,6 +394,38 @@ int HistoryDb::FillDeviceList(std::vector<uint32_t>& ids, uint32_t select, int& 
     return 0;
 }
 
+int HistoryDb::ReadGaps(uint32_t devId, std::vector<HistoryGap>& gaps) {
+    std::lock_guard<std::mutex> lock(browserLock_);
+    gaps.clear();
+    Connection* c = BrowserConnection();
+    if (!c) return 1;
+    sqlite3_stmt* has = c->Get(kHasGapTable);
+    if (!has || sqlite3_step(has) != SQLITE_ROW) {
+        Report(c->db);
+        return 1;
+    }
+    const bool kept = sqlite3_column_int(has, 0) > 0;
+    sqlite3_reset(has);
+    if (!kept) return 0;  // a file from before gaps were kept, opened for reading
+    sqlite3_stmt* s = c->Get(kSelectGaps);
+    if (!s) {
+        Report(c->db);
+        return 1;
+    }
+    BindDevId(s, 1, devId);
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+        gaps.push_back({static_cast<uint32_t>(sqlite3_column_int64(s, 0)),
+                        static_cast<uint32_t>(sqlite3_column_int64(s, 1))});
+    sqlite3_reset(s);
+    if (rc != SQLITE_DONE) {
+        Report(c->db);
+        gaps.clear();
+        return 1;
+    }
+    return 0;
+}
+
 void HistoryDb::FinishSelection() {
     if (selection_) {
         sqlite3_finalize(selection_);
@@ -525,7 +563,7 @@ int HistoryDb::DeleteDevice(uint32_t devId) {
         return 1;
     };
     if (!c->Exec("BEGIN IMMEDIATE")) return fail();
-    for (const char* sql : {kDeleteRecords, kDeleteDevice}) {
+    for (const char* sql : {kDeleteRecords, kDeleteGaps, kDeleteDevice}) {
         sqlite3_stmt* s = c->Get(sql);
         if (!s) return fail();
         BindDevId(s, 1, devId);
@@ -590,7 +628,7 @@ int HistoryDb::ReadDevice(uint32_t devId) {
     return 0;
 }
 
-int HistoryDb::SaveRecords(uint32_t n, ScratchFile& scratch) {
+int HistoryDb::SaveRecords(uint32_t n, ScratchFile& scratch, const std::vector<HistoryGap>& gaps) {
     std::lock_guard<std::mutex> lock(workerLock_);
     Connection* c = WorkerConnection();
     if (!c) return 2;
@@ -617,6 +655,16 @@ int HistoryDb::SaveRecords(uint32_t n, ScratchFile& scratch) {
         ForEachMeasurement(r, [&](auto v) { BindMeasure(ins, col++, v); });
         if (sqlite3_step(ins) != SQLITE_DONE) return dbFail();
         sqlite3_reset(ins);
+    }
+
+    for (const HistoryGap& g : gaps) {
+        sqlite3_stmt* gap = c->Get(kInsertGap);
+        if (!gap) return dbFail();
+        BindDevId(gap, 1, info_.DevID);
+        sqlite3_bind_int64(gap, 2, g.From);
+        sqlite3_bind_int64(gap, 3, g.To);
+        if (sqlite3_step(gap) != SQLITE_DONE) return dbFail();
+        sqlite3_reset(gap);
     }
 
     if (saveHook_) saveHook_();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "GapFinder.h"
 #include "HistoryRecord.h"
 #include "Messages.h"
 #include "Units.h"
@@ -54,7 +55,7 @@ struct DeviceInfo {
 // safe, and the two groups never share a connection.
 //
 // Return codes: Open 0 or negative; FillDeviceList, SelectRecords,
-// DeleteDevice, ReadDevice 0 or 1; CloseSelection, SaveRecords 0 or 2.
+// ReadGaps, DeleteDevice, ReadDevice 0 or 1; CloseSelection, SaveRecords 0 or 2.
 // A database error is shown through Messages with SQLite's own text before
 // the operation returns its failure code.
 class HistoryDb {
@@ -104,6 +105,9 @@ public:
     bool SelectionFailed() const;
     int CloseSelection();
     const HistoryRecord& ReadImage() const { return readRecord_; }
+    // The gaps downloads found in a station's records, oldest first (none in
+    // a file from before gaps were kept).
+    int ReadGaps(uint32_t devId, std::vector<HistoryGap>& gaps);
 
     // --- Worker operations ------------------------------------------------
 
@@ -114,9 +118,10 @@ public:
     bool DeviceFound() const { return deviceFound_; }
     DeviceInfo& Info() { return info_; }
     const DeviceInfo& Info() const { return info_; }
-    // Appends the n record images of `scratch` and stores Info() as the
-    // station's row, in one transaction; on any error nothing is stored.
-    int SaveRecords(uint32_t n, ScratchFile& scratch);
+    // Appends the n record images of `scratch` and the gaps the download
+    // found among them, and stores Info() as the station's row, in one
+    // transaction; on any error nothing is stored.
+    int SaveRecords(uint32_t n, ScratchFile& scratch, const std::vector<HistoryGap>& gaps = {});
 
     // --- Seams for tests ---------------------------------------------------
 

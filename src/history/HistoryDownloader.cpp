@@ -74,10 +74,28 @@ bool HistoryDownloader::Fault(const std::string& message) {
 bool HistoryDownloader::Download() {
     count_ = 0;
     message_.clear();
+    gaps_.Start();
+    newestInterval_ = 0;
     const bool saved = RunPass();
     scratch_ = ScratchFile();  // the staged records go whatever the outcome
-    if (outcome_ == PassOutcome::Saved || outcome_ == PassOutcome::NothingNew) lastFault_.clear();
+    if (outcome_ == PassOutcome::Saved || outcome_ == PassOutcome::NothingNew) {
+        lastFault_.clear();
+        CheckClock();
+    }
+    if (outcome_ != PassOutcome::Saved) gaps_.Start();  // nothing of them was stored
+    if (!gaps_.Gaps().empty() && onGaps) onGaps(gaps_.Gaps());
     return saved;
+}
+
+void HistoryDownloader::CheckClock() {
+    const DeviceInfo& dev = db_.Info();
+    clock_ = newestInterval_ > 0 && clockNow
+                 ? ClockCheck::Of(dev.RecTime, newestInterval_, clockNow())
+                 : ClockCheck();
+    const bool off = clock_.Off();
+    if (off && !(clockTold_ && clockOf_ == info_.DevID) && onClock) onClock(clock_);
+    clockTold_ = off;
+    clockOf_ = info_.DevID;
 }
 
 bool HistoryDownloader::ReadEntry(int block, BlockEntry& entry, bool& blank) {
@@ -189,7 +207,8 @@ bool HistoryDownloader::RunPass() {
             b = ring.Next(stored);
             n = ring.CountAfter(stored, cur);
         } else if (same || dev.RecTime >= partial.StartTime) {
-            uint32_t done;  // records of this block already stored
+            newestInterval_ = partial.Interval;  // it holds the newest stored record
+            uint32_t done;                       // records of this block already stored
             if (same) {
                 done = static_cast<uint32_t>(std::max<int32_t>(dev.CurrRecord, 0));
             } else {
@@ -206,6 +225,7 @@ bool HistoryDownloader::RunPass() {
         }
         // else: the number now carries a newer block; fresh start with this bookmark.
     }
+    if (known && dev.RecTime != 0) gaps_.Start(dev.RecTime, newestInterval_);
     if (partialIndex == 0 && n == 0) return End(PassOutcome::NothingNew);
 
     // 5. Stage the records.
@@ -250,7 +270,7 @@ bool HistoryDownloader::RunPass() {
         dev.CurrRecord == before.CurrRecord && dev.FirstBlock == before.FirstBlock &&
         dev.CurrBlock == before.CurrBlock)
         return End(PassOutcome::NothingNew);
-    if (db_.SaveRecords(static_cast<uint32_t>(count_), scratch_) != 0) {
+    if (db_.SaveRecords(static_cast<uint32_t>(count_), scratch_, gaps_.Gaps()) != 0) {
         End(PassOutcome::DatabaseError, "The downloaded records could not be stored.");
         return true;
     }
@@ -359,7 +379,9 @@ bool HistoryDownloader::HandleRecord(const BlockEntry& entry, uint32_t index, bo
     if (!scratch_.Append(rec_))
         return End(PassOutcome::ScratchError, "The download's temporary file cannot be written.");
     ++count_;
+    gaps_.Add(t, entry.Interval);
     dev.RecTime = t;
+    newestInterval_ = entry.Interval;
 
     if (Stopped()) return End(PassOutcome::Stopped, "The download was stopped.");
     const auto now = std::chrono::steady_clock::now();

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "BlockEntry.h"
+#include "ClockCheck.h"
+#include "GapFinder.h"
 #include "HistoryDb.h"
 #include "HistorySource.h"
 #include "ScratchFile.h"
@@ -47,6 +49,16 @@ public:
     // every pass that meets it again.
     std::function<void(const std::string& text)> onFault;
 
+    // After a pass that stored records: the gaps among them (and before the
+    // first of them) that the pass could not fill, each told once.
+    std::function<void(const std::vector<HistoryGap>& gaps)> onGaps;
+    // The station's clock is off by more than two record intervals (see
+    // ClockCheck). Told once, and again only after it was right in between
+    // or for another station.
+    std::function<void(const ClockCheck& check)> onClock;
+    // The computer's local time in station seconds; tests set their own.
+    std::function<uint32_t()> clockNow = LocalNowStationTime;
+
     // One pass. True when it reached the save step (whatever the save's result).
     bool Download();
 
@@ -55,6 +67,11 @@ public:
     const std::string& LastMessage() const { return message_; }
     // Records decoded by the last pass.
     int LastCount() const { return count_; }
+    // The gaps the last pass stored.
+    const std::vector<HistoryGap>& LastGaps() const { return gaps_.Gaps(); }
+    // The clock check of the last pass that saved or found nothing new;
+    // not Known when the station holds no record.
+    const ClockCheck& LastClock() const { return clock_; }
 
 private:
     bool RunPass();
@@ -67,6 +84,7 @@ private:
     bool ReadBlock(const BlockEntry& entry, uint32_t firstIndex);
     bool ReadRun(const BlockEntry& entry, uint32_t address, uint32_t bytes, uint32_t firstIndex);
     bool HandleRecord(const BlockEntry& entry, uint32_t index, bool headerRecord);
+    void CheckClock();
 
     HistorySource& source_;
     HistoryDb& db_;
@@ -88,6 +106,11 @@ private:
     std::map<int, std::string> skipped_;  // block -> why its entry was skipped, once said
     uint32_t skippedOf_ = 0;              // the station whose entries those are
     int count_ = 0;
+    GapFinder gaps_;
+    uint32_t newestInterval_ = 0;  // interval of the newest record's block; 0 when none
+    ClockCheck clock_;
+    bool clockTold_ = false;  // the clock of station clockOf_ was said to be off
+    uint32_t clockOf_ = 0;
 };
 
 }  // namespace nimbary

@@ -73,6 +73,12 @@ void StationLock::Unlock() {
     fd_ = -1;
 }
 
+std::string StationLock::WaitingText() const {
+    std::string text = "another program";
+    if (holder_ > 0) text += " (process " + std::to_string(holder_) + ")";
+    return text + " is talking to the weather station; waiting until it lets go";
+}
+
 std::string StationLock::ErrorText() const {
     if (error_ != 0)
         return "The station lock " + path_ + " cannot be used: " + std::strerror(error_) + ".";

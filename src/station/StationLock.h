@@ -40,6 +40,8 @@ public:
     long Holder() const { return holder_; }
     // A sentence for the user about why TryLock failed.
     std::string ErrorText() const;
+    // After a refused TryLock, for one that waits for the holder to let go.
+    std::string WaitingText() const;
 
 private:
     std::string path_;

@@ -16,6 +16,7 @@
 #include "CHistory.h"
 #include "ProgramRig.h"
 #include "StationLock.h"
+#include "StationTime.h"
 #include "TempDir.h"
 
 using namespace nimbary;
@@ -349,4 +350,18 @@ TEST(Program, AStationFoundBeforeTheHistoryThreadRunsIsDownloadedAtOnce) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return doc.DownloadPasses() >= 1; }, 3000));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     doc.Shutdown();
+}
+
+// What a download pass tells beyond its records reaches the status bar: here
+// a station clock two hours behind, on the computer's real clock.
+TEST(Program, ClockOffIsShownInTheStatusBar) {
+    Program p;
+    p.sim->Station().SetIgnoreClockSet(true);  // no record at the right time meanwhile
+    p.sim->Station().SetTime(sim::LocalNowStationSeconds() - 2 * 3600);
+    p.sim->Station().GenerateHistory(1);
+    p.app->Start(false);
+    const QString said = "behind the computer's clock";
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(0).contains(said); }))
+        << p.Frame().PaneText(0).toStdString();
+    EXPECT_TRUE(p.Frame().PaneText(0).startsWith("The station's newest record ("));
 }

@@ -16,9 +16,10 @@ namespace nimbary::testing {
 
 class CliProcess {
 public:
-    // With `stdoutFile` the child writes its standard output there instead.
+    // With `stdoutFile` the child writes its standard output there instead;
+    // `program` runs another program than nimbary-cli.
     CliProcess(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
-               const char* stdoutFile = nullptr) {
+               const char* stdoutFile = nullptr, std::string program = NIMBARY_CLI_PATH) {
         int out[2], err[2];
         if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return;
         pid_ = fork();
@@ -36,11 +37,10 @@ public:
             dup2(err[1], 2);
             for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
             std::vector<char*> argv;
-            static std::string exe = NIMBARY_CLI_PATH;
-            argv.push_back(exe.data());
+            argv.push_back(program.data());
             for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
-            execv(exe.c_str(), argv.data());
+            execv(program.c_str(), argv.data());
             _exit(127);
         }
         close(out[1]);

@@ -530,3 +530,47 @@ TEST_F(CliTest, ExportWritesTheTableInTheStationsUnits) {
     }
     EXPECT_EQ(FileText(csv), bytes);  // the failed runs left the file alone
 }
+
+// A gap the station left is printed by the download that meets it and
+// listed by info --history; a download --follow waits for the station while
+// another program holds it, and says so once.
+TEST_F(CliTest, GapsAreReportedAndFollowWaitsForAHeldStation) {
+    FakeStation st(64, 64256, kDev);
+    const uint32_t t0 = At(2024, 3, 5, 22, 0);
+    st.PutBlock(1, Block(0, t0), Records(12, 0));  // 22:00 .. 22:55
+    st.PutBlock(2, Block(12 * Block(0, 0).RecordSize(), t0 + 3 * 3600), Records(6, 12));
+    st.SetStatus(1, 2);
+    const std::string image = dir.File("image");
+    ASSERT_EQ(SaveImage(st, image), "");
+
+    StationLock other(StationLock::SimulatedStationPath(db));
+    ASSERT_TRUE(other.TryLock());
+    const std::vector<std::string> follow = {
+        "download", "--follow", "--simulate", "--sim-image", image, "--db", db};
+    CliProcess p(follow, env);
+    ASSERT_TRUE(p.WaitForError("is talking to the weather station; waiting until it lets go", 5000))
+        << p.Err();
+    EXPECT_EQ(Query(db, "SELECT count(*) FROM Record"), "0");
+    other.Unlock();
+    for (int i = 0; i < 600 && Query(db, "SELECT count(*) FROM Record") != "18"; ++i) usleep(20000);
+    kill(p.Pid(), SIGTERM);
+    EXPECT_EQ(p.Wait(5000), 0) << p.Err();
+    EXPECT_NE(p.Err().find("the weather station is free again"), std::string::npos) << p.Err();
+    EXPECT_NE(p.Out().find("\nHistory gap: no records from 2024-03-05 22:55 to 2024-03-06 01:00 "
+                           "(2 h 5 min)\n"),
+              std::string::npos)
+        << p.Out();
+
+    std::string out, err;
+    ASSERT_EQ(
+        Run({"info", "--history", "--db", db, "--simulate", "--sim-image", image}, &out, &err), 0)
+        << err;
+    EXPECT_NE(out.find("\nClock.NewestRecord=2024-03-06T01:25:00\nClock.RecordInterval=300\n# "
+                       "The station's newest record (2024-03-06 01:25) is "),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\nDevice.Records=18\n# Gaps\nGaps=1\nGap1.From=2024-03-05T22:55:00\n"
+                       "Gap1.To=2024-03-06T01:00:00\nGap1.Seconds=7500\n"),
+              std::string::npos)
+        << out;
+}

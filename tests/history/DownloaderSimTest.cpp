@@ -6,8 +6,10 @@
 #include "CUsb.h"
 #include "CalendarTime.h"
 #include "HistoryDownloader.h"
+#include "HistoryNotices.h"
 #include "RecordingMessages.h"
 #include "SimBackend.h"
+#include "StringTable.h"
 #include "TempDir.h"
 
 // The download against the simulated station's own recording: its weather,
@@ -167,6 +169,7 @@ TEST(DownloaderSim, SmallRingWrapsManyTimesWithoutLossOrRepeats) {
         for (int pass = 0; pass < 40; ++pass) {
             rig.station->AdvanceClock(pass % 3 == 0 ? 3 * 3600 : 1800);  // 36 or 6 records
             dl.Download();
+            ASSERT_TRUE(dl.LastGaps().empty()) << GapsText(dl.LastGaps());
             ASSERT_NE(dl.LastOutcome(), PassOutcome::MemoryFault) << dl.LastMessage();
             ASSERT_NE(dl.LastOutcome(), PassOutcome::StationError) << dl.LastMessage();
         }
@@ -181,4 +184,139 @@ TEST(DownloaderSim, SmallRingWrapsManyTimesWithoutLossOrRepeats) {
         EXPECT_EQ(rows, span + 1);
         EXPECT_GT(rows, 400);
     }
+}
+
+namespace {
+
+// A download that counts the gap and clock notices it tells, on a computer
+// clock of the test's choosing (0: the station's own).
+struct Watched {
+    TempDir dir;
+    HistoryDb db;
+    Rig rig;
+    HistoryDownloader dl;
+    int gapsTold = 0, clocksTold = 0;
+    uint32_t computer = 0;
+
+    explicit Watched(const sim::SimConfig& c) : rig(c), dl(*rig.source, db, nullptr, nullptr) {
+        EXPECT_EQ(db.Open(dir.File("Nimbary.db")), 0);
+        dl.onGaps = [this](const std::vector<HistoryGap>&) { ++gapsTold; };
+        dl.onClock = [this](const ClockCheck&) { ++clocksTold; };
+        dl.clockNow = [this] { return computer ? computer : rig.station->Now(); };
+    }
+    void Pass() {
+        dl.Download();
+        EXPECT_TRUE(dl.LastOutcome() == PassOutcome::Saved ||
+                    dl.LastOutcome() == PassOutcome::NothingNew)
+            << dl.LastMessage();
+    }
+    std::vector<HistoryGap> Stored() {
+        std::vector<HistoryGap> gaps;
+        EXPECT_EQ(db.ReadGaps(kDev, gaps), 0);
+        return gaps;
+    }
+};
+
+}  // namespace
+
+// Records the station overwrote before they were read, and those a reset
+// erased, leave a gap from the newest stored record to the first one read
+// after it: told once, stored with the batch, deleted with the station.
+TEST(DownloaderSim, GapsTheStationLeftAreToldOnceAndStored) {
+    const std::pair<const char*, void (*)(Rig&)> cases[] = {
+        {"memory wrapped while unplugged", [](Rig& rig) { rig.station->AdvanceClock(24 * 3600); }},
+        {"station reset",
+         [](Rig& rig) {
+             rig.station->AdvanceClock(1800);
+             ASSERT_EQ(rig.data->ClearRecords(0), 1);
+             rig.station->AdvanceClock(3600);
+         }},
+    };
+    for (const auto& [what, lose] : cases) {
+        SCOPED_TRACE(what);
+        sim::SimConfig config = Config(0);
+        config.memory.blocks = 4;
+        config.memory.dataSize = 1000;  // about 70 records
+        config.memory.maxRecords = 20;
+        Watched w(config);
+        w.rig.station->AdvanceClock(1800);
+        w.Pass();
+        const uint32_t before = w.db.Info().RecTime;
+
+        lose(w.rig);
+        const sim::HistoryMemory m = w.rig.station->Memory();
+        const std::vector<HistoryGap> expected = {{before, m.Entry(m.FirstBlock()).time}};
+        ASSERT_GT(expected[0].Seconds(), 2 * 300u);
+        w.Pass();
+        EXPECT_EQ(w.dl.LastGaps(), expected);
+        EXPECT_EQ(w.Stored(), expected);
+        w.rig.station->AdvanceClock(1800);
+        w.Pass();
+        EXPECT_EQ(w.gapsTold, 1);
+        EXPECT_EQ(w.Stored(), expected);
+        ASSERT_EQ(w.db.DeleteDevice(kDev), 0);  // History Manage's delete
+        EXPECT_TRUE(w.Stored().empty());
+    }
+}
+
+// A new record interval starts later than two old intervals after the last
+// record, or earlier than two new ones before the next: neither is a gap.
+TEST(DownloaderSim, ChangesOfTheRecordIntervalAreNoGaps) {
+    Watched w(Config(1));
+    w.Pass();
+    auto setInterval = [&w](int seconds) {
+        ASSERT_EQ(w.rig.data->ReadSettings(), 1);
+        StationSettings s = w.rig.data->Settings;
+        s.RecordInterval = seconds;
+        ASSERT_EQ(w.rig.data->WriteSettings(s), 1);
+    };
+    w.rig.station->AdvanceClock(600);
+    setInterval(1800);  // at 12:10, the next record at 12:30
+    w.rig.station->AdvanceClock(5400);
+    w.Pass();
+    w.rig.station->AdvanceClock(900);
+    setInterval(300);  // at 13:55, 25 minutes after the last record
+    w.rig.station->AdvanceClock(3600);
+    w.Pass();
+    EXPECT_EQ(w.gapsTold, 0);
+    EXPECT_TRUE(w.Stored().empty());
+    EXPECT_EQ(CalendarTime::FromStationTime(w.db.Info().RecTime).Hour, 14);  // both passes stored
+}
+
+// The newest record against the computer's clock: off by more than two
+// record intervals either way is told once, and again after being right.
+TEST(DownloaderSim, StationClockOffIsToldOnce) {
+    sim::SimConfig config = Config(1);
+    config.startTime = Noon2024() + 90;  // between two records: the newest is 90 s old
+    const std::pair<int64_t, const char*> cases[] = {
+        {0, ""},  // seconds the computer is ahead of the station, the text told
+        {600,
+         "The station's newest record (2024-03-05 12:00) is 11 min behind the computer's "
+         "clock: check the station's clock"},
+        {-900,
+         "The station's newest record (2024-03-05 12:00) is 13 min ahead of the computer's "
+         "clock: check the station's clock"},
+    };
+    for (const auto& [ahead, text] : cases) {
+        SCOPED_TRACE(ahead);
+        Watched w(config);
+        const auto off = static_cast<uint32_t>(Noon2024() + 90 + ahead);
+        w.computer = off;
+        w.Pass();
+        EXPECT_EQ(w.dl.LastClock().Newest, Noon2024());
+        EXPECT_EQ(w.dl.LastClock().Off() ? ClockText(w.dl.LastClock()) : "", text);
+        w.Pass();
+        w.computer = Noon2024() + 90;
+        w.Pass();
+        w.computer = off;
+        w.Pass();
+        EXPECT_EQ(w.clocksTold, ahead ? 2 : 0);
+    }
+    // Spans of days in the other language.
+    text::SetLanguage(text::Language::Chinese);
+    EXPECT_EQ(
+        GapsText({{Noon2024(), Noon2024() + 2 * 86400 + 3600}, {Noon2024(), Noon2024() + 45}}),
+        "历史记录缺失 2 处，最长的一处：2024-03-05 12:00 至 2024-03-07 13:00 之间没有记录（2 天 1 "
+        "小时）");
+    text::SetLanguage(text::Language::English);
 }
