@@ -34,14 +34,16 @@ std::vector<std::string> Usage(const std::string& output) {
 
 }  // namespace
 
-// Both programs answer --help and --version without a screen and refuse an
+// Every program answers --help and --version without a screen and refuse an
 // unknown option with their usage and status 2; every usage line, the
 // commands' own included, is the README's.
 TEST(Usage, EveryProgramAnswersAndItsUsageIsTheReadmes) {
     const std::vector<std::string> noScreen = {"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="};
-    for (const std::string program : {"nimbary", "nimbary-cli"}) {
+    const std::pair<std::string, std::string> programs[] = {{"nimbary", NIMBARY_APP_PATH},
+                                                            {"nimbary-cli", NIMBARY_CLI_PATH},
+                                                            {"zq0093-host", NIMBARY_HOST_PATH}};
+    for (const auto& [program, path] : programs) {
         SCOPED_TRACE(program);
-        const std::string path = program == "nimbary" ? NIMBARY_APP_PATH : NIMBARY_CLI_PATH;
         const std::vector<std::string> readme = Readme(program);
         ASSERT_GE(readme.size(), 2u);
         CliProcess help({"--help"}, noScreen, nullptr, path);

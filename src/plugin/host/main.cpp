@@ -12,15 +12,21 @@ using namespace nimbary;
 
 namespace {
 
+// The usage lines, as the README shows them.
 const char* kUsage =
-    "usage: zq0093-host [options] [station options]\n"
+    "usage: zq0093-host [--plugin PATH] [--lang en|zh] [--open DIALOG] [station options] "
+    "[--screenshot PATH --quit-after SECS]\n"
+    "       zq0093-host --help | --version\n";
+const char* kOptions =
+    "\n"
     "  --plugin PATH       the plug-in to load (default: libZQ0093.so beside this program)\n"
     "  --lang en|zh        the language of the host's texts (default en)\n"
     "  --open DIALOG       open setting, alarm or maxmin once the display is up\n"
     "  --screenshot PATH   save a picture of the window (or the open dialog) when quitting\n"
     "  --quit-after SECS   run for SECS seconds, then quit\n"
     "  --help              this text\n"
-    "Station options, handed to the plug-in's station library in NIMBARY_STALINK:\n";
+    "  --version           the program's version\n"
+    "\nStation options, handed to the plug-in's station library in NIMBARY_STALINK:\n";
 
 struct HostOptions {
     std::string plugin;
@@ -31,8 +37,16 @@ struct HostOptions {
     std::vector<std::string> station;  // as given, for NIMBARY_STALINK
 };
 
+// Runs before QApplication exists, so that --help, --version and a mistake
+// are answered on a machine without a screen as well. Qt's own options
+// (-platform NAME, -reverse ...) are left to QApplication.
 bool ParseArgs(int argc, char** argv, HostOptions& o, std::string& error) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    for (const std::string& a : args)
+        if (a == "--help" || a == "-h" || a == "--version") {
+            error = a == "--version" ? "version" : "help";
+            return false;
+        }
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -70,9 +84,8 @@ bool ParseArgs(int argc, char** argv, HostOptions& o, std::string& error) {
                 error = "--quit-after needs a number of seconds, not '" + v + "'";
                 return false;
             }
-        } else if (a == "--help" || a == "-h") {
-            error = "help";
-            return false;
+        } else if (a.size() > 1 && a[0] == '-' && a[1] != '-') {
+            if (i + 1 < args.size() && args[i + 1].rfind('-', 0) != 0) ++i;  // its value
         } else {
             if (a.find_first_of(" \t\n") != std::string::npos) {
                 error = "station options cannot contain spaces: '" + a + "'";
@@ -103,19 +116,26 @@ std::string Joined(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("zq0093-host");
-
     HostOptions options;
     std::string error;
     if (!ParseArgs(argc, argv, options, error)) {
         if (error == "help") {
-            std::printf("%s%s%s", kUsage, BackendOptions::Usage(), sim::SimOptions::Usage());
+            std::printf("%s%s%s%s", kUsage, kOptions, BackendOptions::Usage(),
+                        sim::SimOptions::Usage());
             return 0;
         }
-        std::fprintf(stderr, "zq0093-host: %s\n%s", error.c_str(), kUsage);
+        if (error == "version") {
+            std::printf("zq0093-host %s\n", NIMBARY_VERSION);
+            return 0;
+        }
+        std::fprintf(stderr, "zq0093-host: %s\n%s(see 'zq0093-host --help')\n", error.c_str(),
+                     kUsage);
         return 2;
     }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("zq0093-host");
+    QApplication::setApplicationVersion(NIMBARY_VERSION);
     if (!options.station.empty()) setenv("NIMBARY_STALINK", Joined(options.station).c_str(), 1);
     text::SetLanguage(options.language);
 
