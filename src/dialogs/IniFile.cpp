@@ -164,10 +164,15 @@ bool IniFile::Write(const QString& section, const QString& key, const QString& v
             break;
     }
     // Written whole to a temporary file and renamed, so a full disk never
-    // leaves a truncated main.ini behind.
+    // leaves a truncated main.ini behind. Unbuffered, because a buffered
+    // QSaveFile takes a write cut short by a full disk for a whole one and
+    // commits the cut file.
     QSaveFile f(path_);
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    f.write(out);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
+    if (f.write(out) != out.size()) {
+        f.cancelWriting();
+        return false;
+    }
     return f.commit();
 }
 

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <csignal>
 
 #include "IniFile.h"
 
@@ -146,4 +149,24 @@ TEST(IniFile, HostileFilesReadWhatTheyCanAndWriteKeepsTheRest) {
             EXPECT_TRUE(bare(after).startsWith(bare(c.bytes)));
         }
     }
+}
+
+// A full disk during a save: the write fails and main.ini is as it was.
+TEST(IniFile, AFullDiskKeepsTheFileAsItWas) {
+    QTemporaryDir dir;
+    const QByteArray before = "[Language]\r\nDefault=Chinese\r\n" + QByteArray(3000, ';') + "\r\n";
+    const QString path = WriteRaw(dir, before);
+    rlimit was{};
+    getrlimit(RLIMIT_FSIZE, &was);
+    rlimit small = was;
+    small.rlim_cur = 1024;
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = IniFile(path).Write("Language", "Default", "English");
+    setrlimit(RLIMIT_FSIZE, &was);
+    EXPECT_FALSE(written);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll() == before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
