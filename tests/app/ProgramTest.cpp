@@ -404,3 +404,52 @@ TEST(Program, ADatabaseLockedByAnotherProcessLosesNothingAndTheDisplayGoesOn) {
     EXPECT_GE(count(), 288);  // a day, and what the station recorded since
     sqlite3_close(holder);
 }
+
+// A Nimbary.db that is not a database, or one cut short: the program says
+// which file and why, goes on showing the station, and leaves the file as
+// it found it.
+TEST(Program, ABrokenDatabaseIsNamedAndLeftAsItIs) {
+    QByteArray whole;
+    {
+        Program made(1);
+        made.app->Start(false);
+        ASSERT_TRUE(made.WaitFor([&] { return made.app->Doc().DownloadPasses() >= 1; }, 10000));
+        made.app->Stop();
+        made.app.reset();  // the last connection folds the journal into the file
+        QFile f(DatabasePath(made.dataDir));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        whole = f.readAll();
+    }
+    QByteArray random(8192, '\0');
+    for (int i = 0; i < random.size(); ++i) random[i] = char((i * 2654435761u) >> 9);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* why;
+    } cases[] = {
+        {"random bytes", random, "file is not a database"},
+        {"a text file", "[Language]\nDefault=English\n", "file is not a database"},
+        {"cut in the middle", whole.left(whole.size() / 2), "database disk image is malformed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString file;
+        Program p(1, [&](const QString& dataDir) {
+            file = DatabasePath(dataDir);
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(c.bytes);
+        });
+        p.app->Start(false);
+        p.WaitTicks(2);
+        ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Connected"; }));
+        ASSERT_EQ(p.messages.shown.size(), 1u);
+        EXPECT_EQ(p.messages.shown[0].text,
+                  "Cannot open the database!\n" + file.toStdString() + "\n" + c.why);
+        EXPECT_EQ(p.messages.shown[0].icon, MessageIcon::Error);
+        p.app->Stop();
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll() == c.bytes);
+    }
+}
