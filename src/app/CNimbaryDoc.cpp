@@ -46,8 +46,10 @@ CNimbaryDoc::~CNimbaryDoc() {
 
 int CNimbaryDoc::OpenDatabase(const std::string& path) {
     int status = db_.Open(path);
+    // Which file and why: a file that is not a database, or one cut short,
+    // is left as it is for the user to look at.
     if (status < 0)
-        messages_.Show(text::Load(2093), MessageIcon::Error);
+        messages_.Show(text::Load(2093) + "\n" + path + "\n" + db_.LastError(), MessageIcon::Error);
     else if (db_.ReadOnly())
         messages_.Show(text::Load(2127), MessageIcon::Warning);  // browsing only, said once
     return status;

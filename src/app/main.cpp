@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 
 #include "BackendChoice.h"
@@ -90,6 +91,9 @@ bool ParseArgs(int argc, char** argv, AppOptions& o, std::string& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Past a file-size limit (ulimit -f) a write then fails with EFBIG and is
+    // told as a full disk, instead of the signal ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     AppOptions options;
     std::string error;
     if (!ParseArgs(argc, argv, options, error)) {

@@ -15,6 +15,23 @@ int HexDigit(char c) {
     return -1;
 }
 
+// A piece of the file as a message can show it: at most 16 characters,
+// bytes that are not printable ASCII as \xHH.
+std::string Shown(const std::string& piece) {
+    std::string out;
+    for (size_t i = 0; i < piece.size() && i < 16; ++i) {
+        const auto c = static_cast<unsigned char>(piece[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    return piece.size() > 16 ? out + "..." : out;
+}
+
 }  // namespace
 
 std::string HexBytes(const uint8_t* bytes, size_t n) {
@@ -41,25 +58,30 @@ bool ParseCapture(const std::string& text, std::vector<CaptureLine>& lines, std:
         if (start == std::string::npos || line[start] == '#') continue;
         char mark = line[start];
         if (mark != '>' && mark != '<') {
-            error = "line " + std::to_string(number) + ": expected '>', '<' or '#'";
+            error = "line " + std::to_string(number) + ": expected '>', '<' or '#', not '" +
+                    Shown(line.substr(start, 16)) + "'";
             return false;
         }
         CaptureLine out{mark == '>' ? CaptureLine::Out : CaptureLine::In, {}, number};
         std::istringstream tokens(line.substr(start + 1));
         std::string tok;
         while (tokens >> tok) {
+            if (out.bytes.size() == 64) {
+                error = "line " + std::to_string(number) +
+                        ": a report holds 1 to 64 bytes, not 65 or more";
+                return false;
+            }
             int hi = tok.size() == 2 ? HexDigit(tok[0]) : -1;
             int lo = tok.size() == 2 ? HexDigit(tok[1]) : -1;
             if (hi < 0 || lo < 0) {
-                error = "line " + std::to_string(number) + ": '" + tok +
+                error = "line " + std::to_string(number) + ": '" + Shown(tok) +
                         "' is not a two-digit hexadecimal byte";
                 return false;
             }
             out.bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
         }
-        if (out.bytes.empty() || out.bytes.size() > 64) {
-            error = "line " + std::to_string(number) + ": a report holds 1 to 64 bytes, not " +
-                    std::to_string(out.bytes.size());
+        if (out.bytes.empty()) {
+            error = "line " + std::to_string(number) + ": a report holds 1 to 64 bytes, not 0";
             return false;
         }
         lines.push_back(std::move(out));
@@ -75,6 +97,10 @@ bool LoadCapture(const std::string& path, std::vector<CaptureLine>& lines, std::
     }
     std::stringstream ss;
     ss << f.rdbuf();
+    if (f.bad()) {
+        error = "cannot read " + path;
+        return false;
+    }
     if (!ParseCapture(ss.str(), lines, error)) {
         error = path + ": " + error;
         return false;

@@ -1,6 +1,7 @@
 // nimbary-cli: the program's history download, record listing and memory
 // dump without a window, for cron jobs, small boards, bug reports and tests.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -101,6 +102,10 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int Main(int argc, char** argv) {
+    // Past a file-size limit (ulimit -f) a write then fails with EFBIG and
+    // is told as a full disk, instead of the signal ending the command with
+    // its files half-written.
+    std::signal(SIGXFSZ, SIG_IGN);
     return Finish(Run(argc, argv));
 }
 

@@ -31,6 +31,22 @@ bool SplitKey(const QString& line, QString& key, QString& value) {
     return true;
 }
 
+// UTF-16 without a BOM, told by its ASCII text: +1 for little-endian (the
+// zero byte of each ASCII character second), -1 for big-endian, 0 for
+// neither. UTF-8 text has no zero bytes at all.
+int Utf16Zeros(const QByteArray& raw) {
+    qsizetype even = 0, odd = 0;
+    for (qsizetype i = 0; i < raw.size(); ++i)
+        if (raw[i] == '\0') ++(i % 2 ? odd : even);
+    const qsizetype units = raw.size() / 2;
+    if (units == 0) return 0;
+    // Most characters of a profile are ASCII; random bytes have few zeros
+    // and no side to them.
+    if (odd * 2 > units && even * 8 < odd) return 1;
+    if (even * 2 > units && odd * 8 < even) return -1;
+    return 0;
+}
+
 }  // namespace
 
 QString IniPath(const QString& dataDir) {
@@ -51,9 +67,17 @@ bool IniFile::Load(QStringList& lines, Encoding& enc) const {
     } else if (raw.startsWith("\xEF\xBB\xBF")) {
         enc = Encoding::Utf8Bom;
         text = QString::fromUtf8(raw.mid(3));
+    } else if (const int zeros = Utf16Zeros(raw); zeros != 0) {
+        enc = zeros > 0 ? Encoding::Utf16LENoBom : Encoding::Utf16BENoBom;
+        text = QStringDecoder(zeros > 0 ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE)(raw);
     } else {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        text = utf8(raw);
         enc = Encoding::Utf8;
-        text = QString::fromUtf8(raw);
+        if (utf8.hasError()) {
+            enc = Encoding::Bytes;
+            text = QString::fromLatin1(raw);
+        }
     }
     text.replace("\r\n", "\n");
     lines = text.split('\n');
@@ -123,6 +147,15 @@ bool IniFile::Write(const QString& section, const QString& key, const QString& v
         case Encoding::Utf16BE:
             out = QByteArray("\xFE\xFF", 2) + QStringEncoder(QStringEncoder::Utf16BE)(text);
             break;
+        case Encoding::Utf16LENoBom:
+            out = QStringEncoder(QStringEncoder::Utf16LE)(text);
+            break;
+        case Encoding::Utf16BENoBom:
+            out = QStringEncoder(QStringEncoder::Utf16BE)(text);
+            break;
+        case Encoding::Bytes:
+            out = text.toLatin1();
+            break;
         case Encoding::Utf8Bom:
             out = "\xEF\xBB\xBF" + text.toUtf8();
             break;
@@ -131,10 +164,15 @@ bool IniFile::Write(const QString& section, const QString& key, const QString& v
             break;
     }
     // Written whole to a temporary file and renamed, so a full disk never
-    // leaves a truncated main.ini behind.
+    // leaves a truncated main.ini behind. Unbuffered, because a buffered
+    // QSaveFile takes a write cut short by a full disk for a whole one and
+    // commits the cut file.
     QSaveFile f(path_);
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    f.write(out);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
+    if (f.write(out) != out.size()) {
+        f.cancelWriting();
+        return false;
+    }
     return f.commit();
 }
 

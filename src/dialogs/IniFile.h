@@ -8,8 +8,10 @@ namespace nimbary {
 // A Windows-style profile file (main.ini): [Section] lines and key=value
 // lines. Section and key names match without regard to case, values are
 // trimmed and may be quoted; a missing file or key reads as empty text.
-// The file may be UTF-8 (with or without BOM) or UTF-16 with a BOM; a write
-// keeps the file's encoding and every other line as it was.
+// The file may be UTF-8 (with or without BOM) or UTF-16 (with or without
+// BOM); a write keeps the file's encoding and every other line as it was.
+// A file that is none of these (a Windows code page, stray bytes) is taken
+// byte for byte, so that a write keeps its other bytes too.
 class IniFile {
 public:
     explicit IniFile(QString path) : path_(std::move(path)) {}
@@ -22,7 +24,7 @@ public:
     const QString& Path() const { return path_; }
 
 private:
-    enum class Encoding { Utf8, Utf8Bom, Utf16LE, Utf16BE };
+    enum class Encoding { Utf8, Utf8Bom, Utf16LE, Utf16BE, Utf16LENoBom, Utf16BENoBom, Bytes };
     bool Load(QStringList& lines, Encoding& enc) const;
 
     QString path_;

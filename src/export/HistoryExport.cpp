@@ -59,8 +59,10 @@ ExportMessage MessageFor(const ExportResult& result, const std::string& path) {
         case ExportStatus::Ok:
             return {text::Load(2120), MessageIcon::Information};
         case ExportStatus::CannotCreate:
-        case ExportStatus::WriteFailed:
             return {text::Format(2121, {shown}), MessageIcon::Warning};
+        case ExportStatus::WriteFailed:
+            return {text::Format(IsDiskFull(result.error) ? 2138 : 2139, {shown}),
+                    MessageIcon::Warning};
         case ExportStatus::CannotReplace:
             return {text::Format(2122, {shown}), MessageIcon::Warning};
         case ExportStatus::Failed:

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "ScratchFile.h"
+#include "StringTable.h"
 
 namespace nimbary {
 
@@ -204,8 +205,32 @@ HistoryDb::~HistoryDb() {
     Close();
 }
 
+namespace {
+
+// SQLite's text for the last failure of `db`, but a file that could not be
+// written said as such, with the file: SQLite says "disk I/O error" when a
+// file-size limit or a full quota stops a write.
+std::string ErrorText(sqlite3* db, const std::string& path) {
+    if (!db) return "out of memory";
+    const int code = sqlite3_extended_errcode(db);
+    if (code == SQLITE_FULL ||
+        ((code & 0xFF) == SQLITE_IOERR && IsDiskFull(sqlite3_system_errno(db))))
+        return text::Format(2140, {path});
+    switch (code) {
+        case SQLITE_IOERR_WRITE:
+        case SQLITE_IOERR_FSYNC:
+        case SQLITE_IOERR_TRUNCATE:
+        case SQLITE_IOERR_SHMSIZE:
+            return text::Format(2141, {path});
+        default:
+            return sqlite3_errmsg(db);
+    }
+}
+
+}  // namespace
+
 void HistoryDb::Report(sqlite3* db) {
-    Report(db ? sqlite3_errmsg(db) : "out of memory");
+    Report(ErrorText(db, path_));
 }
 
 void HistoryDb::Report(const std::string& text) {
@@ -273,7 +298,7 @@ int HistoryDb::Open(const std::string& path, OpenMode mode) {
         return 0;
     }
     if (rc != SQLITE_OK || writable) {
-        lastError_ = conn->db ? sqlite3_errmsg(conn->db) : "out of memory";
+        lastError_ = ErrorText(conn->db, path);
         if (!WriteRefused(rc == SQLITE_OK ? sqlite3_extended_errcode(conn->db) : rc))
             return Failure(rc);
     }
@@ -303,7 +328,7 @@ int HistoryDb::OpenForReading(const std::string& path) {
             Opened(path, std::move(conn));
             return 0;
         }
-        lastError_ = conn->db ? sqlite3_errmsg(conn->db) : "out of memory";
+        lastError_ = ErrorText(conn->db, path);
         const int code = rc == SQLITE_OK ? sqlite3_extended_errcode(conn->db) : rc;
         // A WAL file cannot be read where its index cannot be made beside it.
         if (rc != SQLITE_OK || !WriteRefused(code)) break;
@@ -557,7 +582,7 @@ int HistoryDb::DeleteDevice(uint32_t devId) {
     Connection* c = WorkerConnection();
     if (!c) return 1;
     auto fail = [&]() {
-        std::string text = sqlite3_errmsg(c->db);
+        std::string text = ErrorText(c->db, path_);
         if (c->InTransaction()) c->Exec("ROLLBACK");
         Report(text);
         return 1;
@@ -637,7 +662,7 @@ int HistoryDb::SaveRecords(uint32_t n, ScratchFile& scratch, const std::vector<H
         Report(text);
         return 2;
     };
-    auto dbFail = [&]() { return fail(sqlite3_errmsg(c->db)); };
+    auto dbFail = [&]() { return fail(ErrorText(c->db, path_)); };
 
     if (!scratch.Rewind()) return fail("The download's scratch file cannot be read.");
     // IMMEDIATE takes the write lock now, so the batch never fails half-way

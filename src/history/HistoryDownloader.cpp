@@ -1,8 +1,10 @@
 #include "HistoryDownloader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "CalendarTime.h"
 #include "Derived.h"
@@ -376,8 +378,16 @@ bool HistoryDownloader::HandleRecord(const BlockEntry& entry, uint32_t index, bo
 
     FillDerived(rec_, entry.TempMask, entry.HumiMask, entry.HasWind());
 
-    if (!scratch_.Append(rec_))
-        return End(PassOutcome::ScratchError, "The download's temporary file cannot be written.");
+    if (!scratch_.Append(rec_)) {
+        // The file lives in the temporary folder, not beside the database:
+        // the folder is named so that the right disk gets cleared.
+        const int error = errno;
+        std::error_code ec;
+        const std::string folder = std::filesystem::temp_directory_path(ec).string();
+        return End(PassOutcome::ScratchError,
+                   "The download's temporary file cannot be written in " + folder + ": " +
+                       (IsDiskFull(error) ? "the disk is full." : std::strerror(error)));
+    }
     ++count_;
     gaps_.Add(t, entry.Interval);
     dev.RecTime = t;

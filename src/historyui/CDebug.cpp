@@ -1,7 +1,6 @@
 #include "CDebug.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -9,6 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstring>
+
+#include "ReplacingFile.h"
 
 #include "StringTable.h"
 
@@ -36,6 +38,14 @@ bool ReadArea(HistorySource& station, uint8_t area, int size,
 
 std::string WithPath(const char* format, const QString& path) {
     return text::FormatText(format, {QDir::toNativeSeparators(path).toStdString()});
+}
+
+// A dump that could not be written: a full disk said as such, with the path.
+std::string WriteFailure(const ReplacingFile& file, const QString& path) {
+    if (IsDiskFull(file.Errno()))
+        return WithPath("The disk is full: failed to write the file:\n%s", path);
+    return WithPath("Failed to write the file:\n%s", path) + " (" + std::strerror(file.Errno()) +
+           ")";
 }
 
 // The save dialog: Qt's own, so that it speaks the program's language.
@@ -144,41 +154,37 @@ void CDebug::DumpBlockTable(const QString& path) {
         messages_.Show("Failed to read the file allocation table.", MessageIcon::Warning);
         return;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    ReplacingFile file(path.toStdString());
+    if (!file.Create()) {
         messages_.Show(WithPath("Can not create the file:\n%s", path), MessageIcon::Warning);
         return;
     }
-    if (file.write(table) != table.size() || !file.flush()) {
-        messages_.Show(WithPath("Failed to write the file:\n%s", path), MessageIcon::Warning);
+    if (!file.Write(table.constData(), static_cast<size_t>(table.size())) || !file.Commit()) {
+        messages_.Show(WriteFailure(file, path), MessageIcon::Warning);
         return;
     }
-    file.close();
     messages_.Show(WithPath("Successful read the fat in to the file:\n%s", path),
                    MessageIcon::Information);
 }
 
 void CDebug::DumpDataArea(const QString& path) {
     WaitCursor wait;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Written beside the file and put in its place once complete: a full disk
+    // half-way keeps the earlier dump.
+    ReplacingFile file(path.toStdString());
+    if (!file.Create()) {
         messages_.Show(WithPath("Can not create the file:\n%s", path), MessageIcon::Warning);
         return;
     }
-    bool written = true;
     const bool read = ReadArea(station_, 2, kDataBytes, [&](const std::vector<uint8_t>& c) {
-        const auto n = static_cast<qint64>(c.size());
-        written = file.write(reinterpret_cast<const char*>(c.data()), n) == n;
-        return written;
+        return file.Write(c.data(), c.size());
     });
-    written = written && file.flush();
-    if (!written) {
-        messages_.Show(WithPath("Failed to write the file:\n%s", path), MessageIcon::Warning);
+    // A read that fails ends the dump quietly; the file keeps what came before.
+    if (file.Failed() != ReplacingFile::Failure::None || !file.Commit()) {
+        messages_.Show(WriteFailure(file, path), MessageIcon::Warning);
         return;
     }
-    // A read that fails ends the dump quietly; the file keeps what came before.
     if (!read) return;
-    file.close();
     messages_.Show(WithPath("Successful read the data into the file:\n%s", path),
                    MessageIcon::Information);
 }

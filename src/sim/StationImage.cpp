@@ -1,8 +1,12 @@
 #include "StationImage.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -21,14 +25,64 @@ std::string Join(const std::string& folder, const char* name) {
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-std::string WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) return "cannot create " + path;
-    f.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-    f.close();
-    if (!f) return "cannot write " + path;
-    return {};
+// What a failed write of `path` is told as.
+std::string WriteError(const std::string& path, int error) {
+    if (error == ENOSPC || error == EFBIG || error == EDQUOT)
+        return "the disk is full: cannot write " + path;
+    return "cannot write " + path + ": " + std::strerror(error);
+}
+
+// Writes `bytes` whole to a new file beside `path`, synced; its name in
+// `temp`. The file at `path` itself is not touched.
+std::string WriteBeside(const std::string& path, const std::vector<uint8_t>& bytes,
+                        std::string& temp) {
+    temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        const int error = errno;
+        temp.clear();
+        return "cannot create " + path + ": " + std::strerror(error);
+    }
+    ::fchmod(fd, 0644);
+    const uint8_t* p = bytes.data();
+    size_t left = bytes.size();
+    int error = 0;
+    while (left > 0 && error == 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno != EINTR) error = errno;
+        if (n > 0) {
+            p += n;
+            left -= static_cast<size_t>(n);
+        }
+    }
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0) return {};
+    ::unlink(temp.c_str());
+    temp.clear();
+    return WriteError(path, error);
+}
+
+// The files of one image replace those of an earlier one together, once all
+// are written: a full disk half-way leaves the earlier image as it was.
+std::string WriteFiles(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files) {
+    std::vector<std::string> temps;
+    std::string err;
+    for (const auto& [path, bytes] : files) {
+        std::string temp;
+        err = WriteBeside(path, bytes, temp);
+        if (!err.empty()) break;
+        temps.push_back(temp);
+    }
+    for (size_t i = 0; err.empty() && i < temps.size(); ++i) {
+        if (::rename(temps[i].c_str(), files[i].first.c_str()) != 0)
+            err = "cannot replace " + files[i].first + ": " + std::strerror(errno);
+        else
+            temps[i].clear();
+    }
+    for (const std::string& t : temps)
+        if (!t.empty()) ::unlink(t.c_str());
+    return err;
 }
 
 // Reads at most `limit` bytes; a longer file is reported through `tooLong`.
@@ -89,11 +143,6 @@ std::string StationImage::Save(const std::string& folder) const {
     std::error_code ec;
     if (!folder.empty()) std::filesystem::create_directories(folder, ec);
     if (ec) return "cannot create the folder " + folder + ": " + ec.message();
-    std::string err = WriteFile(Join(folder, "block.bin"), table);
-    if (!err.empty()) return err;
-    err = WriteFile(Join(folder, "data.bin"), data);
-    if (!err.empty()) return err;
-
     char id[16];
     std::snprintf(id, sizeof id, "0x%08X", devId);
     std::ostringstream ini;
@@ -107,7 +156,9 @@ std::string StationImage::Save(const std::string& folder) const {
         << "UsedSize=" << usedSize << "\n"
         << "PressureOffset=" << pressureOffset << "\n";
     const std::string text = ini.str();
-    return WriteFile(Join(folder, "station.ini"), std::vector<uint8_t>(text.begin(), text.end()));
+    return WriteFiles({{Join(folder, "block.bin"), table},
+                       {Join(folder, "data.bin"), data},
+                       {Join(folder, "station.ini"), {text.begin(), text.end()}}});
 }
 
 std::string StationImage::Load(const std::string& folder, StationImage& out) {

@@ -1,10 +1,17 @@
 #pragma once
 
+#include <cerrno>
 #include <string>
 
 // Everything the user sees as a message box goes through this interface, so
 // the GUI shows real boxes, the command-line tool prints, and tests record.
 namespace nimbary {
+
+// A write that failed for want of room: a full disk, a full quota, or a
+// file-size limit (ulimit -f), all of which the user fixes by making room.
+inline bool IsDiskFull(int error) {
+    return error == ENOSPC || error == EFBIG || error == EDQUOT;
+}
 
 enum class MessageIcon { None, Information, Warning, Error, Question };
 

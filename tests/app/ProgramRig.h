@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "CNimbaryApp.h"
@@ -27,7 +28,8 @@ struct Program {
     std::unique_ptr<CNimbaryApp> app;
     std::atomic<qint64> clockMs{0};
 
-    explicit Program(uint32_t days = 0) {
+    // `before` runs on the data folder once it is made, before the program opens its files.
+    explicit Program(uint32_t days = 0, std::function<void(const QString&)> before = {}) {
         sim::SimOptions o;
         o.simulate = true;
         o.days = days;
@@ -41,6 +43,7 @@ struct Program {
         QTemporaryDir program;
         QFile::copy(NIMBARY_MAIN_INI, program.filePath("main.ini"));
         PrepareDataFolder(program.path(), dataDir, messages);
+        if (before) before(dataDir);
         clockMs = QDateTime(QDate(2026, 12, 8), QTime(10, 15)).toMSecsSinceEpoch();
         app = std::make_unique<CNimbaryApp>(
             *counting, sim.get(), dataDir,

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <QAbstractButton>
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 
 #include "CHistory.h"
@@ -364,4 +366,90 @@ TEST(Program, ClockOffIsShownInTheStatusBar) {
     ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(0).contains(said); }))
         << p.Frame().PaneText(0).toStdString();
     EXPECT_TRUE(p.Frame().PaneText(0).startsWith("The station's newest record ("));
+}
+
+// Another process holding the database's write lock while the program
+// downloads and clears: each says the database is locked, nothing stored is
+// lost, the display goes on, and the next pass after the lock stores it all.
+TEST(Program, ADatabaseLockedByAnotherProcessLosesNothingAndTheDisplayGoesOn) {
+    Program p(1);
+    const std::string path = DatabasePath(p.dataDir).toStdString();
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &holder), SQLITE_OK);
+    auto count = [&] {
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(holder, "SELECT count(*) FROM Record", -1, &s, nullptr);
+        const int n = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int(s, 0) : -1;
+        sqlite3_finalize(s);
+        return n;
+    };
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    p.app->Start(false);
+    ASSERT_TRUE(p.WaitFor([&] { return p.app->Doc().DownloadPasses() >= 1; }, 15000));
+    p.WaitTicks(2);  // the display went on meanwhile
+    const uint32_t id = p.sim->Station().DevId();
+    EXPECT_EQ(p.app->Doc().RunHistoryCommand(HistoryCommand::DeleteDatabaseRecords, id,
+                                             std::chrono::seconds(15)),
+              0);
+    std::vector<std::string> texts;
+    for (const auto& m : p.messages.shown) texts.push_back(m.text);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "database is locked"), 2) << texts.size();
+    ASSERT_EQ(sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(count(), 0);
+
+    // A command wakes the history thread; its pass then stores the day.
+    const int passes = p.app->Doc().DownloadPasses();
+    EXPECT_EQ(p.app->Doc().RunHistoryCommand(HistoryCommand::DeleteDatabaseRecords, 1), 1);
+    ASSERT_TRUE(p.WaitFor([&] { return p.app->Doc().DownloadPasses() > passes; }, 15000));
+    EXPECT_GE(count(), 288);  // a day, and what the station recorded since
+    sqlite3_close(holder);
+}
+
+// A Nimbary.db that is not a database, or one cut short: the program says
+// which file and why, goes on showing the station, and leaves the file as
+// it found it.
+TEST(Program, ABrokenDatabaseIsNamedAndLeftAsItIs) {
+    QByteArray whole;
+    {
+        Program made(1);
+        made.app->Start(false);
+        ASSERT_TRUE(made.WaitFor([&] { return made.app->Doc().DownloadPasses() >= 1; }, 10000));
+        made.app->Stop();
+        made.app.reset();  // the last connection folds the journal into the file
+        QFile f(DatabasePath(made.dataDir));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        whole = f.readAll();
+    }
+    QByteArray random(8192, '\0');
+    for (int i = 0; i < random.size(); ++i) random[i] = char((i * 2654435761u) >> 9);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* why;
+    } cases[] = {
+        {"random bytes", random, "file is not a database"},
+        {"a text file", "[Language]\nDefault=English\n", "file is not a database"},
+        {"cut in the middle", whole.left(whole.size() / 2), "database disk image is malformed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString file;
+        Program p(1, [&](const QString& dataDir) {
+            file = DatabasePath(dataDir);
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(c.bytes);
+        });
+        p.app->Start(false);
+        p.WaitTicks(2);
+        ASSERT_TRUE(p.WaitFor([&] { return p.Frame().PaneText(2) == "Connected"; }));
+        ASSERT_EQ(p.messages.shown.size(), 1u);
+        EXPECT_EQ(p.messages.shown[0].text,
+                  "Cannot open the database!\n" + file.toStdString() + "\n" + c.why);
+        EXPECT_EQ(p.messages.shown[0].icon, MessageIcon::Error);
+        p.app->Stop();
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll() == c.bytes);
+    }
 }

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QFile>
 #include <QMenu>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include "CMainFrame.h"
@@ -173,4 +174,44 @@ TEST(Startup, SecondInstanceOnTheSameDataFolderIsRefused) {
     EXPECT_FALSE(second.Acquired());
     InstanceGuard other(root.filePath("b"));
     EXPECT_TRUE(other.Acquired());
+}
+
+// A main.ini that is not what it should be: the program starts without a
+// word, with what it can read, and a language switch keeps the rest.
+TEST(Startup, HostileMainIniStartsWithWhatItCanRead) {
+    const QString text = "[Language]\r\nDefault=Chinese\r\n[Menu]\r\nDebug=1\r\n";
+    const QByteArray le = QStringEncoder(QStringEncoder::Utf16LE)(text);
+    QByteArray random(100000, '\0');
+    for (int i = 0; i < random.size(); ++i) random[i] = char((i * 2654435761u) >> 11);
+    QByteArray big = "[Language]\r\nDefault=Chinese\r\n[Menu]\r\nDebug=1\r\n";
+    while (big.size() < 10 * 1024 * 1024) big += "; padding padding padding padding padding\r\n";
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        int language;
+        bool debug;
+    } cases[] = {
+        {"random bytes", random, 0, false},
+        {"10 MB", big, 1, true},
+        {"no sections", "Default=Chinese\r\nDebug=1\r\n", 0, false},
+        {"UTF-16 without BOM, odd length", le + 'x', 1, true},
+        {"UTF-16 with BOM, odd length", "\xFF\xFE" + le + 'x', 1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folders f;
+        RecordingMessages msgs;
+        LanguageGuard guard;
+        ASSERT_EQ(PrepareDataFolder(f.program.path(), f.data(), msgs).ok, 1);
+        SetIni(f.data(), c.bytes);
+        const DataFolderResult r = PrepareDataFolder(f.program.path(), f.data(), msgs);
+        EXPECT_EQ(r.ok, 1);
+        EXPECT_EQ(r.language, c.language);
+        EXPECT_TRUE(msgs.shown.empty());
+        CMainFrame w(f.data());
+        EXPECT_EQ(w.HasDebugItem(), c.debug);
+        ASSERT_TRUE(ApplyLanguage(1 - c.language, true, f.data()));
+        EXPECT_EQ(ReadLanguage(f.data()), 1 - c.language);
+        EXPECT_EQ(IniFile(IniPath(f.data())).Read("Menu", "Debug") == "1", c.debug);
+    }
 }

@@ -4,7 +4,9 @@
 
 #include <QStringList>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "CalendarTime.h"
@@ -573,4 +575,176 @@ TEST_F(CliTest, GapsAreReportedAndFollowWaitsForAHeldStation) {
                        "Gap1.To=2024-03-06T01:00:00\nGap1.Seconds=7500\n"),
               std::string::npos)
         << out;
+}
+
+namespace {
+
+// nimbary-cli run with its files limited to `bytes` each, as `ulimit -f` does.
+int RunLimited(const std::vector<std::string>& env, size_t bytes,
+               const std::vector<std::string>& args, std::string& err) {
+    std::vector<std::string> all = {"--fsize=" + std::to_string(bytes), NIMBARY_CLI_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    CliProcess p(all, env, nullptr, "/usr/bin/prlimit");
+    const int rc = p.Wait();
+    EXPECT_FALSE(p.TimedOut());
+    err = p.Err();
+    return rc;
+}
+
+}  // namespace
+
+// A full disk in the middle of a save: the command says so with the file's
+// name and fails, and what was stored before is all there.
+TEST_F(CliTest, AFullDiskFailsTheSaveAndKeepsWhatWasThere) {
+    FakeStation st(64, 64256, kDev);
+    const uint32_t t0 = At(2024, 3, 5);
+    const int size = Block(0, 0).RecordSize();
+    st.PutBlock(1, Block(0, t0), Records(255, 0));
+    st.PutBlock(2, Block(255 * size, t0 + 255 * 300), Records(200, 300));
+    st.SetStatus(1, 2);
+    const std::string image = dir.File("image");
+    ASSERT_EQ(SaveImage(st, image), "");
+    ASSERT_EQ(Run({"download", "--simulate", "--sim-image", image, "--db", db}), 0);
+    const std::string earlier = dir.File("earlier");
+    ASSERT_EQ(Run({"dump", earlier, "--simulate", "--sim-image", image}), 0);
+    const std::string csv = dir.File("t.csv"), pdf = dir.File("t.pdf");
+    std::ofstream(csv) << "earlier csv";
+    std::ofstream(pdf) << "earlier pdf";
+
+    // 55 more records: their batch is small, the pages it changes are not.
+    st.PutBlock(2, Block(255 * size, t0 + 255 * 300), Records(255, 300));
+    ASSERT_EQ(SaveImage(st, image), "");
+    std::map<std::string, std::string> before;
+    for (const char* f : {"block.bin", "data.bin", "station.ini"})
+        before[f] = FileText(earlier + "/" + f);
+
+    struct Case {
+        std::vector<std::string> args;
+        size_t limit;
+        std::string says;
+    };
+    const Case cases[] = {
+        // Room for the database's index file and the download's scratch
+        // file, none for the records' pages.
+        {{"download", "--simulate", "--sim-image", image, "--db", db},
+         40000,
+         "The database file could not be written (is the disk full?):\n" + db},
+        // A batch bigger than the room: the download's own scratch file fills up.
+        {{"download", "--simulate", "--sim-days", "3", "--db", db}, 40000,
+         "The download's temporary file cannot be written in " +
+             std::filesystem::temp_directory_path().string() + ": the disk is full."},
+        // No room even for that index file: the database is not opened.
+        {{"download", "--simulate", "--sim-image", image, "--db", db},
+         8192,
+         "Cannot open the database! " + db + ": The disk is full"},
+        {{"dump", earlier, "--simulate", "--sim-image", image},
+         32768,
+         "the disk is full: cannot write " + earlier + "/data.bin"},
+        {{"export", "--db", db, "--station", "80000005", "--format", "csv", csv},
+         40000,
+         "The disk is full: the file could not be written:\n" + csv},
+        {{"export", "--db", db, "--station", "80000005", "--format", "pdf", pdf},
+         40000,
+         "The disk is full: the file could not be written:\n" + pdf},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args.back());
+        std::string err;
+        EXPECT_EQ(RunLimited(env, c.limit, c.args, err), 1);  // not ended by SIGXFSZ
+        EXPECT_NE(err.find(c.says), std::string::npos) << err;
+    }
+    EXPECT_EQ(Query(db, "PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(Query(db, "SELECT count(*) FROM Record"), "455");
+    EXPECT_EQ(Query(db, "SELECT CurrRecord FROM Device"), "200");
+    for (const auto& [f, bytes] : before) EXPECT_TRUE(FileText(earlier + "/" + f) == bytes) << f;
+    EXPECT_EQ(FileText(csv), "earlier csv");
+    EXPECT_EQ(FileText(pdf), "earlier pdf");
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(earlier))
+        left.push_back(e.path().filename().string());
+    EXPECT_EQ(left.size(), 3u);  // no temporary file stays behind
+
+    // With room again, the same download stores everything.
+    ASSERT_EQ(Run({"download", "--simulate", "--sim-image", image, "--db", db}), 0);
+    EXPECT_EQ(Query(db, "SELECT count(*) FROM Record"), "510");
+}
+
+// Another process holding the database's write lock: the download waits,
+// then says the database is locked and stores nothing; the records already
+// there stay, and the next run stores the new ones.
+TEST_F(CliTest, ADatabaseLockedByAnotherProcessIsReportedAndLosesNothing) {
+    ASSERT_EQ(Run({"download", "--simulate", "--sim-days", "1", "--db", db}), 0);
+    const std::string count = Query(db, "SELECT count(*) FROM Record");
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::string out, err;
+    EXPECT_EQ(Run({"download", "--simulate", "--sim-days", "2", "--db", db}, &out, &err), 1);
+    EXPECT_NE(err.find("database is locked"), std::string::npos) << err;
+    sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    EXPECT_EQ(Query(db, "SELECT count(*) FROM Record"), count);
+    ASSERT_EQ(Run({"download", "--simulate", "--sim-days", "2", "--db", db}, &out, &err), 0) << err;
+    EXPECT_GT(std::stoi(Query(db, "SELECT count(*) FROM Record")), std::stoi(count));
+}
+
+// A database cut short (a copy that stopped half-way): every command says
+// what is wrong and none of them writes into it.
+TEST_F(CliTest, ATruncatedDatabaseIsReportedAndLeftAsItIs) {
+    ASSERT_EQ(Run({"download", "--simulate", "--sim-days", "3", "--db", db}), 0);
+    ASSERT_EQ(Query(db, "PRAGMA wal_checkpoint(TRUNCATE)"), "0");
+    const std::string whole = FileText(db);
+    std::ofstream(db, std::ios::binary | std::ios::trunc) << whole.substr(0, whole.size() / 2);
+    const std::string cut = FileText(db);
+    std::string stations;
+    const std::vector<std::vector<std::string>> commands = {
+        {"download", "--simulate", "--sim-days", "3", "--db", db},
+        {"stations", "--db", db},
+    };
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0]);
+        std::string out, err;
+        EXPECT_EQ(Run(args, &out, &err), 1);
+        EXPECT_NE(err.find("malformed"), std::string::npos) << err;
+    }
+    EXPECT_TRUE(FileText(db) == cut);
+}
+
+// A capture file that is not one: the message names the file and the line,
+// and the command ends at once.
+TEST_F(CliTest, ABrokenReplayFileIsReportedWithItsLine) {
+    const std::string path = dir.File("capture.txt");
+    struct Case {
+        std::string text;
+        std::string says;
+    };
+    const Case cases[] = {
+        {"# header\n> 03 08 0B\n< 1A 0\n", path + ": line 3: '0' is not a two-digit"},
+        {"> 03 08 0B\n< 1A 0G\n", path + ": line 2: '0G' is not a two-digit"},
+        {"> 03 08 0B\n< " + std::string(1 << 20, '1') + "\n",
+         path + ": line 2: '1111111111111111...' is not a two-digit"},
+        {"> 03" + std::string(2000, ' ') +
+             [] {
+                 std::string s;
+                 for (int i = 0; i < 100000; ++i) s += " 00";
+                 return s;
+             }() +
+             "\n",
+         path + ": line 1: a report holds 1 to 64 bytes, not 65 or more"},
+        // Nothing recorded is a silent station: every read fails at once.
+        {"", "ReadCurrent"},
+        {std::string(4096, '\n'), "ReadCurrent"},
+        {std::string("\x7F"
+                     "ELF\x02\x01\x01\0\0\xFF\n",
+                     11),
+         path + ": line 1: expected '>', '<' or '#', not '\\x7FELF\\x02\\x01\\x01\\x00\\x00\\xFF'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << c.text;
+        std::string out, err;
+        EXPECT_EQ(Run({"info", "--replay", path}, &out, &err), 1);
+        EXPECT_NE(err.find(c.says), std::string::npos) << err.substr(0, 300);
+        EXPECT_LT(err.size(), 600u);
+    }
 }

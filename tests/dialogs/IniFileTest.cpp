@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <csignal>
 
 #include "IniFile.h"
 
@@ -85,4 +88,85 @@ TEST(IniFile, WriteKeepsUtf16Encoding) {
     ASSERT_TRUE(raw.startsWith("\xFF\xFE"));
     QString back = QStringDecoder(QStringDecoder::Utf16LE)(raw.mid(2));
     EXPECT_TRUE(back.contains("Default=Chinese"));
+}
+
+// Files that are not what a profile should be: what can be read is read,
+// and a write changes the one key and keeps every other byte.
+TEST(IniFile, HostileFilesReadWhatTheyCanAndWriteKeepsTheRest) {
+    const QString text = "[Language]\r\nDefault=Chinese\r\n[Menu]\r\nDebug=1\r\n";
+    auto le = [](const QString& s) {
+        return QByteArray(QStringEncoder(QStringEncoder::Utf16LE)(s));
+    };
+    auto be = [](const QString& s) {
+        return QByteArray(QStringEncoder(QStringEncoder::Utf16BE)(s));
+    };
+    QByteArray random(4096, '\0');
+    for (int i = 0; i < random.size(); ++i) random[i] = char((i * 2654435761u) >> 13);
+    const QByteArray gbk =
+        "; \xC6\xF8\xCF\xF3\xD5\xBE\r\n[Language]\r\nDefault=Chinese\r\n[Menu]\r\nDebug=1\r\n";
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        QString language, debug;  // what Read finds
+    };
+    const Case cases[] = {
+        {"UTF-16LE, no BOM", le(text), "Chinese", "1"},
+        {"UTF-16BE, no BOM", be(text), "Chinese", "1"},
+        {"UTF-16LE, no BOM, odd length", le(text) + 'x', "Chinese", "1"},
+        {"UTF-16LE with BOM, odd length", "\xFF\xFE" + le(text) + 'x', "Chinese", "1"},
+        {"a code page that is not UTF-8", gbk, "Chinese", "1"},
+        {"random bytes", random, "", ""},
+        {"no sections", "Default=Chinese\r\nDebug=1\r\n", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = WriteRaw(dir, c.bytes);
+        IniFile ini(path);
+        EXPECT_EQ(ini.Read("Language", "Default"), c.language);
+        EXPECT_EQ(ini.Read("Menu", "Debug"), c.debug);
+        ASSERT_TRUE(ini.Write("Language", "Default", "English"));
+        EXPECT_EQ(ini.Read("Language", "Default"), "English");
+        EXPECT_EQ(ini.Read("Menu", "Debug"), c.debug);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray after = f.readAll();
+        if (!c.language.isEmpty()) {
+            // The one value changed, in the file's own encoding; the rest as it was.
+            QByteArray expected = c.bytes;
+            const bool wide = c.bytes.contains('\0');
+            const QByteArray from = wide
+                                        ? (c.bytes.startsWith('\0') ? be("Chinese") : le("Chinese"))
+                                        : QByteArray("Chinese");
+            const QByteArray to = wide ? (c.bytes.startsWith('\0') ? be("English") : le("English"))
+                                       : QByteArray("English");
+            expected.replace(from, to);
+            if (expected.size() % 2 && wide) expected.chop(1);  // half a character is dropped
+            EXPECT_EQ(after.toHex(' '), expected.toHex(' '));
+        } else {
+            // Every byte that was there is still there, line ends aside.
+            auto bare = [](QByteArray b) { return b.replace('\r', "").replace('\n', ""); };
+            EXPECT_TRUE(bare(after).startsWith(bare(c.bytes)));
+        }
+    }
+}
+
+// A full disk during a save: the write fails and main.ini is as it was.
+TEST(IniFile, AFullDiskKeepsTheFileAsItWas) {
+    QTemporaryDir dir;
+    const QByteArray before = "[Language]\r\nDefault=Chinese\r\n" + QByteArray(3000, ';') + "\r\n";
+    const QString path = WriteRaw(dir, before);
+    rlimit was{};
+    getrlimit(RLIMIT_FSIZE, &was);
+    rlimit small = was;
+    small.rlim_cur = 1024;
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = IniFile(path).Write("Language", "Default", "English");
+    setrlimit(RLIMIT_FSIZE, &was);
+    EXPECT_FALSE(written);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll() == before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }

@@ -257,17 +257,24 @@ TEST_F(ExportTest, FormatsAndMessages) {
     for (const auto& [path, format] : formats) EXPECT_EQ(ExportFormatOf(path), format) << path;
 
     const std::string full = std::filesystem::current_path().string() + "/x.pdf";
-    const std::tuple<ExportStatus, std::string, MessageIcon> messages[] = {
-        {ExportStatus::Ok, "Successful export data!", MessageIcon::Information},
-        {ExportStatus::CannotCreate, "Can not create the file:\n" + full, MessageIcon::Warning},
-        {ExportStatus::WriteFailed, "Can not create the file:\n" + full, MessageIcon::Warning},
-        {ExportStatus::CannotReplace, "Cann not overwrite the file:\n" + full,
+    const std::tuple<ExportStatus, int, std::string, MessageIcon> messages[] = {
+        {ExportStatus::Ok, 0, "Successful export data!", MessageIcon::Information},
+        {ExportStatus::CannotCreate, EACCES, "Can not create the file:\n" + full,
          MessageIcon::Warning},
-        {ExportStatus::Failed, "Error: no font", MessageIcon::Warning},
-        {ExportStatus::Cancelled, "", MessageIcon::None},
+        // A full disk, quota or file-size limit is told as a full disk.
+        {ExportStatus::WriteFailed, EFBIG,
+         "The disk is full: the file could not be written:\n" + full, MessageIcon::Warning},
+        {ExportStatus::WriteFailed, ENOSPC,
+         "The disk is full: the file could not be written:\n" + full, MessageIcon::Warning},
+        {ExportStatus::WriteFailed, EIO, "The file could not be written:\n" + full,
+         MessageIcon::Warning},
+        {ExportStatus::CannotReplace, EACCES, "Cann not overwrite the file:\n" + full,
+         MessageIcon::Warning},
+        {ExportStatus::Failed, 0, "Error: no font", MessageIcon::Warning},
+        {ExportStatus::Cancelled, 0, "", MessageIcon::None},
     };
-    for (const auto& [status, text, icon] : messages) {
-        const ExportMessage m = MessageFor({status, 0, "no font"}, "./x.pdf");
+    for (const auto& [status, error, text, icon] : messages) {
+        const ExportMessage m = MessageFor({status, error, "no font"}, "./x.pdf");
         EXPECT_EQ(m.text, text);
         EXPECT_EQ(m.icon, icon);
     }

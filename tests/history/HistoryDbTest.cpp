@@ -330,7 +330,7 @@ TEST_F(HistoryDbTest, FailedSaveRollsBackAndKeepsTheOldDeviceRow) {
         {"read-only", [](sqlite3* c) { sqlite3_exec(c, "PRAGMA query_only=1", 0, 0, 0); },
          "attempt to write a readonly database"},
         {"disk full", [](sqlite3* c) { sqlite3_exec(c, "PRAGMA max_page_count=1", 0, 0, 0); },
-         "database or disk is full"},
+         "The disk is full: history records cannot be stored in the database:\n"},
     };
     for (const Fault& f : faults) {
         SCOPED_TRACE(f.name);

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <QDir>
 #include <QFile>
@@ -115,6 +118,39 @@ TEST(Debug, FailuresSayWhatWentWrong) {
     EXPECT_EQ(messages.shown[0].text, "Failed to read the file allocation table.");
     EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
     EXPECT_FALSE(QFile::exists(fat));
+}
+
+// A full disk half-way through a dump: said as such, and the earlier dump
+// is kept whole rather than cut short.
+TEST(Debug, AFullDiskKeepsTheEarlierDump) {
+    SimRig rig(WithHistory(1));
+    RecordingMessages messages;
+    CDebug dlg(*rig.source, messages);
+    QTemporaryDir dir;
+    const QString fat = dir.filePath("block.bin"), data = dir.filePath("data.bin");
+    for (const QString& p : {fat, data}) {
+        QFile f(p);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("earlier");
+    }
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit small = before;
+    small.rlim_cur = 512;
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    dlg.DumpBlockTable(fat);
+    dlg.DumpDataArea(data);
+    setrlimit(RLIMIT_FSIZE, &before);
+
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[0].text,
+              "The disk is full: failed to write the file:\n" + fat.toStdString());
+    EXPECT_EQ(messages.shown[1].text,
+              "The disk is full: failed to write the file:\n" + data.toStdString());
+    EXPECT_EQ(Slurp(fat), "earlier");
+    EXPECT_EQ(Slurp(data), "earlier");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 TEST(Debug, ButtonsAskForAFileInTheHomeFolderAndCancelReadsNothing) {
