@@ -107,7 +107,7 @@ void CNimbaryView::PollTick() {
         presenceChanged = st.Presence != presenceCopy_;
     }
     bool refresh;
-    if (presenceChanged || st.Settings.GraphRefresh) {
+    if (presenceChanged || st.SettingsCopy().GraphRefresh) {
         doc_.GraphRefresh() = 1;
         refresh = true;
     } else {

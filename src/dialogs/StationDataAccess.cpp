@@ -8,7 +8,7 @@ StationDataAccess::StationDataAccess(StationData& station, DataLock dataLock)
     : station_(station), dataLock_(std::move(dataLock)) {}
 
 StationSettings StationDataAccess::Settings() {
-    return station_.Settings;
+    return station_.SettingsCopy();
 }
 
 AlarmRecord& StationDataAccess::Alarms() {
@@ -20,7 +20,7 @@ const MaxMinRecord& StationDataAccess::MaxMin() {
 }
 
 PresenceBlock StationDataAccess::Presence() {
-    return station_.Presence;
+    return station_.PresenceCopy();
 }
 
 UnitSet StationDataAccess::DisplayUnits() {
@@ -28,7 +28,10 @@ UnitSet StationDataAccess::DisplayUnits() {
 }
 
 int StationDataAccess::ReadSettings() {
-    return station_.ReadSettings();
+    // Under the data lock: the poll compares and draws the settings under it.
+    int ok = 0;
+    Locked([&] { ok = station_.ReadSettings(); });
+    return ok;
 }
 
 void StationDataAccess::Locked(const std::function<void()>& work) {
@@ -39,13 +42,13 @@ void StationDataAccess::Locked(const std::function<void()>& work) {
 }
 
 void StationDataAccess::KeepSettings(const StationSettings& s) {
-    Locked([&] { station_.Settings = s; });
+    Locked([&] { station_.KeepSettings(s); });
 }
 
 int StationDataAccess::WriteSettings(const StationSettings& s) {
     int ok = 0;
     Locked([&] {
-        station_.Settings = s;
+        station_.KeepSettings(s);
         ok = station_.WriteSettings(s);
     });
     return ok;

@@ -605,8 +605,7 @@ int HistoryDb::ReadDevice(uint32_t devId) {
     info_.DevID = 0;
     info_.FirstBlock = info_.CurrBlock = info_.CurrRecord = 0;
     info_.TickTime = info_.RecTime = 0;
-    info_.Units.TempUnit = info_.Units.BaroUnit = info_.Units.WindUnit = 0;
-    info_.Units.RainUnit = info_.Units.LightUnit = 0;
+    StoreUnits(info_.Units, UnitSet{});  // the published units: written whole
     for (int k = 0; k < kRainKinds; ++k) {
         info_.RainTime[k] = 0;
         info_.Rain[k] = 0.0;
@@ -632,11 +631,13 @@ int HistoryDb::ReadDevice(uint32_t devId) {
         info_.CurrRecord = ColumnInt(s, col++, 0);
         info_.TickTime = ColumnTime(s, col++, 0);
         info_.RecTime = ColumnTime(s, col++, 0);
-        info_.Units.TempUnit = ColumnInt(s, col++, 1);
-        info_.Units.BaroUnit = ColumnInt(s, col++, 1);
-        info_.Units.WindUnit = ColumnInt(s, col++, 1);
-        info_.Units.RainUnit = ColumnInt(s, col++, 1);
-        info_.Units.LightUnit = ColumnInt(s, col++, 2);
+        UnitSet units;
+        units.TempUnit = ColumnInt(s, col++, 1);
+        units.BaroUnit = ColumnInt(s, col++, 1);
+        units.WindUnit = ColumnInt(s, col++, 1);
+        units.RainUnit = ColumnInt(s, col++, 1);
+        units.LightUnit = ColumnInt(s, col++, 2);
+        StoreUnits(info_.Units, units);
         for (uint32_t& t : info_.RainTime) t = ColumnTime(s, col++, VAL_ABSENT);
         for (double& v : info_.Rain) v = ColumnDouble(s, col++, VAL_ABSENT);
         if (!IsNull(s, col)) {
@@ -695,6 +696,7 @@ int HistoryDb::SaveRecords(uint32_t n, ScratchFile& scratch, const std::vector<H
     if (saveHook_) saveHook_();
 
     // The station row: update it in place, or add it when there is none.
+    const UnitSet units = LoadUnits(info_.Units);  // the poll thread may be storing them
     auto bindDevice = [&](sqlite3_stmt* s, int first) {
         int col = first;
         sqlite3_bind_int(s, col++, info_.FirstBlock);
@@ -702,11 +704,11 @@ int HistoryDb::SaveRecords(uint32_t n, ScratchFile& scratch, const std::vector<H
         sqlite3_bind_int(s, col++, info_.CurrRecord);
         sqlite3_bind_int64(s, col++, info_.TickTime);
         sqlite3_bind_int64(s, col++, info_.RecTime);
-        sqlite3_bind_int(s, col++, info_.Units.TempUnit);
-        sqlite3_bind_int(s, col++, info_.Units.BaroUnit);
-        sqlite3_bind_int(s, col++, info_.Units.WindUnit);
-        sqlite3_bind_int(s, col++, info_.Units.RainUnit);
-        sqlite3_bind_int(s, col++, info_.Units.LightUnit);
+        sqlite3_bind_int(s, col++, units.TempUnit);
+        sqlite3_bind_int(s, col++, units.BaroUnit);
+        sqlite3_bind_int(s, col++, units.WindUnit);
+        sqlite3_bind_int(s, col++, units.RainUnit);
+        sqlite3_bind_int(s, col++, units.LightUnit);
         for (uint32_t t : info_.RainTime) sqlite3_bind_int64(s, col++, t);
         for (double v : info_.Rain) BindMeasure(s, col++, v);
         const std::string desc = CutToChars(info_.Description, kDescriptionChars);

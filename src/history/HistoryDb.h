@@ -33,7 +33,9 @@ struct DeviceInfo {
     uint32_t RecTime = 0;   // time of the newest record handled
     // The unit codes. The program publishes this member as its one UnitSet
     // (PublishUnits), so loading a row changes the display units and saving
-    // a row stores the units in force.
+    // a row stores the units in force. Other threads read and write it, so
+    // it is only read and written whole (LoadUnits, StoreUnits), and a row
+    // in use is never copied.
     UnitSet Units;
     uint32_t RainTime[kRainKinds] = {};  // start of each rain kind's accumulation period
     double Rain[kRainKinds] = {};        // accumulated value of each rain kind, mm

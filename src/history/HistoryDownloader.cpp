@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 #include "CalendarTime.h"
 #include "Derived.h"
@@ -171,8 +172,7 @@ bool HistoryDownloader::RunPass() {
         dev.DevID = info_.DevID;
         dev.FirstBlock = dev.CurrBlock = dev.CurrRecord = 0;
         dev.TickTime = dev.RecTime = 0;
-        dev.Units.TempUnit = dev.Units.BaroUnit = dev.Units.WindUnit = dev.Units.RainUnit = 1;
-        dev.Units.LightUnit = 2;
+        StoreUnits(dev.Units, UnitSet{1, 1, 1, 1, 2});  // the published units: written whole
         for (int k = 0; k < kRainKinds; ++k) {
             dev.RainTime[k] = 0;
             dev.Rain[k] = VAL_ABSENT;
@@ -258,7 +258,13 @@ bool HistoryDownloader::RunPass() {
     // 6. Store the batch with the new bookmark: the last block read, which is
     // the current block unless that one had to be skipped.
     if (Stopped()) return End(PassOutcome::Stopped, "The download was stopped.");
-    const DeviceInfo before = dev;
+    // The bookmark alone, not a copy of the row: the row's units are the
+    // published display units, which the poll thread stores meanwhile.
+    auto bookmark = [&dev] {
+        return std::make_tuple(dev.TickTime, dev.RecTime, dev.CurrRecord, dev.FirstBlock,
+                               dev.CurrBlock);
+    };
+    const auto before = bookmark();
     dev.DevID = info_.DevID;
     dev.TickTime = last.StartTime;
     // An empty block leaves the newest record's time as it is; its
@@ -268,10 +274,7 @@ bool HistoryDownloader::RunPass() {
     dev.FirstBlock = first;
     dev.CurrBlock = lastBlock;
     // Only skipped entries were met: no need to store the same bookmark again.
-    if (known && count_ == 0 && dev.TickTime == before.TickTime && dev.RecTime == before.RecTime &&
-        dev.CurrRecord == before.CurrRecord && dev.FirstBlock == before.FirstBlock &&
-        dev.CurrBlock == before.CurrBlock)
-        return End(PassOutcome::NothingNew);
+    if (known && count_ == 0 && bookmark() == before) return End(PassOutcome::NothingNew);
     if (db_.SaveRecords(static_cast<uint32_t>(count_), scratch_, gaps_.Gaps()) != 0) {
         End(PassOutcome::DatabaseError, "The downloaded records could not be stored.");
         return true;

@@ -1,20 +1,36 @@
 #include "Units.h"
 
 #include <atomic>
+#include <mutex>
 
 namespace nimbary {
 
 namespace {
 UnitSet g_builtinUnits;
 std::atomic<UnitSet*> g_units{&g_builtinUnits};
+std::mutex g_unitsMutex;
 
 // Upper bounds (exclusive) of Beaufort classes 0..11; class 12 has none.
 constexpr double kBeaufortUpper[12] = {0.3,  1.5,  3.4,  5.4,  7.9,  10.7,
                                        13.8, 17.1, 20.7, 24.4, 28.4, 32.6};
 }  // namespace
 
-UnitSet& Units() {
-    return *g_units.load();
+UnitSet LoadUnits(const UnitSet& from) {
+    std::lock_guard<std::mutex> lock(g_unitsMutex);
+    return from;
+}
+
+void StoreUnits(UnitSet& to, const UnitSet& value) {
+    std::lock_guard<std::mutex> lock(g_unitsMutex);
+    to = value;
+}
+
+UnitSet Units() {
+    return LoadUnits(*g_units.load());
+}
+
+void SetUnits(const UnitSet& units) {
+    StoreUnits(*g_units.load(), units);
 }
 
 void PublishUnits(UnitSet* units) {

@@ -32,6 +32,21 @@ void GraphSeries::Clear() {
 
 StationData::StationData(CUsb* usb, UnitSet* units) : usb(usb), units(units) {}
 
+StationSettings StationData::SettingsCopy() const {
+    std::lock_guard<std::mutex> lock(image_.m);
+    return Settings;
+}
+
+PresenceBlock StationData::PresenceCopy() const {
+    std::lock_guard<std::mutex> lock(image_.m);
+    return Presence;
+}
+
+void StationData::KeepSettings(const StationSettings& s) {
+    std::lock_guard<std::mutex> lock(image_.m);
+    Settings = s;
+}
+
 namespace {
 
 int Run(CUsb* usb, Frame& f, uint8_t code) {
@@ -92,16 +107,26 @@ int StationData::SetClockNow() {
 int StationData::ReadCurrent() {
     Frame f;
     BuildReadCurrent(f);
-    return Run(usb, f, CMD_READ_CURRENT) && DecodeCurrent(f, KeepAllChannels, Current, Presence)
-               ? 1
-               : 0;
+    if (!Run(usb, f, CMD_READ_CURRENT)) return 0;
+    HistoryRecord current;
+    PresenceBlock presence;
+    {
+        std::lock_guard<std::mutex> lock(image_.m);
+        current = Current;
+        presence = Presence;
+    }
+    if (!DecodeCurrent(f, KeepAllChannels, current, presence)) return 0;
+    std::lock_guard<std::mutex> lock(image_.m);
+    Current = current;
+    Presence = presence;
+    return 1;
 }
 
 int StationData::ReadMaxMin() {
     MaxMin.Clear();  // what the station does not report stays blank
     Frame f;
     BuildReadMaxMin(f);
-    return Run(usb, f, CMD_READ_MAXMIN) && DecodeMaxMin(f, Presence, MaxMin) ? 1 : 0;
+    return Run(usb, f, CMD_READ_MAXMIN) && DecodeMaxMin(f, PresenceCopy(), MaxMin) ? 1 : 0;
 }
 
 int StationData::ReadAlarms() {
@@ -125,13 +150,22 @@ int StationData::ClearRecords(uint8_t what) {
 int StationData::ReadSettings() {
     Frame f;
     BuildReadSettings(f);
-    if (!Run(usb, f, CMD_READ_SETTINGS) || !DecodeSettings(f, Settings)) return 0;
-    CopyUnits(Settings, units ? *units : Units());
+    if (!Run(usb, f, CMD_READ_SETTINGS)) return 0;
+    StationSettings s = SettingsCopy();
+    if (!DecodeSettings(f, s)) return 0;
+    KeepSettings(s);
+    UnitSet u;
+    CopyUnits(s, u);
+    // Whole, as the other threads read them.
+    if (units)
+        StoreUnits(*units, u);
+    else
+        SetUnits(u);
     return 1;
 }
 
 int StationData::WriteSettings() {
-    return WriteSettings(Settings);
+    return WriteSettings(SettingsCopy());
 }
 
 int StationData::WriteSettings(const StationSettings& s) {
@@ -148,7 +182,7 @@ int StationData::ReadGraph(uint8_t type, uint8_t index) {
 }
 
 int StationData::ReadAllGraphs() {
-    for (const GraphRequest& r : GraphRefreshOrder(Presence))
+    for (const GraphRequest& r : GraphRefreshOrder(PresenceCopy()))
         if (!ReadGraph(r.type, r.index)) return 0;
     return 1;
 }

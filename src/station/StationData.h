@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "HistoryRecord.h"
@@ -142,6 +143,13 @@ namespace nimbary {
 // operation runs one transaction through the transport and returns 1 on
 // success, 0 on failure; a failed operation leaves the image as it was
 // (ReadMaxMin's VAL_ABSENT pre-fill excepted).
+//
+// Threads: the poll thread reads the settings and the current reading into
+// the image while the GUI thread's dialogs read and replace the settings and
+// read the presence block. Settings, Current and Presence are therefore
+// stored whole under the image's lock by the operations, and another thread
+// copies them with SettingsCopy / PresenceCopy and replaces the settings
+// with KeepSettings. The thread that alone writes a field may read it as is.
 class StationData {
 public:
     // `units` is where ReadSettings copies the unit codes; nullptr means the
@@ -160,6 +168,10 @@ public:
 
     // The program shows channel 1 only; the plug-in keeps all eight channels.
     bool KeepAllChannels = false;
+
+    StationSettings SettingsCopy() const;
+    PresenceBlock PresenceCopy() const;
+    void KeepSettings(const StationSettings& s);
 
     int ReadDeviceInfo(StationInfo& out);
     // Areas 0 and 3 ignore address and count and hand over the reply's data
@@ -186,6 +198,16 @@ public:
     // Every series the presence block names, in the refresh order; stops at
     // the first failure.
     int ReadAllGraphs();
+
+private:
+    // A copy of the image gets a lock of its own.
+    struct ImageMutex {
+        std::mutex m;
+        ImageMutex() = default;
+        ImageMutex(const ImageMutex&) {}
+        ImageMutex& operator=(const ImageMutex&) { return *this; }
+    };
+    mutable ImageMutex image_;
 };
 
 }  // namespace nimbary

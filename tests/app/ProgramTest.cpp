@@ -149,7 +149,10 @@ TEST(Program, OnlyTheFourDisplayUnitsForceAFullRedraw) {
     // (which makes it 0) and that tick's comparison of the units.
     std::atomic<int> changed{0};
     p.counting->OnRequest([&changed](uint8_t code) {
-        if (code == 0x04) Units().LightUnit = 7 + changed++;
+        if (code != 0x04) return;
+        UnitSet u = Units();
+        u.LightUnit = 7 + changed++;
+        SetUnits(u);
     });
     auto before = p.View().Counts();
     p.WaitTicks(2);

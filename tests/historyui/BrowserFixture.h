@@ -33,12 +33,12 @@ protected:
 
     void SetUp() override {
         CLocaleTest::SetUp();
-        Units() = UnitSet{};
+        SetUnits(UnitSet{});
         text::SetLanguage(text::Language::English);
         ASSERT_EQ(db.Open(dir.File("Nimbary.db")), 0) << db.LastError();
     }
     void TearDown() override {
-        Units() = UnitSet{};
+        SetUnits(UnitSet{});
         text::SetLanguage(text::Language::English);
         CLocaleTest::TearDown();
     }

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTimeEdit>
 #include <QValueAxis>
+#include <thread>
 
 #include "BrowserFixture.h"
 #include "CHistory.h"
@@ -283,7 +284,7 @@ TEST_F(CHistoryTest, HeadersCellsAndChartFollowTheUnitsInForce) {
     StoreDay();
     CHistory dlg(db, messages, kDev);
     SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
-    Units() = MakeUnits(1, 1, 4, 1);
+    SetUnits(MakeUnits(1, 1, 4, 1));
     Press(dlg, 1010);
     const HistoryRecord first = WeatherRecord(kDev, 0, 0);
     EXPECT_EQ(dlg.Model().headerData(2, Qt::Horizontal).toString(), "In Temp.(°F)");
@@ -296,7 +297,7 @@ TEST_F(CHistoryTest, HeadersCellsAndChartFollowTheUnitsInForce) {
     EXPECT_DOUBLE_EQ(dlg.Chart().Series(0)->at(0).y(), first.AbsBaro / 33.8638866667);
 
     // Units changing later leave the loaded table as it was built.
-    Units() = UnitSet{};
+    SetUnits(UnitSet{});
     EXPECT_EQ(dlg.Model().data(dlg.Model().index(0, 2)).toString(), "70.0");
     Press(dlg, 1010);
     EXPECT_EQ(dlg.Model().data(dlg.Model().index(0, 2)).toString(), "21.1");
@@ -479,6 +480,33 @@ TEST_F(CHistoryTest, ADownloadMeanwhileLeavesTheShownTableAlone) {
     EXPECT_EQ(dlg.Chart().Series(0)->count(), 288);
     Press(dlg, 1010);
     EXPECT_EQ(dlg.Model().rowCount(), 300);
+}
+
+// The browser reads on its own connection while the history thread stores:
+// every Update shows whole batches, never part of one, and never fewer rows.
+TEST_F(CHistoryTest, UpdateWhileADownloadStoresShowsWholeBatches) {
+    constexpr int kBatches = 20, kBatch = 48;  // four hours each
+    ASSERT_EQ(SaveWeather(db, kDev, At(2024, 3, 1), kBatch), 0);
+    CHistory dlg(db, messages, kDev);
+    SetRange(dlg, Time(At(2024, 3, 1)), Time(At(2024, 4, 1)));
+    std::atomic<int> stored{1};
+    std::thread download([&] {
+        for (int b = 1; b < kBatches; ++b)
+            if (SaveWeather(db, kDev, At(2024, 3, 1) + b * kBatch * 300, kBatch) == 0) ++stored;
+    });
+    int last = 0;
+    while (stored < kBatches) {
+        Press(dlg, 1010);
+        const int rows = dlg.Model().rowCount();
+        EXPECT_EQ(rows % kBatch, 0) << rows;
+        EXPECT_GE(rows, last);
+        last = rows;
+    }
+    download.join();
+    ASSERT_EQ(stored.load(), kBatches);
+    Press(dlg, 1010);
+    EXPECT_EQ(dlg.Model().rowCount(), kBatches * kBatch);
+    EXPECT_TRUE(messages.texts.empty());
 }
 
 // Showing and scrolling the list formats only the cells that come into sight.
