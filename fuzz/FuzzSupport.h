@@ -33,6 +33,7 @@ inline bool Verbose() {
 
 class Canon {
 public:
+    Canon() { bytes_.reserve(512); }
     template <class T>
     Canon& operator<<(const T& v) {
         if constexpr (std::is_array_v<T>) {

@@ -112,6 +112,40 @@ int main(int argc, char** argv) {
         }
     }
     Put("plugin_frames", "session", plugin);
+
+    // The same exchanges through the transport: the operation, its two
+    // parameter bytes, and the reply as input reports behind their control bytes.
+    {
+        struct Op {
+            uint8_t op, p1, p2;
+            Frame request;
+        };
+        std::vector<Op> ops;
+        BuildReadInfo(f), ops.push_back({0, 0, 0, f});
+        BuildReadMemory(f, AREA_STATUS, 0, 0), ops.push_back({1, 0, 0, f});
+        BuildReadMemory(f, AREA_DATA, 0x42 << 4, 100), ops.push_back({2, 0x42, 100, f});
+        BuildReadMemory(f, AREA_PRESSURE_OFFSET, 0, 0), ops.push_back({3, 0, 0, f});
+        BuildReadCurrent(f), ops.push_back({4, 0, 0, f});
+        BuildReadMaxMin(f), ops.push_back({5, 0, 0, f});
+        BuildReadAlarms(f), ops.push_back({6, 0, 0, f});
+        BuildReadSettings(f), ops.push_back({7, 0, 0, f});
+        BuildReadGraph(f, GRAPH_BARO, 0), ops.push_back({8, GRAPH_BARO, 0, f});
+        BuildClear(f, CLEAR_MAXMIN), ops.push_back({10, CLEAR_MAXMIN, 0, f});
+        Bytes session;
+        for (const Op& o : ops) {
+            const Bytes reply = Ask(st, o.request);
+            Bytes seed = {o.op, o.p1, o.p2};
+            for (size_t at = 0; at < reply.size(); at += 64) {
+                seed.push_back(0);
+                Bytes report(64, 0);
+                std::copy(reply.begin() + at, reply.begin() + std::min(reply.size(), at + 64), report.begin());
+                seed.insert(seed.end(), report.begin(), report.end());
+            }
+            session.insert(session.end(), seed.begin(), seed.end());
+            if (o.op == 2 || o.op == 4 || o.op == 7 || o.op == 8) Put("transport", "op" + std::to_string(o.op), seed);
+        }
+        Put("transport", "session", session);
+    }
     {
         const sim::SettingsBytes s = st.Settings();
         Bytes seed = {9, 0, 0, 0, 0};

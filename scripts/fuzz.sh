@@ -18,7 +18,7 @@ if [[ ${1:-} == --long ]]; then
 fi
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(protocol plugin_frames history_walk station_image capture cli_args ini_file)
+  targets=(protocol transport plugin_frames history_walk station_image capture cli_args ini_file)
 fi
 
 cmake --preset fuzz >/dev/null
@@ -28,7 +28,7 @@ cmake --build --preset fuzz -j2 >build/fuzz-build.log 2>&1 || { tail -40 build/f
 max_len() {
   case $1 in
     protocol) echo 160 ;;
-    plugin_frames | cli_args) echo 1024 ;;
+    plugin_frames | transport | cli_args) echo 1024 ;;
     history_walk | station_image) echo 8192 ;;
     *) echo 4096 ;;
   esac
