@@ -19,6 +19,4 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --preset sanitize -j"$(nproc)" --timeout 600
-
-# The fuzz targets, 10 s each on their seeds.
-scripts/fuzz.sh
+scripts/fuzz.sh  # the fuzz targets, 10 s each on their seeds
