@@ -21,4 +21,10 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --preset sanitize -j"$(nproc)" --timeout 600
 
 # The tests that start threads, under ThreadSanitizer (label "threads").
-cmake --preset tsan >/dev/null && cmake --build --preset tsan -j"$(nproc)" && ctest --preset tsan -j"$(nproc)" --timeout 600
+# (one command a line: set -e does not stop at a failure inside an && list)
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j"$(nproc)"
+ctest --preset tsan -j"$(nproc)" --timeout 600
+
+# The fuzz targets, 10 s each on their seeds.
+scripts/fuzz.sh
