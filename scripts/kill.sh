@@ -66,10 +66,11 @@ for ((round = 1; round <= kills; round++)); do
   read -r ref_count ref_newest _ < <(state "$ref")
   batch=$(sql "$ref" "SELECT count(*) FROM Record WHERE round((RecTime - 36526) * 86400) > $newest")
 
-  # The pass, killed somewhere between its start and a little after its usual end.
+  # The pass, killed somewhere between its start and a little after the end
+  # of the last one that stored a batch.
   "$cli" download --db "$db" --sim-image "$img" >/dev/null 2>&1 &
   pid=$!
-  delay_ms=$((RANDOM * (pass_ms * 13 / 10) / 32768))
+  delay_ms=$((RANDOM * (pass_ms * 11 / 10) / 32768))
   sleep "$(printf '%d.%03d' $((delay_ms / 1000)) $((delay_ms % 1000)))"
   kill -KILL $pid 2>/dev/null || true
   wait $pid 2>/dev/null || true
@@ -95,12 +96,14 @@ for ((round = 1; round <= kills; round++)); do
   if ! "$cli" download --db "$db" --sim-image "$img" >/dev/null 2>"$work/err.txt"; then
     problem "the pass after the kill failed: $(head -3 "$work/err.txt")"
   fi
-  pass_ms=$(($(now_ms) - t0))
-  ((pass_ms < 200)) && pass_ms=200
+  took=$(($(now_ms) - t0))
+  before=$count
   read -r count newest mark < <(state "$db")
+  # How long a pass with a batch takes, for the next kill.
+  ((count != before)) && pass_ms=$((took < 50 ? 50 : took))
   sql "$db" "ATTACH '$ref' AS s" \
     "SELECT count(*) FROM s.Record r WHERE NOT EXISTS (SELECT 1 FROM Record h
-       WHERE h.DevID = r.DevID AND abs(h.RecTime - r.RecTime) < 0.000001)" >"$work/missing.txt"
+       WHERE h.DevID = r.DevID AND h.RecTime BETWEEN r.RecTime - 0.000001 AND r.RecTime + 0.000001)" >"$work/missing.txt"
   missing=$(tail -1 "$work/missing.txt")
   dups=$(sql "$db" "SELECT count(*) - count(DISTINCT printf('%d/%.6f', DevID, RecTime)) FROM Record")
   older=$(sql "$db" "SELECT count(*) FROM Record WHERE RecTime > 36526 + $ref_newest / 86400.0 + 0.000001")

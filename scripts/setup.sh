@@ -15,6 +15,7 @@ PACKAGES=(
   xvfb xauth poppler-utils
   libqt6opengl6-dev  # Qt Charts' CMake package looks for Qt6OpenGL's
   librsvg2-bin desktop-file-utils appstream  # icons, and checks of the installed files
+  sqlite3  # the soak and kill scripts read the database
 )
 
 missing=()

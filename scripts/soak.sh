@@ -15,7 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-days=30 speed=2880 every=240 seed=$RANDOM cli="" keep=""
+days=30 speed=1440 every=360 seed=$RANDOM cli="" keep=""
 while (($#)); do
   case "$1" in
     --days) days=$2; shift 2 ;;
