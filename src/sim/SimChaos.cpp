@@ -100,9 +100,9 @@ void SimChaos::Event(uint32_t now) {
         if (unplugged_) return;
         // Mostly short, now and then for days: long enough for the ring to
         // wrap over records nobody read.
-        double minutes = Minutes(plan_.meanMinutes / 2);
-        if (std::uniform_real_distribution<double>(0, 1)(random_) < 0.15)
-            minutes = std::uniform_real_distribution<double>(2 * 1440, 5 * 1440)(random_);
+        double minutes = Minutes(plan_.meanMinutes / 4);
+        if (std::uniform_real_distribution<double>(0, 1)(random_) < 0.05)
+            minutes = std::uniform_real_distribution<double>(2.5 * 1440, 4.5 * 1440)(random_);
         backend_.Unplug();
         unplugged_ = true;
         replugAt_ = now + static_cast<uint32_t>(minutes * 60);
