@@ -178,7 +178,8 @@ integrity=$(sql "$db" "PRAGMA integrity_check")
 echo "soak figures: simulated days $days (speed ${speed}x, seed $seed, ${wall}s), records recorded $recorded," \
   "stored $stored, overwritten-while-unplugged $lost_unplugged, erased-by-clear $erased," \
   "overwritten in all $overwritten, duplicates $dups, unplugs $unplugs, faults $faults, clears $clears," \
-  "language switches $switches, RSS start ${rss_start:-0} kB end ${rss_end:-0} kB"
+  "language switches $switches, RSS start ${rss_start:-0} kB end ${rss_end:-0} kB" \
+  "(database $(du -k "$db" | cut -f1) kB)"
 if ((fail)); then
   echo "soak: kept $work" >&2
   exit 1

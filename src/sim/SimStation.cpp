@@ -228,8 +228,9 @@ void SimStation::LogRecords(char what, const BlockEntry& e, uint32_t at) {
 
 void SimStation::ClearLocked() {
     if (log_ && !memory_.Empty()) {
+        const uint32_t now = clock_.Seconds();  // the clock runs on while the lines go out
         for (uint8_t b = memory_.FirstBlock();; b = memory_.NextBlock(b)) {
-            LogRecords('C', memory_.Entry(b), clock_.Seconds());
+            LogRecords('C', memory_.Entry(b), now);
             if (b == memory_.CurrentBlock()) break;
         }
     }
