@@ -16,6 +16,7 @@ PACKAGES=(
   libqt6opengl6-dev  # Qt Charts' CMake package looks for Qt6OpenGL's
   librsvg2-bin desktop-file-utils appstream  # icons, and checks of the installed files
   clang libclang-rt-14-dev  # scripts/fuzz.sh: clang and its libFuzzer runtime
+  sqlite3  # the soak and kill scripts read the database
 )
 
 missing=()

@@ -145,12 +145,14 @@ int RunDownload(std::vector<std::string> args) {
         lastProblem = problem;
     };
     int status = kExitOk;
+    bool failed = false;  // the last pass lost the station
     for (;;) {
-        if (follow && !station.Reconnect()) {
+        if (follow && !station.Reconnect(failed)) {
             tell("the weather station is not there; waiting for it");
         } else {
             downloader.Download();
             const PassOutcome outcome = downloader.LastOutcome();
+            failed = outcome == PassOutcome::StationError;
             switch (outcome) {
                 case PassOutcome::Saved:
                 case PassOutcome::NothingNew:

@@ -52,8 +52,8 @@ int StationSession::TryOpen(const BackendOptions& options, const std::string& da
     return kExitOk;
 }
 
-bool StationSession::Reconnect() {
-    return usb_ && (usb_->Connected() || usb_->OpenStation());
+bool StationSession::Reconnect(bool afterFailure) {
+    return usb_ && ((usb_->Connected() && !afterFailure) || usb_->OpenStation());
 }
 
 }  // namespace nimbary::cli

@@ -31,12 +31,17 @@ public:
     // After a refused lock: that the session waits for its holder.
     std::string LockWaitingText() const { return lock_ ? lock_->WaitingText() : std::string(); }
     // Looks for the station again after it went away; true when it is there.
-    bool Reconnect();
+    // After a failed exchange the handle is opened afresh: nothing here hears
+    // of a removal, and the handle of a station unplugged and plugged in again
+    // stays dead while it still counts as connected.
+    bool Reconnect(bool afterFailure = false);
     bool Connected() const { return usb_ && usb_->Connected(); }
     // The station may be looked for again: only the station itself was missing.
     bool CanReconnect() const { return usb_ != nullptr; }
 
     StationData& Data() { return *data_; }
+    // The simulated station's backend, or nullptr.
+    sim::SimBackend* Sim() { return backends_ ? backends_->Sim() : nullptr; }
     HistorySource& Source() { return *source_; }
 
 private:

@@ -94,9 +94,11 @@ size_t HistoryMemory::BlockBytes(const BlockEntry& e) {
     return e.count * RecordSize(fmt) + ((e.flags & RF_RAIN_HEADER) ? kRainHeaderSize : 0);
 }
 
-void HistoryMemory::DropOldest() {
+void HistoryMemory::DropOldest(std::vector<BlockEntry>* dropped) {
     if (Empty()) return;
-    const size_t bytes = BlockBytes(Entry(first_));
+    const BlockEntry oldest = Entry(first_);
+    if (dropped) dropped->push_back(oldest);
+    const size_t bytes = BlockBytes(oldest);
     used_ = used_ > bytes ? used_ - bytes : 0;
     if (first_ == current_) {
         first_ = current_ = 0;
@@ -107,7 +109,8 @@ void HistoryMemory::DropOldest() {
 }
 
 bool HistoryMemory::Append(const RecordFormat& fmt, uint32_t t, const std::vector<uint8_t>& record,
-                           const std::vector<uint8_t>& header) {
+                           const std::vector<uint8_t>& header,
+                           std::vector<BlockEntry>* dropped) {
     const size_t m = data_.size();
     const size_t size = record.size();
     const bool withHeader = (fmt.flags & RF_RAIN_HEADER) != 0;
@@ -128,8 +131,8 @@ bool HistoryMemory::Append(const RecordFormat& fmt, uint32_t t, const std::vecto
     if (newBlock) {
         const uint8_t number = Empty() ? 1 : NextBlock(current_);
         // The table is a ring as well: reusing the oldest number drops that block.
-        if (!Empty() && number == first_) DropOldest();
-        while (!Empty() && used_ + size + headerSize > m) DropOldest();
+        if (!Empty() && number == first_) DropOldest(dropped);
+        while (!Empty() && used_ + size + headerSize > m) DropOldest(dropped);
         if (Empty()) first_ = number;
         current_ = number;
         cur = BlockEntry{};
@@ -146,7 +149,7 @@ bool HistoryMemory::Append(const RecordFormat& fmt, uint32_t t, const std::vecto
         }
     } else {
         // The current block fits beside itself, so dropping older ones is enough.
-        while (used_ + size > m && first_ != current_) DropOldest();
+        while (used_ + size > m && first_ != current_) DropOldest(dropped);
     }
 
     WriteData(write_, record);

@@ -75,8 +75,9 @@ public:
     // block holds maxRecords, or the block would overrun its own start. The
     // header (12 bytes) is written before a new block's first record when
     // the format's flag bit 7 is set. False when the record cannot fit at all.
+    // The entries of blocks given up to make room go to `dropped`.
     bool Append(const RecordFormat& fmt, uint32_t t, const std::vector<uint8_t>& record,
-                const std::vector<uint8_t>& header);
+                const std::vector<uint8_t>& header, std::vector<BlockEntry>* dropped = nullptr);
 
     // Bytes a block occupies in the data area (header included).
     static size_t BlockBytes(const BlockEntry& e);
@@ -91,7 +92,7 @@ public:
 private:
     void WriteEntry(uint8_t block, const BlockEntry& e);
     void WriteData(size_t address, const std::vector<uint8_t>& bytes);
-    void DropOldest();
+    void DropOldest(std::vector<BlockEntry>* dropped);
 
     MemoryLayout layout_;
     std::vector<uint8_t> table_;

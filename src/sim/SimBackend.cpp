@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "SimChaos.h"
 #include "SimWire.h"
 
 namespace nimbary::sim {
@@ -246,7 +247,12 @@ SimBackend::SimBackend(std::shared_ptr<SimStation> station) : core_(std::make_sh
 }
 
 SimBackend::~SimBackend() {
+    chaos_.reset();  // its thread plugs and unplugs through this backend
     core_->Stop();
+}
+
+void SimBackend::SetChaos(std::unique_ptr<SimChaos> chaos) {
+    chaos_ = std::move(chaos);
 }
 
 std::vector<HidDeviceInfo> SimBackend::Enumerate() {

@@ -22,6 +22,8 @@ enum class DecoyKind {
     OtherProduct,  // some unrelated HID device
 };
 
+class SimChaos;
+
 class SimBackend : public HidBackend, public DeviceNoticeSource {
 public:
     static constexpr const char* kStationPath = "sim:station";
@@ -60,10 +62,14 @@ public:
     // Handles to the station that are open and still connected.
     int OpenStationHandles() const;
 
+    // A chaos schedule that lives, and is stopped, with the backend.
+    void SetChaos(std::unique_ptr<SimChaos> chaos);
+
     struct Core;
 
 private:
     std::shared_ptr<Core> core_;
+    std::unique_ptr<SimChaos> chaos_;
 };
 
 }  // namespace nimbary::sim

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "SimBackend.h"
+#include "SimChaos.h"
 #include "StationImage.h"
 
 namespace nimbary::sim {
@@ -44,7 +45,12 @@ const char* SimOptions::Usage() {
            "  --sim-speed FACTOR  run the station clock FACTOR times real time\n"
            "  --sim-days N        days of history in the station at start, 0 to 365\n"
            "  --sim-no-rain       the station has no rain gauge\n"
-           "  --sim-channels LIST remote channels 1 to 8, such as 1,3 (default 1), or all\n";
+           "  --sim-channels LIST remote channels 1 to 8, such as 1,3 (default 1), or all\n"
+           "  --sim-interval S    record every S seconds (16, 32, 48, or whole minutes to 240)\n"
+           "  --sim-log FILE      log every record stored, overwritten or erased, and chaos\n"
+           "  --sim-chaos MIN,DAYS random unplugs, faults and clears MIN station minutes\n"
+           "                      apart on average for DAYS days, then recording stops\n"
+           "  --sim-extend MIN    a loaded image records on for MIN minutes first\n";
 }
 
 bool SimOptions::ParseChannels(const std::string& list, uint8_t& mask) {
@@ -70,7 +76,7 @@ std::string SimOptions::Parse(std::vector<std::string>& args, SimOptions& out) {
     SimOptions o = out;
     std::vector<std::string> rest;
     bool seedGiven = false, speedGiven = false, daysGiven = false, noRainGiven = false,
-         channelsGiven = false;
+         channelsGiven = false, intervalGiven = false, extendGiven = false;
     std::string firstSimOnly;  // an option that needs the simulation
 
     for (size_t i = 0; i < args.size(); ++i) {
@@ -134,6 +140,38 @@ std::string SimOptions::Parse(std::vector<std::string>& args, SimOptions& out) {
                        value + "\"";
             channelsGiven = true;
             if (firstSimOnly.empty()) firstSimOnly = name;
+        } else if (name == "--sim-interval") {
+            uint64_t v = 0;
+            if (!takeValue() || !ParseUnsigned(value, 14400, v) ||
+                !SimStation::ValidInterval(static_cast<uint32_t>(v)))
+                return "--sim-interval needs 16, 32 or 48 seconds or whole minutes up to 14400 "
+                       "seconds, not \"" +
+                       value + "\"";
+            o.interval = static_cast<uint16_t>(v);
+            intervalGiven = true;
+            if (firstSimOnly.empty()) firstSimOnly = name;
+        } else if (name == "--sim-log") {
+            if (!takeValue() || value.empty()) return "--sim-log needs a file";
+            o.log = value;
+            if (firstSimOnly.empty()) firstSimOnly = name;
+        } else if (name == "--sim-chaos") {
+            const std::string bad = "--sim-chaos needs MINUTES,DAYS such as 360,30, not \"";
+            if (!takeValue()) return bad + "\"";
+            const size_t comma = value.find(',');
+            uint64_t days = 0;
+            double minutes = 0;
+            if (comma == std::string::npos || !ParseFactor(value.substr(0, comma), minutes) ||
+                !ParseUnsigned(value.substr(comma + 1), 3660, days) || days == 0)
+                return bad + value + "\"";
+            o.chaosMinutes = minutes;
+            o.chaosDays = static_cast<uint32_t>(days);
+            if (firstSimOnly.empty()) firstSimOnly = name;
+        } else if (name == "--sim-extend") {
+            uint64_t v = 0;
+            if (!takeValue() || !ParseUnsigned(value, 3660u * 1440u, v))
+                return "--sim-extend needs a whole number of minutes, not \"" + value + "\"";
+            o.extendMinutes = static_cast<uint32_t>(v);
+            extendGiven = true;
         } else {
             return "unknown simulation option " + name;
         }
@@ -146,6 +184,10 @@ std::string SimOptions::Parse(std::vector<std::string>& args, SimOptions& out) {
     if (!o.image.empty() && noRainGiven)
         return "--sim-no-rain cannot be used with --sim-image: the image's newest block says "
                "which sensors are present";
+    if (extendGiven && o.image.empty()) return "--sim-extend needs --sim-image";
+    if (!o.image.empty() && intervalGiven)
+        return "--sim-interval cannot be used with --sim-image: the image's newest block says "
+               "the interval";
     if (!o.image.empty() && channelsGiven)
         return "--sim-channels cannot be used with --sim-image: the image's newest block says "
                "which channels are present";
@@ -170,6 +212,7 @@ SimConfig SimOptions::Config() const {
     c.historyDays = image.empty() ? days : 0;
     if (!rain) c.presence.flags &= static_cast<uint8_t>(~SQ_RAIN);
     c.presence.tempMask = c.presence.humiMask = channels;
+    c.interval = interval;
     // The program sets the clock once an hour from the real time; a station
     // running fast would be pulled back each time.
     c.ignoreClockSet = speed != 1.0;
@@ -190,8 +233,22 @@ std::unique_ptr<SimBackend> MakeSimBackend(const SimOptions& options, std::strin
             return nullptr;
         }
     }
+    std::shared_ptr<SimLog> log;
+    if (!options.log.empty()) {
+        log = SimLog::Create(options.log, error);
+        if (!log) return nullptr;
+        station->SetLog(log);
+    }
+    if (options.extendMinutes > 0) station->RecordFor(options.extendMinutes * 60u);
     error.clear();
-    return std::make_unique<SimBackend>(station);
+    auto backend = std::make_unique<SimBackend>(station);
+    if (options.chaosDays > 0) {
+        auto chaos = std::make_unique<SimChaos>(
+            *backend, ChaosPlan{options.chaosMinutes, options.chaosDays, options.seed}, log);
+        chaos->Start();
+        backend->SetChaos(std::move(chaos));
+    }
+    return backend;
 }
 
 }  // namespace nimbary::sim

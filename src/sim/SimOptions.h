@@ -21,6 +21,15 @@
 //   --sim-no-rain       no rain gauge
 //   --sim-channels LIST remote channels with temperature and humidity: numbers
 //                       1 to 8 separated by commas ("1,3"), or "all"
+//   --sim-interval S    record interval in seconds (16, 32, 48, or whole minutes
+//                       up to 240)
+//   --sim-log FILE      write every record stored, overwritten or erased, and
+//                       every chaos event, to FILE (see SimLog)
+//   --sim-chaos MIN,DAYS random unplugs, transport faults and memory clears,
+//                       MIN station minutes apart on average, for DAYS station
+//                       days; then the station stays plugged in and stops recording
+//   --sim-extend MIN    a loaded image records on for MIN station minutes after
+//                       its newest record before anything is asked
 namespace nimbary::sim {
 
 class SimBackend;
@@ -33,6 +42,11 @@ struct SimOptions {
     uint32_t days = 3;
     bool rain = true;
     uint8_t channels = 0x01;  // bit k: channel k+1
+    uint16_t interval = 300;
+    std::string log;
+    double chaosMinutes = 0;
+    uint32_t chaosDays = 0;  // 0: no chaos
+    uint32_t extendMinutes = 0;
 
     // Takes the simulation options (also written --opt=value) out of `args`
     // and leaves the others in order. Returns an empty text on success,

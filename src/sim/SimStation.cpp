@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "Derived.h"
+#include "SimChaos.h"
 #include "SimWire.h"
 #include "StationTime.h"
 #include "Units.h"
@@ -206,7 +207,60 @@ void SimStation::Sample(uint32_t t) {
     if (fmt.flags & RF_RAIN_HEADER)
         header = EncodeRainHeader(RainCount(r.rainHour), RainCount(r.rainDay),
                                   RainCount(r.rainWeek), RainCount(r.rainMonth));
-    memory_.Append(fmt, t, EncodeRecord(fmt, v), header);
+    std::vector<BlockEntry> dropped;
+    const bool stored = memory_.Append(fmt, t, EncodeRecord(fmt, v), header, log_ ? &dropped : nullptr);
+    if (!log_) return;
+    for (const BlockEntry& e : dropped) LogRecords('D', e, t);
+    if (stored)
+        log_->Line("R " + std::to_string(t) + " " + std::to_string(v.inTemp) + " " +
+                   std::to_string(v.inHumi) + " " + std::to_string(v.chTemp[0]) + " " +
+                   std::to_string(v.chHumi[0]) + " " + std::to_string(v.wind) + " " +
+                   std::to_string(v.gust) + " " + std::to_string(v.windDir) + " " +
+                   std::to_string(v.absBaro) + " " + std::to_string(v.rainTotal) + " " +
+                   (memory_.Entry(memory_.CurrentBlock()).count == 1 ? "1" : "0"));
+}
+
+void SimStation::LogRecords(char what, const BlockEntry& e, uint32_t at) {
+    for (uint32_t i = 0; i < e.count; ++i)
+        log_->Line(std::string(1, what) + " " + std::to_string(e.time + i * e.interval) + " " +
+                   std::to_string(at));
+}
+
+void SimStation::ClearLocked() {
+    if (log_ && !memory_.Empty()) {
+        const uint32_t now = clock_.Seconds();  // the clock runs on while the lines go out
+        for (uint8_t b = memory_.FirstBlock();; b = memory_.NextBlock(b)) {
+            LogRecords('C', memory_.Entry(b), now);
+            if (b == memory_.CurrentBlock()) break;
+        }
+    }
+    memory_.Erase();
+}
+
+void SimStation::ClearMemory() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    CatchUp();
+    ClearLocked();
+}
+
+void SimStation::SetLog(std::shared_ptr<SimLog> log) {
+    // No catching up first: a record that fell due before is logged too.
+    std::lock_guard<std::mutex> lock(mutex_);
+    log_ = std::move(log);
+}
+
+void SimStation::RecordFor(uint32_t seconds) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const bool frozen = clock_.Frozen();
+    clock_.Freeze(true);
+    uint32_t last = 0;
+    if (memory_.LastRecordTime(last)) clock_.Set(last);
+    recording_ = true;
+    ResetSampling();
+    clock_.Advance(seconds);
+    CatchUp();
+    recording_ = false;
+    clock_.Freeze(frozen);
 }
 
 RecordFormat SimStation::CurrentFormat() const {
@@ -828,7 +882,7 @@ std::vector<uint8_t> SimStation::ReplyClear(const StationRequest& r) {
     switch (r.frame[2]) {
         case 0:
             // Recording goes on at its cadence; the next record opens block 1.
-            memory_.Erase();
+            ClearLocked();
             return StatusReply(CMD_CLEAR, 0);
         case 1:
             ResetMaxMin(ReadingLocked(now), now);

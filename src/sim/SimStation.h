@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -15,6 +16,8 @@
 // The simulated weather station: its state, its clock and recording, and
 // its side of every command of the protocol, frame in, frame out.
 namespace nimbary::sim {
+
+class SimLog;
 
 // Command codes as the station knows them.
 enum StationCommand : uint8_t {
@@ -131,6 +134,13 @@ public:
     // Erases the memory and records `days` of history up to the clock's
     // present time.
     void GenerateHistory(uint32_t days);
+    // Records on from the newest record for `seconds` of station time, then
+    // stops recording; the clock ends there. For an image that is to grow.
+    void RecordFor(uint32_t seconds);
+    // The memory erased, as the clear command does; recording goes on.
+    void ClearMemory();
+    // Every record stored, overwritten or erased from now on goes to `log`.
+    void SetLog(std::shared_ptr<SimLog> log);
 
     // State that the commands read and change.
     uint32_t DevId();
@@ -166,6 +176,8 @@ public:
 private:
     void CatchUp();
     void Sample(uint32_t t);
+    void ClearLocked();
+    void LogRecords(char what, const BlockEntry& e, uint32_t at);
     void ResetSampling();
     RecordFormat CurrentFormat() const;
     StationReading ReadingLocked(uint32_t t);
@@ -203,6 +215,7 @@ private:
     MaxMinValues maxMin_{};
     uint32_t maxMinDay_ = 0;
     uint32_t graphReadAt_ = 0;  // graph end time of the last series read
+    std::shared_ptr<SimLog> log_;
 };
 
 }  // namespace nimbary::sim

@@ -38,6 +38,12 @@ TEST(SimOptions, DefaultsAndValues) {
     EXPECT_EQ(p.days, 0u);
     EXPECT_FALSE(p.rain);
     EXPECT_TRUE(b.empty());
+    Args soak = {"--simulate", "--sim-interval=60", "--sim-chaos", "90.5,30", "--sim-log", "l"};
+    ASSERT_EQ(SimOptions::Parse(soak, p), "");
+    EXPECT_EQ(p.Config().interval, 60);
+    EXPECT_EQ(p.chaosMinutes, 90.5);
+    EXPECT_EQ(p.chaosDays, 30u);
+    EXPECT_EQ(p.log, "l");
 
     SimOptions q;
     const char* argv[] = {"nimbary", "--sim-image", "/some/dir", "--sim-speed", "0.5", "-v"};
@@ -77,6 +83,16 @@ TEST(SimOptions, BadValuesGiveClearMessages) {
         {{"--simulate", "--sim-channels", "9"}, "--sim-channels needs"},
         {{"--sim-channels", "1"}, "needs --simulate"},
         {{"--sim-image", "x", "--sim-channels", "all"}, "--sim-channels cannot"},
+        {{"--simulate", "--sim-interval", "61"}, "--sim-interval needs"},
+        {{"--simulate", "--sim-interval", "0"}, "--sim-interval needs"},
+        {{"--sim-interval", "60"}, "needs --simulate"},
+        {{"--sim-image", "x", "--sim-interval", "60"}, "--sim-interval cannot"},
+        {{"--simulate", "--sim-chaos", "360"}, "--sim-chaos needs MINUTES,DAYS"},
+        {{"--simulate", "--sim-chaos", "360,0"}, "--sim-chaos needs"},
+        {{"--simulate", "--sim-chaos", "0,3"}, "--sim-chaos needs"},
+        {{"--sim-chaos", "360,3"}, "needs --simulate"},
+        {{"--simulate", "--sim-log"}, "--sim-log needs a file"},
+        {{"--simulate", "--sim-extend", "10"}, "--sim-extend needs --sim-image"},
     };
     for (const Case& c : cases) {
         SimOptions o;
