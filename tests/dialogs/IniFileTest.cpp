@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 #include <QTemporaryDir>
-#include <csignal>
 
 #include "IniFile.h"
+#include "../history/FileSizeLimit.h"
 
 using namespace nimbary;
 
@@ -156,14 +155,11 @@ TEST(IniFile, AFullDiskKeepsTheFileAsItWas) {
     QTemporaryDir dir;
     const QByteArray before = "[Language]\r\nDefault=Chinese\r\n" + QByteArray(3000, ';') + "\r\n";
     const QString path = WriteRaw(dir, before);
-    rlimit was{};
-    getrlimit(RLIMIT_FSIZE, &was);
-    rlimit small = was;
-    small.rlim_cur = 1024;
-    signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    const bool written = IniFile(path).Write("Language", "Default", "English");
-    setrlimit(RLIMIT_FSIZE, &was);
+    bool written;
+    {
+        nimbary::testing::FileSizeLimit full(1024);
+        written = IniFile(path).Write("Language", "Default", "English");
+    }
     EXPECT_FALSE(written);
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));

@@ -1,5 +1,3 @@
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QStringEncoder>
@@ -9,6 +7,7 @@
 #include <regex>
 
 #include "BrowserFixture.h"
+#include "../history/FileSizeLimit.h"
 #include "HistoryExport.h"
 #include "PdfFont.h"
 #include "PdfTableWriter.h"
@@ -214,14 +213,11 @@ TEST_F(ExportTest, FailuresKeepTheEarlierFile) {
         }
         {
             // A full disk: writes past 2000 bytes fail.
-            rlimit before{};
-            getrlimit(RLIMIT_FSIZE, &before);
-            rlimit small = before;
-            small.rlim_cur = 2000;
-            signal(SIGXFSZ, SIG_IGN);
-            setrlimit(RLIMIT_FSIZE, &small);
-            const ExportResult full = Write(table, path);
-            setrlimit(RLIMIT_FSIZE, &before);
+            ExportResult full;
+            {
+                nimbary::testing::FileSizeLimit limit(2000);
+                full = Write(table, path);
+            }
             EXPECT_EQ(full.status, ExportStatus::WriteFailed);
             EXPECT_EQ(full.error, EFBIG);
         }

@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <csignal>
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +7,7 @@
 #include <QTest>
 
 #include "CDebug.h"
+#include "../history/FileSizeLimit.h"
 #include "RecordingMessages.h"
 #include "SimRig.h"
 
@@ -133,15 +131,11 @@ TEST(Debug, AFullDiskKeepsTheEarlierDump) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("earlier");
     }
-    rlimit before{};
-    getrlimit(RLIMIT_FSIZE, &before);
-    rlimit small = before;
-    small.rlim_cur = 512;
-    signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    dlg.DumpBlockTable(fat);
-    dlg.DumpDataArea(data);
-    setrlimit(RLIMIT_FSIZE, &before);
+    {
+        nimbary::testing::FileSizeLimit full(512);
+        dlg.DumpBlockTable(fat);
+        dlg.DumpDataArea(data);
+    }
 
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[0].text,
