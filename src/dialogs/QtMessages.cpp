@@ -46,7 +46,18 @@ void QtMessages::Show(const std::string& text, MessageIcon icon, const std::stri
     // A worker thread (a database error during a download) must not block on
     // the user, nor touch widgets: the box is shown later by the GUI thread.
     if (QThread::currentThread() != qApp->thread()) {
-        QMetaObject::invokeMethod(qApp, show, Qt::QueuedConnection);
+        {
+            std::lock_guard<std::mutex> lock(pending_->m);
+            if (!pending_->texts.insert(text).second) return;  // that box is still up
+        }
+        QMetaObject::invokeMethod(
+            qApp,
+            [show, pending = pending_, text] {
+                show();
+                std::lock_guard<std::mutex> lock(pending->m);
+                pending->texts.erase(text);
+            },
+            Qt::QueuedConnection);
         return;
     }
     show();

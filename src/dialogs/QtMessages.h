@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QPointer>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <QString>
 #include <QWidget>
 
@@ -22,8 +25,16 @@ public:
 private:
     QString Caption(const std::string& caption) const;
 
+    // Texts of worker-thread boxes queued or open: a failure repeated on
+    // every pass while nobody is at the screen shows one box, not a pile.
+    struct Pending {
+        std::mutex m;
+        std::set<std::string> texts;
+    };
+
     QPointer<QWidget> parent_;
     QString defaultCaption_;
+    std::shared_ptr<Pending> pending_ = std::make_shared<Pending>();
 };
 
 }  // namespace nimbary
