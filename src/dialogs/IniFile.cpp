@@ -53,32 +53,37 @@ QString IniPath(const QString& dataDir) {
     return dataDir + "/main.ini";
 }
 
+QString IniFile::Decode(const QByteArray& raw, Encoding& enc) {
+    if (raw.startsWith("\xFF\xFE")) {
+        enc = Encoding::Utf16LE;
+        return QStringDecoder(QStringDecoder::Utf16LE)(raw.mid(2));
+    }
+    if (raw.startsWith("\xFE\xFF")) {
+        enc = Encoding::Utf16BE;
+        return QStringDecoder(QStringDecoder::Utf16BE)(raw.mid(2));
+    }
+    if (raw.startsWith("\xEF\xBB\xBF")) {
+        enc = Encoding::Utf8Bom;
+        return QString::fromUtf8(raw.mid(3));
+    }
+    if (const int zeros = Utf16Zeros(raw); zeros != 0) {
+        enc = zeros > 0 ? Encoding::Utf16LENoBom : Encoding::Utf16BENoBom;
+        return QStringDecoder(zeros > 0 ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE)(raw);
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(raw);
+    enc = Encoding::Utf8;
+    if (utf8.hasError()) {
+        enc = Encoding::Bytes;
+        text = QString::fromLatin1(raw);
+    }
+    return text;
+}
+
 bool IniFile::Load(QStringList& lines, Encoding& enc) const {
     QFile f(path_);
     if (!f.open(QIODevice::ReadOnly)) return false;
-    QByteArray raw = f.readAll();
-    QString text;
-    if (raw.startsWith("\xFF\xFE")) {
-        enc = Encoding::Utf16LE;
-        text = QStringDecoder(QStringDecoder::Utf16LE)(raw.mid(2));
-    } else if (raw.startsWith("\xFE\xFF")) {
-        enc = Encoding::Utf16BE;
-        text = QStringDecoder(QStringDecoder::Utf16BE)(raw.mid(2));
-    } else if (raw.startsWith("\xEF\xBB\xBF")) {
-        enc = Encoding::Utf8Bom;
-        text = QString::fromUtf8(raw.mid(3));
-    } else if (const int zeros = Utf16Zeros(raw); zeros != 0) {
-        enc = zeros > 0 ? Encoding::Utf16LENoBom : Encoding::Utf16BENoBom;
-        text = QStringDecoder(zeros > 0 ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE)(raw);
-    } else {
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        text = utf8(raw);
-        enc = Encoding::Utf8;
-        if (utf8.hasError()) {
-            enc = Encoding::Bytes;
-            text = QString::fromLatin1(raw);
-        }
-    }
+    QString text = Decode(f.readAll(), enc);
     text.replace("\r\n", "\n");
     lines = text.split('\n');
     return true;
@@ -162,6 +167,21 @@ bool IniFile::Write(const QString& section, const QString& key, const QString& v
         case Encoding::Utf8:
             out = text.toUtf8();
             break;
+    }
+    // The file must read back as written. A file without a BOM is told by its
+    // bytes, and the new ones may tell another encoding: then it gets its BOM.
+    // A file taken byte for byte cannot hold characters beyond them: refused
+    // rather than stored as '?'.
+    Encoding check;
+    if (Decode(out, check) != text) {
+        if (enc == Encoding::Utf16LENoBom)
+            out.prepend("\xFF\xFE");
+        else if (enc == Encoding::Utf16BENoBom)
+            out.prepend("\xFE\xFF");
+        else if (enc == Encoding::Utf8)
+            out.prepend("\xEF\xBB\xBF");
+        else
+            return false;
     }
     // Written whole to a temporary file and renamed, so a full disk never
     // leaves a truncated main.ini behind. Unbuffered, because a buffered

@@ -124,6 +124,12 @@ TEST(IniFile, HostileFilesReadWhatTheyCanAndWriteKeepsTheRest) {
         IniFile ini(path);
         EXPECT_EQ(ini.Read("Language", "Default"), c.language);
         EXPECT_EQ(ini.Read("Menu", "Debug"), c.debug);
+        // A value its encoding cannot hold is refused, not stored as '?'.
+        const bool bytes = c.bytes == gbk || c.bytes == random;
+        EXPECT_EQ(ini.Write("Language", "Default", "\u4e2d\u6587"), !bytes);
+        if (bytes) {
+            EXPECT_EQ(ini.Read("Language", "Default"), c.language);
+        }
         ASSERT_TRUE(ini.Write("Language", "Default", "English"));
         EXPECT_EQ(ini.Read("Language", "Default"), "English");
         EXPECT_EQ(ini.Read("Menu", "Debug"), c.debug);
@@ -151,6 +157,19 @@ TEST(IniFile, HostileFilesReadWhatTheyCanAndWriteKeepsTheRest) {
 }
 
 // A full disk during a save: the write fails and main.ini is as it was.
+// UTF-16 without BOM whose halves lean different ways (found by fuzzing):
+// what is written reads back, the file getting its BOM when its new bytes
+// would tell another encoding.
+TEST(IniFile, WhatIsWrittenReadsBackWhateverTheFileWas) {
+    const QByteArray mixed = QByteArray::fromHex(
+        "004d0065006e00000a005b00410062007200690067006700680074003d0043006f00700072006900670068007400");
+    QTemporaryDir dir;
+    IniFile ini(WriteRaw(dir, mixed));
+    const QString value = QStringLiteral("v \u00e9\u4e2d");
+    ASSERT_TRUE(ini.Write("Nimbary", "Probe", value));
+    EXPECT_EQ(ini.Read("Nimbary", "Probe"), value);
+}
+
 TEST(IniFile, AFullDiskKeepsTheFileAsItWas) {
     QTemporaryDir dir;
     const QByteArray before = "[Language]\r\nDefault=Chinese\r\n" + QByteArray(3000, ';') + "\r\n";
