@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Quick start, command two: set up, build with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and run the whole test suite. Exits non-zero on
-# any failure.
+# UndefinedBehaviorSanitizer and run the whole test suite; build and check the
+# Debian package; a short soak and kill run; the ThreadSanitizer tests; every
+# fuzz target briefly. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
