@@ -21,16 +21,8 @@ while (($#)); do
     *) echo "usage: $0 [--kills N] [--seed N] [--cli PATH] [--keep DIR]" >&2; exit 2 ;;
   esac
 done
-if [[ -z "$cli" ]]; then
-  for c in build/package/src/cli/nimbary-cli build/sanitize/src/cli/nimbary-cli build/dev/src/cli/nimbary-cli; do
-    [[ -x "$c" ]] && { cli=$c; break; }
-  done
-fi
-[[ -x "$cli" ]] || { echo "kill: no nimbary-cli built (give --cli PATH)" >&2; exit 2; }
-command -v sqlite3 >/dev/null || { echo "kill: sqlite3 is missing (scripts/setup.sh)" >&2; exit 2; }
-
-work=${keep:-$(mktemp -d /tmp/nimbary-kill.XXXXXX)}
-mkdir -p "$work"
+source scripts/harness.sh
+harness_setup kill
 img=$work/station db=$work/Nimbary.db ref=$work/reference.db
 rm -rf "$img" "$work"/*.db*
 export NIMBARY_DATA_DIR=$work

@@ -27,16 +27,8 @@ while (($#)); do
     *) echo "usage: $0 [--days N] [--speed FACTOR] [--every MINUTES] [--seed N] [--cli PATH] [--keep DIR]" >&2; exit 2 ;;
   esac
 done
-if [[ -z "$cli" ]]; then
-  for c in build/package/src/cli/nimbary-cli build/sanitize/src/cli/nimbary-cli build/dev/src/cli/nimbary-cli; do
-    [[ -x "$c" ]] && { cli=$c; break; }
-  done
-fi
-[[ -x "$cli" ]] || { echo "soak: no nimbary-cli built (give --cli PATH)" >&2; exit 2; }
-command -v sqlite3 >/dev/null || { echo "soak: sqlite3 is missing (scripts/setup.sh)" >&2; exit 2; }
-
-work=${keep:-$(mktemp -d /tmp/nimbary-soak.XXXXXX)}
-mkdir -p "$work"
+source scripts/harness.sh
+harness_setup soak
 db=$work/Nimbary.db log=$work/sim.log
 rm -f "$db" "$db"-wal "$db"-shm "$log"
 interval=60
