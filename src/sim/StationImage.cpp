@@ -12,6 +12,8 @@
 #include <map>
 #include <sstream>
 
+#include "Messages.h"
+
 namespace nimbary::sim {
 
 namespace {
@@ -27,7 +29,7 @@ std::string Join(const std::string& folder, const char* name) {
 
 // What a failed write of `path` is told as.
 std::string WriteError(const std::string& path, int error) {
-    if (error == ENOSPC || error == EFBIG || error == EDQUOT)
+    if (IsDiskFull(error))
         return "the disk is full: cannot write " + path;
     return "cannot write " + path + ": " + std::strerror(error);
 }
