@@ -230,18 +230,17 @@ bool CNimbaryView::OnCommand(int id) {
     QWidget* owner = window();
     switch (id) {
         case ID_SETTING: {
-            const bool ok = access_.ReadSettings();
+            const bool ok = CSetting::ReadStation(access_);
             CSetting(access_, texts_, messages, ok, owner).exec();
             return true;
         }
         case ID_ALARM: {
-            access_.ReadSettings();  // the alarm enables travel in the settings
-            const bool ok = access_.ReadAlarms();
+            const bool ok = CAlarm::ReadStation(access_);
             CAlarm(access_, texts_, messages, ok, owner).exec();
             return true;
         }
         case ID_MAXMIN: {
-            const bool ok = access_.ReadMaxMin();
+            const bool ok = CMaxMin::ReadStation(access_);
             CMaxMin(access_, texts_, messages, ok, MaxMinLayout::Program(), owner).exec();
             return true;
         }

@@ -44,11 +44,11 @@ bool HaveWidgets() {
 // the host's texts; the dialog's end code.
 template <class Dialog, class... Layout>
 int RunDialog(StalinkAccess& station, QWidget* parent, const ZQ0093HostModule* module,
-              int (StalinkAccess::*read)(), const Layout&... layout) {
+              const Layout&... layout) {
     if (!HaveWidgets()) return ZQ0093_IDCANCEL;
     HostTexts texts(module);
     QtMessages messages(parent, QString::fromLatin1(kCaption));
-    const bool readOk = (station.*read)();
+    const bool readOk = Dialog::ReadStation(station);
     Dialog dialog(station, texts, messages, readOk, layout..., parent);
     return dialog.exec() == QDialog::Accepted ? ZQ0093_IDOK : ZQ0093_IDCANCEL;
 }
@@ -191,16 +191,15 @@ void Plugin::SetUnit(const PluginUnitSet* units) {
 }
 
 int Plugin::ShowSetting(const ZQ0093HostModule* module) {
-    return RunDialog<CSetting>(station_, window_, module, &StalinkAccess::ReadSettings);
+    return RunDialog<CSetting>(station_, window_, module);
 }
 
 int Plugin::ShowAlarm(const ZQ0093HostModule* module) {
-    return RunDialog<CAlarm>(station_, window_, module, &StalinkAccess::ReadAlarms);
+    return RunDialog<CAlarm>(station_, window_, module);
 }
 
 int Plugin::ShowMaxMin(const ZQ0093HostModule* module) {
-    return RunDialog<CMaxMin>(station_, window_, module, &StalinkAccess::ReadMaxMin,
-                              MaxMinLayout::EightChannels());
+    return RunDialog<CMaxMin>(station_, window_, module, MaxMinLayout::EightChannels());
 }
 
 }  // namespace nimbary

@@ -318,9 +318,11 @@ TEST(Plugin, DialogsOpenWithHostTextsAndWriteThroughStalink) {
             EXPECT_EQ(sent[i][2] * 256 + sent[i][3], 0x3007);
         }
     }
-    // Each dialog reads the station as it opens; the alarm save writes the
-    // settings first. The poll between reads the settings too.
-    EXPECT_EQ(dialogs, (std::vector<int>{0x08, 0x88, 0x08, 0x06, 0x88, 0x86, 0x05, 0x87, 0x05}));
+    // Each dialog reads the station as it opens, the alarm dialog the settings
+    // too; the alarm save writes the settings first. The poll between reads
+    // the settings as well.
+    EXPECT_EQ(dialogs,
+              (std::vector<int>{0x08, 0x88, 0x08, 0x08, 0x06, 0x88, 0x86, 0x05, 0x87, 0x05}));
     for (int asked : rig.host.asked) EXPECT_TRUE(kHostIds.count(asked)) << asked;
     EXPECT_GT(rig.host.asked.size(), 60u);
 }
