@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QPainter>
-#include <cstring>
 
 #include "CAlarm.h"
 #include "CMaxMin.h"
@@ -21,15 +20,6 @@ const char* const kCaption = "ZQ0093";
 bool SameUnits(const PluginUnitSet& a, const PluginUnitSet& b) {
     return a.Temperature == b.Temperature && a.Pressure == b.Pressure && a.Wind == b.Wind &&
            a.Rain == b.Rain;
-}
-
-// Settings compared as the station holds them, so fields that decode alike
-// are alike.
-bool SameSettings(const StationSettings& a, const StationSettings& b) {
-    uint8_t x[kSettingsBlockSize] = {}, y[kSettingsBlockSize] = {};
-    EncodeSettingsBlock(a, x);
-    EncodeSettingsBlock(b, y);
-    return std::memcmp(x, y, kSettingsBlockSize) == 0;
 }
 
 bool HaveGui() {
@@ -80,16 +70,14 @@ Plugin::~Plugin() {
 
 ZQ0093Size Plugin::InitVariant(QWidget* window) {
     window_ = window;
-    rainLaidOut_ = false;
     display_.reset();
     if (HaveGui()) {
         if (!cleanupRegistered_) qAddPostRoutine(ReleaseThePluginDisplay);
         cleanupRegistered_ = true;
         display_ = std::make_unique<LiveDisplay>(texts_, PluginDisplayVariant());
-        display_->SetUnits(ToUnitSet(station_.Units()));
-        display_->SetPresence(station_.Presence());
-        display_->RelayoutForRain(false);
+        poll_.ShowUnits(*display_, ToUnitSet(station_.Units()));
         display_->LayoutPanels();
+        poll_.Forget(*display_);  // the next poll lays out what the station has
         Refill(true);
     }
     return ZQ0093Size{kDisplayWidth, kDisplayHeight};
@@ -116,36 +104,18 @@ void Plugin::Refill(bool allSeries) {
 }
 
 int Plugin::ReadMainRecord(QPainter* dc, PluginUnitSet* units) {
-    const PresenceBlock presence = station_.Presence();
-    const PluginUnitSet oldUnits = station_.Units();
-    const StationSettings settings = station_.Settings();
     if (!station_.ReadSettings() || !station_.ReadCurrent()) return 0;
     if (units) *units = station_.Units();
 
-    const bool presenceChanged = station_.Presence() != presence;
-    const bool settingsChanged =
-        !SameUnits(oldUnits, station_.Units()) || !SameSettings(settings, station_.Settings());
-    bool seriesRead = false;
-    if (presenceChanged || station_.Settings().GraphRefresh || refreshPending_) {
-        // Until every series is in, each poll starts the refresh again.
-        refreshPending_ = true;
-        if (!ReadSeries()) return 0;
-        refreshPending_ = false;
-        seriesRead = true;
+    const PollStep::Changes changes = poll_.Compare(
+        station_.Presence(), ToUnitSet(station_.Units()), station_.Settings().GraphRefresh);
+    if (changes.readSeries) {
+        if (!ReadSeries()) return 0;  // read again next time
+        poll_.SeriesRead();
     }
     if (!display_) return 0;
-
-    display_->SetPresence(station_.Presence());
-    display_->SetUnits(ToUnitSet(station_.Units()));
-    if (presenceChanged || settingsChanged) display_->UpdateAxisLimits();
-    const bool rain = station_.Presence().Flags & QF_RAIN;
-    if (rain != rainLaidOut_) {
-        rainLaidOut_ = rain;
-        display_->RelayoutForRain(rain);
-        Refill(true);
+    if (poll_.Apply(changes, *display_, station_.Image()) == PollStep::Redraw::Relayout)
         return 1;  // the host repaints the whole display
-    }
-    Refill(seriesRead || presenceChanged || settingsChanged);
     DrawData(dc, true);
     return 0;
 }
@@ -167,11 +137,7 @@ int Plugin::ToggleAt(int x, int y, QPainter* dc) {
 
 void Plugin::DeviceRemoveDone() {
     station_.Image().Presence = PresenceBlock();
-    rainLaidOut_ = false;
-    if (!display_) return;
-    display_->SetPresence(PresenceBlock());
-    display_->RelayoutForRain(false);
-    display_->ApplyPresence();
+    if (display_) poll_.Forget(*display_);
 }
 
 int Plugin::GetUnit(PluginUnitSet* units) const {
@@ -185,8 +151,7 @@ void Plugin::SetUnit(const PluginUnitSet* units) {
     if (!units) return;
     station_.Units() = *units;
     if (!display_) return;
-    display_->SetUnits(ToUnitSet(*units));
-    display_->UpdateAxisLimits();
+    poll_.ShowUnits(*display_, ToUnitSet(*units));
     Refill(true);
 }
 

@@ -222,6 +222,28 @@ TEST(Plugin, StationErrorsKeepWhatWasShown) {
     }
 }
 
+// The settings read of a poll sees the station's new unit and its current
+// reading then fails: the next poll still redraws everything in the new unit.
+TEST(Plugin, AUnitChangeSeenByAFailedPollIsDrawnByTheNext) {
+    PluginRig rig;
+    rig.Start();
+    rig.Poll();
+    rig.Poll();
+    unsigned char block[128] = {};
+    ASSERT_EQ(rig.UsbReadParam(block, 3), STALINK_OK);
+    unsigned char write[128] = {};
+    std::copy(block + 4, block + 26, write + 2);
+    write[2 + 3] |= 0x01;  // °F
+    ASSERT_EQ(rig.UsbWriteParam(write, 25), STALINK_OK);
+    ASSERT_EQ(rig.SimFault("bad checksum", 1, 0x04, -1), STALINK_OK);
+    EXPECT_EQ(rig.Poll(), 0);
+    EXPECT_EQ(rig.Poll(), 0);
+    EXPECT_EQ(rig.units.Temperature, 0);
+    const QImage polled = rig.Draw();
+    rig.SetUnit(&rig.units);  // the same units, applied afresh
+    EXPECT_EQ(rig.Draw(), polled) << "the graphs were left in °C";
+}
+
 TEST(Plugin, CarelessHostsDoNotCrashIt) {
     for (int round = 0; round < 2; ++round) {  // loaded and unloaded twice
         PluginRig rig;
