@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QPainter>
 
+#include <dlfcn.h>
+
 #include "CAlarm.h"
 #include "CMaxMin.h"
 #include "CSetting.h"
@@ -30,12 +32,25 @@ bool HaveWidgets() {
     return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
+// A host may unload the library from a timer while a dialog's event loop
+// runs in it, which would pull the code from under the loop. From its first
+// dialog on the library stays loaded until the process ends: letting go when
+// the dialog closes could itself be the last unload, returning into code that
+// is gone.
+void StayLoaded() {
+    static bool staying = false;
+    Dl_info self;
+    if (staying || !dladdr(reinterpret_cast<void*>(&StayLoaded), &self) || !self.dli_fname) return;
+    staying = dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}
+
 // Reads what the dialog shows from the station, then runs it modally with
 // the host's texts; the dialog's end code.
 template <class Dialog, class... Layout>
 int RunDialog(StalinkAccess& station, QWidget* parent, const ZQ0093HostModule* module,
               const Layout&... layout) {
     if (!HaveWidgets()) return ZQ0093_IDCANCEL;
+    StayLoaded();
     HostTexts texts(module);
     QtMessages messages(parent, QString::fromLatin1(kCaption));
     const bool readOk = Dialog::ReadStation(station);
