@@ -223,8 +223,8 @@ void CAlarm::Fill() {
 void CAlarm::RelayoutWithoutRain() {
     for (int i = kFirstRainThreshold; i < 20; ++i) {
         const int check = kThresholds[i].check;
-        for (const QString& name : {LabelName(check), Idc(check),
-                                    Idc(kThresholds[i].edit), Idc(kThresholds[i].unit)})
+        for (const QString& name :
+             {LabelName(check), Idc(check), Idc(kThresholds[i].edit), Idc(kThresholds[i].unit)})
             findChild<QWidget*>(name)->hide();
     }
     QWidget* separator = findChild<QWidget*>(Idc(1154));

@@ -256,7 +256,7 @@ bool CSetting::TakeColorBounds() {
     double& lo = indoor ? work_.ColorInLower : work_.ColorOutLower;
     double& hi = indoor ? work_.ColorInUpper : work_.ColorOutUpper;
     const std::tuple<QLineEdit*, const QString&, double&> bounds[] = {{lower_, filledLower_, lo},
-                                                                       {upper_, filledUpper_, hi}};
+                                                                      {upper_, filledUpper_, hi}};
     bool changed = false;
     for (auto& [edit, filled, bound] : bounds) {
         // A bound as it was filled keeps the station's value, which its

@@ -8,8 +8,8 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QLineEdit>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -310,7 +310,8 @@ TEST(Program, SettingAndAlarmSavesGoThroughTheViewsDataLockWhileItPolls) {
         p.messages.shown.clear();
         QTimer::singleShot(0, [&, edit = edit] {
             QWidget* d = nullptr;
-            if (!QTest::qWaitFor([&] { return (d = QApplication::activeModalWidget()) != nullptr; }))
+            if (!QTest::qWaitFor(
+                    [&] { return (d = QApplication::activeModalWidget()) != nullptr; }))
                 return;
             const int ticks = p.Ticks();
             EXPECT_TRUE(QTest::qWaitFor([&] { return p.Ticks() > ticks; }, 4000));  // polls go on

@@ -163,8 +163,10 @@ TEST(AlarmDialog, ThresholdsNobodyTouchedGoBackAsTheyWereInEveryUnit) {
     struct Units {
         uint8_t s3, s4;  // temperature, pressure and rain; wind
         const char* what;
-    } units[] = {{0x02, 0x01, "°C hPa mm m/s"},   {0x05, 0x02, "°F inHg mm km/h"},
-                 {0x18, 0x04, "°C mmHg in mph"},  {0x13, 0x08, "°F hPa in knots"},
+    } units[] = {{0x02, 0x01, "°C hPa mm m/s"},
+                 {0x05, 0x02, "°F inHg mm km/h"},
+                 {0x18, 0x04, "°C mmHg in mph"},
+                 {0x13, 0x08, "°F hPa in knots"},
                  {0x04, 0x10, "°C inHg mm bft"}};
     for (const Units& u : units) {
         sim::SettingsBytes s = Plain();

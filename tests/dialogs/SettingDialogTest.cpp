@@ -85,8 +85,8 @@ TEST(SettingDialog, RecordIntervalOpensInItsUnitAndTakesOneTo240Minutes) {
         EXPECT_EQ(Control<QComboBox>(*o.dialog, 1155)->currentIndex(), c.secondsIndex);
     }
     const std::pair<QString, int> typed[] = {
-        {"240", 14400}, {" 7", 420}, {"1e2", 6000}, {"241", 0}, {"0", 0},    {"-0", 0},
-        {"-3", 0},      {"7.5", 0},  {"7abc", 0},   {"abc", 0}, {"", 0},     {QString(200, '9'), 0}};
+        {"240", 14400}, {" 7", 420}, {"1e2", 6000}, {"241", 0}, {"0", 0}, {"-0", 0},
+        {"-3", 0},      {"7.5", 0},  {"7abc", 0},   {"abc", 0}, {"", 0},  {QString(200, '9'), 0}};
     for (const auto& [text, seconds] : typed) {
         Opened o(Noisy());
         Type(*o.dialog, 1122, text);
@@ -115,7 +115,8 @@ TEST(SettingDialog, ColourByBoundsAreCheckedInTheUnitShown) {
         {1, false, "-10", "20", Msg("Data Range is -9.9 °C to 60.0 °C", MessageIcon::Warning),
          1120},
         {1, false, "-9.9", "20", "", 0},
-        {1, true, "abc", "70", Msg("Data Range is 14.2 °F to 140.0 °F", MessageIcon::Warning), 1120},
+        {1, true, "abc", "70", Msg("Data Range is 14.2 °F to 140.0 °F", MessageIcon::Warning),
+         1120},
         {2, false, "0", "", Msg("Data Range is -40.0 °C to 60.0 °C", MessageIcon::Warning), 1121},
         {2, false, "21,5", "30", "", 0},
         {2, true, "0", "140", "", 0},

@@ -48,8 +48,8 @@ Parser Of(Quantity q, bool indoor, const UnitSet& u) {
 
 TEST(Parse, ReadsOnlyWhatIsANumber) {
     const std::pair<const char*, double> numbers[] = {
-        {"21.5", 21.5}, {"  21.5 ", 21.5}, {"-3", -3.0},  {"+3", 3.0},   {"1e2", 100.0},
-        {"21,5", 21.5}, {"-0", 0.0},       {"1.", 1.0},   {".5", 0.5},   {"\t7", 7.0}};
+        {"21.5", 21.5}, {"  21.5 ", 21.5}, {"-3", -3.0}, {"+3", 3.0}, {"1e2", 100.0},
+        {"21,5", 21.5}, {"-0", 0.0},       {"1.", 1.0},  {".5", 0.5}, {"\t7", 7.0}};
     for (auto [text, value] : numbers) {
         double v = -1;
         EXPECT_TRUE(ReadNumber(text, v)) << text;
@@ -85,13 +85,14 @@ TEST(Parse, DecimalPointDoesNotFollowTheProcessLocale) {
 // Both ends of every range in every unit: the end the message shows is taken
 // (stored inside the range), one step beyond it is refused.
 TEST(Parse, TheEndsTheMessageShowsAreTakenAndNothingBeyond) {
-    const Quantity T = Quantity::Temp, H = Quantity::Humi, B = Quantity::Baro,
-                   W = Quantity::Wind, R = Quantity::Rain;
+    const Quantity T = Quantity::Temp, H = Quantity::Humi, B = Quantity::Baro, W = Quantity::Wind,
+                   R = Quantity::Rain;
     struct Case {
         Quantity q;
         bool indoor;
         UnitSet u;
-        const char *lo, *hi, *below, *above;  // above: nullptr when anything above counts as the top
+        // `above` is nullptr where anything above counts as the top.
+        const char *lo, *hi, *below, *above;
         const char* unit;
         double loStored, hiStored;  // internal units
     } cases[] = {
@@ -106,8 +107,7 @@ TEST(Parse, TheEndsTheMessageShowsAreTakenAndNothingBeyond) {
         {B, false, Make(0, 2, 0, 0), "225.0", "825.1", "224.9", "825.2", "mmHg", 300, 1100},
         {W, false, Make(0, 0, 0, 0), "0.0", "50.0", "-0.1", "50.1", "m/s", 0, 50},
         {W, false, Make(0, 0, 1, 0), "0.0", "180.0", "-0.1", "180.1", "km/h", 0, 50},
-        {W, false, Make(0, 0, 2, 0), "0.0", "111.8", "-0.1", "111.9", "mph", 0,
-         111.8 / kMphPerMs},
+        {W, false, Make(0, 0, 2, 0), "0.0", "111.8", "-0.1", "111.9", "mph", 0, 111.8 / kMphPerMs},
         {W, false, Make(0, 0, 3, 0), "0.0", "97.2", "-0.1", "97.3", "knots", 0, 50},
         {W, false, Make(0, 0, 4, 0), "0", "12", "-1", nullptr, "bft", 0, 32.6},
         {R, false, Make(0, 0, 0, 0), "0.0", "999.9", "-0.1", "1000.0", "mm", 0, 999.9},
@@ -134,8 +134,8 @@ TEST(Parse, TheEndsTheMessageShowsAreTakenAndNothingBeyond) {
 
 TEST(Parse, TextThatIsNoNumberIsRefusedByEveryParser) {
     const UnitSet f = Make(1, 0, 0, 0), bft = Make(1, 0, 4, 0);
-    const Parser parsers[] = {Of(Quantity::Temp, false, f), Of(Quantity::Humi, false, f),
-                              Of(Quantity::Baro, false, f), Of(Quantity::Wind, false, f),
+    const Parser parsers[] = {Of(Quantity::Temp, false, f),   Of(Quantity::Humi, false, f),
+                              Of(Quantity::Baro, false, f),   Of(Quantity::Wind, false, f),
                               Of(Quantity::Wind, false, bft), Of(Quantity::Rain, false, f)};
     for (const Parser& parse : parsers)
         for (const char* text : {"", "abc", "--.-", "-.--", "21abc", "21,5,0", "nan"}) {
@@ -158,7 +158,7 @@ TEST(Parse, TextThatIsNoNumberIsRefusedByEveryParser) {
 TEST(Parse, ConversionsAndTheBeaufortClasses) {
     double out = 0;
     EXPECT_TRUE(ParseTemp("21.3", out, Make(0, 0, 0, 0)));
-    EXPECT_DOUBLE_EQ(out, 21.3 * 1.8 + 32.0);  // stored unrounded
+    EXPECT_DOUBLE_EQ(out, 21.3 * 1.8 + 32.0);               // stored unrounded
     EXPECT_TRUE(ParseTemp("21,5", out, Make(0, 0, 0, 0)));  // a comma for the decimal mark
     EXPECT_DOUBLE_EQ(out, 21.5 * 1.8 + 32.0);
     EXPECT_TRUE(ParseBaro("29.92", out, Make(0, 1, 0, 0)));
