@@ -110,6 +110,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // A picture asked for on a machine without a screen needs no display server.
+    if (!options.screenshot.isEmpty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     QApplication app(argc, argv);
     QApplication::setApplicationName("Nimbary");
     QApplication::setApplicationVersion(NIMBARY_VERSION);
