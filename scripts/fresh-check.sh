@@ -2,16 +2,18 @@
 # Runs the README's two Quick start commands as a newcomer would: in a fresh
 # Debian 12 root (debootstrap --variant=minbase bookworm) with nothing
 # installed by hand, from a clean clone of this repository's HEAD placed under
-# /root, as root. Prints each command's result and wall time; exits non-zero
+# /root, as root (or, with --user, in the home of an ordinary user who may use
+# sudo, as a desktop's owner would). Prints each command's result and wall time; exits non-zero
 # when either fails. Too slow for every submission (the root's set-up installs
 # the whole tool chain): run it before changing the set-up, the test scripts or
 # what the tests rely on.
 #
-# Usage: scripts/fresh-check.sh [--cache DIR] [--keep] [--only start|test]
+# Usage: scripts/fresh-check.sh [--cache DIR] [--keep] [--only start|test] [--user]
 #   --cache DIR  where the pristine root is kept between runs
 #                (default ~/.cache/nimbary-fresh-check)
 #   --keep       keep the used root afterwards (its path is printed)
 #   --only CMD   run only one of the two commands
+#   --user       run them as the ordinary user "newcomer", with sudo
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
@@ -19,18 +21,22 @@ repo=$(pwd)
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/nimbary-fresh-check
 keep=0
 only=""
+user=0
 while (($#)); do
   case $1 in
     --cache) cache=$2; shift 2 ;;
     --keep) keep=1; shift ;;
     --only) only=$2; shift 2 ;;
-    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --user) user=1; shift ;;
+    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "fresh-check: unknown option $1" >&2; exit 2 ;;
   esac
 done
 case $only in ""|start|test) ;; *) echo "fresh-check: --only start or test" >&2; exit 2 ;; esac
 
-if [[ $(id -u) -ne 0 ]]; then exec sudo -E "$0" --cache "$cache" ${only:+--only "$only"} $( ((keep)) && echo --keep); fi
+if [[ $(id -u) -ne 0 ]]; then
+  exec sudo -E "$0" --cache "$cache" ${only:+--only "$only"} $( ((keep)) && echo --keep) $( ((user)) && echo --user)
+fi
 
 mirror=${NIMBARY_MIRROR:-http://deb.debian.org/debian}
 if ! command -v debootstrap >/dev/null; then
@@ -65,16 +71,28 @@ cp -a "$base/." "$root/"
 rm -f "$root/.complete"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 
-# A clean clone of what is committed, under root's home (mode 0700).
-git clone -q --no-hardlinks "$repo" "$root/root/nimbary"
+# A clean clone of what is committed, in the home of whoever runs the
+# commands: root's (mode 0700), or an ordinary user's who has sudo.
+home=/root
+if ((user)); then
+  home=/home/newcomer
+  chroot "$root" sh -ec '
+    DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq sudo >/dev/null
+    useradd -m -s /bin/bash newcomer
+    echo "newcomer ALL=(ALL) NOPASSWD:ALL" >/etc/sudoers.d/newcomer
+  ' >"$cache/user.log" 2>&1 || { tail -20 "$cache/user.log"; exit 1; }
+fi
 chmod 0700 "$root/root"
-echo "fresh-check: $(git -C "$root/root/nimbary" log -1 --format='%h %s')"
+git clone -q --no-hardlinks "$repo" "$root$home/nimbary"
+((user)) && chroot "$root" chown -R newcomer: "$home/nimbary"
+echo "fresh-check: $(git -C "$root$home/nimbary" log -1 --format='%h %s')$( ((user)) && echo ', as newcomer')"
 
 # Each command in its own mount and PID namespace, in the fresh root as its
 # real root (pivot_root, not chroot: namespaces the tests make need that).
 in_root() {
   unshare --mount --pid --fork --propagation private bash -euc '
-    root=$1; shift
+    root=$1 home=$2 user=$3; shift 3
     mount --bind "$root" "$root"
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
@@ -85,10 +103,12 @@ in_root() {
     pivot_root . .old-root
     umount -l /.old-root
     rmdir /.old-root
-    cd /root/nimbary
-    exec env -i HOME=/root TERM=dumb LANG=C.UTF-8 \
+    cd "$home/nimbary"
+    as=()
+    if ((user)); then as=(runuser -u newcomer --); fi
+    exec "${as[@]}" env -i HOME="$home" TERM=dumb LANG=C.UTF-8 \
       PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
-  ' in-root "$root" "$@"
+  ' in-root "$root" "$home" "$user" "$@"
 }
 
 status=0
@@ -107,9 +127,9 @@ run() {
 }
 
 if [[ -z $only || $only == start ]]; then
-  run start scripts/start.sh --screenshot /root/start.png --quit-after 3
-  if [[ -s $root/root/start.png ]]; then
-    cp "$root/root/start.png" "$cache/start.png"
+  run start scripts/start.sh --screenshot "$home/start.png" --quit-after 3
+  if [[ -s $root$home/start.png ]]; then
+    cp "$root$home/start.png" "$cache/start.png"
     echo "fresh-check: the window it showed: $cache/start.png"
   elif [[ $status -eq 0 ]]; then
     echo "fresh-check: start made no screenshot"; status=1

@@ -12,6 +12,7 @@
 #include "CMainFrame.h"
 #include "CNimbaryApp.h"
 #include "DataFolder.h"
+#include "GuiThread.h"
 #include "InstanceGuard.h"
 #include "QtMessages.h"
 #include "SimBackend.h"
@@ -157,7 +158,7 @@ int main(int argc, char** argv) {
     DeviceNoticeSource* notices = nullptr;
     if (sim::SimBackend* s = backends->Sim()) {
         s->SetNoticePoster([&app](std::function<void()> f) {
-            QMetaObject::invokeMethod(&app, std::move(f), Qt::QueuedConnection);
+            PostToGuiThread(&app, std::move(f), true);
         });
         notices = s;
     } else if (!backends->Simulated()) {
