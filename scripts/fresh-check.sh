@@ -14,6 +14,8 @@
 #   --keep       keep the used root afterwards (its path is printed)
 #   --only CMD   run only one of the two commands
 #   --user       run them as the ordinary user "newcomer", with sudo
+#   --also PKGS  install these Debian packages first, as a desktop would have
+#                them (e.g. "libreoffice-calc-nogui fonts-liberation2")
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
@@ -22,20 +24,23 @@ cache=${XDG_CACHE_HOME:-$HOME/.cache}/nimbary-fresh-check
 keep=0
 only=""
 user=0
+also=""
 while (($#)); do
   case $1 in
     --cache) cache=$2; shift 2 ;;
     --keep) keep=1; shift ;;
     --only) only=$2; shift 2 ;;
     --user) user=1; shift ;;
-    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --also) also=$2; shift 2 ;;
+    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "fresh-check: unknown option $1" >&2; exit 2 ;;
   esac
 done
 case $only in ""|start|test) ;; *) echo "fresh-check: --only start or test" >&2; exit 2 ;; esac
 
 if [[ $(id -u) -ne 0 ]]; then
-  exec sudo -E "$0" --cache "$cache" ${only:+--only "$only"} $( ((keep)) && echo --keep) $( ((user)) && echo --user)
+  exec sudo -E "$0" --cache "$cache" ${only:+--only "$only"} ${also:+--also "$also"} \
+    $( ((keep)) && echo --keep) $( ((user)) && echo --user)
 fi
 
 mirror=${NIMBARY_MIRROR:-http://deb.debian.org/debian}
@@ -71,28 +76,13 @@ cp -a "$base/." "$root/"
 rm -f "$root/.complete"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 
-# A clean clone of what is committed, in the home of whoever runs the
-# commands: root's (mode 0700), or an ordinary user's who has sudo.
-home=/root
-if ((user)); then
-  home=/home/newcomer
-  chroot "$root" sh -ec '
-    DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq sudo >/dev/null
-    useradd -m -s /bin/bash newcomer
-    echo "newcomer ALL=(ALL) NOPASSWD:ALL" >/etc/sudoers.d/newcomer
-  ' >"$cache/user.log" 2>&1 || { tail -20 "$cache/user.log"; exit 1; }
-fi
-chmod 0700 "$root/root"
-git clone -q --no-hardlinks "$repo" "$root$home/nimbary"
-((user)) && chroot "$root" chown -R newcomer: "$home/nimbary"
-echo "fresh-check: $(git -C "$root$home/nimbary" log -1 --format='%h %s')$( ((user)) && echo ', as newcomer')"
-
-# Each command in its own mount and PID namespace, in the fresh root as its
-# real root (pivot_root, not chroot: namespaces the tests make need that).
+# A command in its own mount and PID namespace, in the fresh root as its real
+# root (pivot_root, not chroot: the namespaces the tests make need that), as
+# root or as the ordinary user, in a folder, with a bare environment.
 in_root() {
+  local as=$1 dir=$2; shift 2
   unshare --mount --pid --fork --propagation private bash -euc '
-    root=$1 home=$2 user=$3; shift 3
+    root=$1 as=$2 dir=$3 home=$4; shift 4
     mount --bind "$root" "$root"
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
@@ -103,21 +93,48 @@ in_root() {
     pivot_root . .old-root
     umount -l /.old-root
     rmdir /.old-root
-    cd "$home/nimbary"
-    as=()
-    if ((user)); then as=(runuser -u newcomer --); fi
-    exec "${as[@]}" env -i HOME="$home" TERM=dumb LANG=C.UTF-8 \
+    cd "$dir"
+    run=()
+    if [[ $as != root ]]; then run=(runuser -u "$as" --); fi
+    exec "${run[@]}" env -i HOME="$home" TERM=dumb LANG=C.UTF-8 \
       PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
-  ' in-root "$root" "$home" "$user" "$@"
+  ' in-root "$root" "$as" "$dir" "$home" "$@"
 }
+
+# What the machine had before the newcomer came: the packages asked for, and
+# the ordinary user with sudo.
+home=/root
+as=root
+prepare=""
+if [[ -n $also ]]; then
+  echo "fresh-check: installing $also"
+  prepare+="apt-get install -y -qq $also >/dev/null; "
+fi
+if ((user)); then
+  home=/home/newcomer
+  as=newcomer
+  prepare+='apt-get install -y -qq sudo >/dev/null; useradd -m -s /bin/bash newcomer;
+    echo "newcomer ALL=(ALL) NOPASSWD:ALL" >/etc/sudoers.d/newcomer; '
+fi
+if [[ -n $prepare ]]; then
+  in_root root / sh -ec "export DEBIAN_FRONTEND=noninteractive; apt-get update -qq; $prepare" \
+    >"$cache/${root##*/}.prepare.log" 2>&1 || { tail -20 "$cache/${root##*/}.prepare.log"; exit 1; }
+fi
+
+# A clean clone of what is committed, in the home of whoever runs the
+# commands: root's (mode 0700), or the ordinary user's.
+chmod 0700 "$root/root"
+git clone -q --no-hardlinks "$repo" "$root$home/nimbary"
+echo "fresh-check: $(git -C "$root$home/nimbary" log -1 --format='%h %s'), as $as${also:+, with $also}"
+if ((user)); then chown -R --reference="$root$home" "$root$home/nimbary"; fi
 
 status=0
 run() {
   local name=$1; shift
-  local log=$cache/$name.log start end rc=0
+  local log=$cache/${root##*/}.$name.log start end rc=0
   echo "fresh-check: $name: $*"
   start=$(date +%s)
-  in_root "$@" >"$log" 2>&1 || rc=$?
+  in_root "$as" "$home/nimbary" "$@" >"$log" 2>&1 || rc=$?
   end=$(date +%s)
   printf 'fresh-check: %s exited %d after %d min %02d s (log: %s)\n' \
     "$name" "$rc" $(((end - start) / 60)) $(((end - start) % 60)) "$log"
@@ -129,8 +146,8 @@ run() {
 if [[ -z $only || $only == start ]]; then
   run start scripts/start.sh --screenshot "$home/start.png" --quit-after 3
   if [[ -s $root$home/start.png ]]; then
-    cp "$root$home/start.png" "$cache/start.png"
-    echo "fresh-check: the window it showed: $cache/start.png"
+    cp "$root$home/start.png" "$cache/${root##*/}.start.png"
+    echo "fresh-check: the window it showed: $cache/${root##*/}.start.png"
   elif [[ $status -eq 0 ]]; then
     echo "fresh-check: start made no screenshot"; status=1
   fi
