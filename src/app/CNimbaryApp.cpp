@@ -5,6 +5,7 @@
 
 #include "CAboutDlg.h"
 #include "CDebug.h"
+#include "GuiThread.h"
 #include "CHistoryManage.h"
 #include "CLanguage.h"
 #include "CHistory.h"
@@ -25,7 +26,7 @@ CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const
     frame_.SetView(&view_);
     doc_.Usb().SetSink(&view_);
     doc_.onStatus = [this](int kind, int64_t value, const std::string& text) {
-        QMetaObject::invokeMethod(&frame_, [this, kind, value, t = QString::fromStdString(text)] {
+        PostToGuiThread(&frame_, [this, kind, value, t = QString::fromStdString(text)] {
             frame_.ShowStatus(kind, value, t);
         });
     };

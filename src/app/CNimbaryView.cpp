@@ -6,6 +6,7 @@
 
 #include "CAlarm.h"
 #include "CMainFrame.h"
+#include "GuiThread.h"
 #include "CMaxMin.h"
 #include "CSetting.h"
 #include "DisplayColors.h"
@@ -88,8 +89,7 @@ void CNimbaryView::PollTick() {
             deviceId_ = info.DevID;
             needDeviceId_ = 0;
             if (frame_)
-                QMetaObject::invokeMethod(frame_,
-                                          [f = frame_, id = info.DevID] { f->SetDeviceTitle(id); });
+                PostToGuiThread(frame_, [f = frame_, id = info.DevID] { f->SetDeviceTitle(id); });
         }
     }
     if (!st.ReadSettings() || !st.ReadCurrent()) {
@@ -129,12 +129,12 @@ void CNimbaryView::PollTick() {
         else
             ++counts_.dirty;
     }
-    QMetaObject::invokeMethod(this, [this] { update(); });
+    PostToGuiThread(this, [this] { update(); });
 }
 
 void CNimbaryView::PostStatusText(int id) {
     if (!frame_) return;
-    QMetaObject::invokeMethod(frame_, [f = frame_, id] {
+    PostToGuiThread(frame_, [f = frame_, id] {
         f->ShowStatus(STATUS_TEXT, 0, QString::fromStdString(text::Load(id)));
     });
 }

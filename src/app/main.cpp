@@ -12,6 +12,7 @@
 #include "CMainFrame.h"
 #include "CNimbaryApp.h"
 #include "DataFolder.h"
+#include "GuiThread.h"
 #include "InstanceGuard.h"
 #include "QtMessages.h"
 #include "SimBackend.h"
@@ -110,6 +111,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // A picture asked for on a machine without a screen needs no display server.
+    if (!options.screenshot.isEmpty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     QApplication app(argc, argv);
     QApplication::setApplicationName("Nimbary");
     QApplication::setApplicationVersion(NIMBARY_VERSION);
@@ -152,7 +158,7 @@ int main(int argc, char** argv) {
     DeviceNoticeSource* notices = nullptr;
     if (sim::SimBackend* s = backends->Sim()) {
         s->SetNoticePoster([&app](std::function<void()> f) {
-            QMetaObject::invokeMethod(&app, std::move(f), Qt::QueuedConnection);
+            PostToGuiThread(&app, std::move(f), true);
         });
         notices = s;
     } else if (!backends->Simulated()) {

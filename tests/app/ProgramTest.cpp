@@ -332,6 +332,7 @@ TEST(Program, SettingAndAlarmSavesGoThroughTheViewsDataLockWhileItPolls) {
 // A history database that may only be read is browsed, said once, and never
 // downloaded into.
 TEST(Program, ADatabaseThatMayOnlyBeReadIsSaidOnceAndNeverWritten) {
+    if (const std::string why = nimbary::testing::AsUnprivileged::CannotReachTemp(); !why.empty()) GTEST_SKIP() << why;
     QTemporaryDir root;
     const std::string path = root.filePath("Nimbary.db").toStdString();
     {

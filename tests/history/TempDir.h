@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -41,6 +42,17 @@ public:
     AsUnprivileged(const AsUnprivileged&) = delete;
     AsUnprivileged& operator=(const AsUnprivileged&) = delete;
     bool Active() const { return geteuid() != 0; }
+
+    // Why a test acting as nobody cannot use folders made in the temporary
+    // folder ("" when it can): one above them that others may not search, as
+    // a TMPDIR under /root.
+    static std::string CannotReachTemp() {
+        const std::string temp = std::filesystem::temp_directory_path().string();
+        AsUnprivileged nobody;
+        if (faccessat(AT_FDCWD, temp.c_str(), X_OK, AT_EACCESS) == 0) return "";
+        return "nobody (uid " + std::to_string(kNobody) + ") cannot reach " + temp +
+               ": to run this test as root, set TMPDIR to a folder others may search";
+    }
 
 private:
     static constexpr unsigned kNobody = 65534;

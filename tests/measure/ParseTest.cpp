@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <clocale>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <string>
 
 #include "Parse.h"
 
@@ -72,14 +78,29 @@ TEST(Parse, ReadsOnlyWhatIsANumber) {
 
 TEST(Parse, DecimalPointDoesNotFollowTheProcessLocale) {
     // Qt applications adopt the user's locale; a German one must not turn
-    // "21.5" into 21.
+    // "21.5" into 21. A fresh machine has no German locale generated: one is
+    // compiled for this test from glibc's sources (package locales) and
+    // found through LOCPATH.
+    std::string dir = (std::filesystem::temp_directory_path() / "nimbary-locale-XXXXXX").string();
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    const std::string make = "localedef -i de_DE -f UTF-8 '" + dir + "/de_DE.UTF-8' 2>/dev/null";
+    const bool made = std::system(make.c_str()) == 0;
     const char* old = std::setlocale(LC_ALL, nullptr);
-    std::string saved = old ? old : "C";
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no German locale";
-    double v = 0;
-    EXPECT_TRUE(ReadNumber("21.5", v));
-    EXPECT_DOUBLE_EQ(v, 21.5);
+    const std::string saved = old ? old : "C";
+    setenv("LOCPATH", dir.c_str(), 1);
+    const bool german = made && std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    if (german) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%.1f", 21.5);
+        EXPECT_STREQ(text, "21,5");  // the locale is in force
+        double v = 0;
+        EXPECT_TRUE(ReadNumber("21.5", v));
+        EXPECT_DOUBLE_EQ(v, 21.5);
+    }
     std::setlocale(LC_ALL, saved.c_str());
+    unsetenv("LOCPATH");
+    std::filesystem::remove_all(dir);
+    if (!german) GTEST_SKIP() << "no German locale can be made here (localedef, package locales)";
 }
 
 // Both ends of every range in every unit: the end the message shows is taken
