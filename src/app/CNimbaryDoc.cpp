@@ -100,7 +100,6 @@ int CNimbaryDoc::OnRemoval(const std::string& path) {
 }
 
 void CNimbaryDoc::StationOpened() {
-    graphRefresh_ = 1;
     historyWake_.Set();
 }
 

@@ -70,7 +70,8 @@ public:
     // language, for the status bar; empty when it did not.
     std::string LockRefusal() const;
 
-    // Station opened: read all series, set the clock, fetch the id, download now.
+    // Station opened: download now (the view reads all series, sets the
+    // clock and fetches the id).
     void StationOpened();
 
     // Places a history command, wakes the history thread and waits up to
@@ -87,7 +88,6 @@ public:
     CUsb& Usb() { return usb_; }
     StationData& Station() { return station_; }
     HistoryDb& Database() { return db_; }
-    std::atomic<int>& GraphRefresh() { return graphRefresh_; }
     int DownloadPasses() const { return passes_.load(); }
 
 private:
@@ -103,7 +103,6 @@ private:
     std::atomic<int> stop_{0};
     HistoryCommand command_;
     HistoryDownloader downloader_;
-    std::atomic<int> graphRefresh_{1};
     std::atomic<int> passes_{0};
     ManualResetEvent historyWake_;
     ManualResetEvent pollWake_;

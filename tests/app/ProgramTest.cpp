@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -293,6 +294,39 @@ TEST(Program, StationDialogsOpenFromTheirCommandsWhileTheDisplayGoesOn) {
         EXPECT_TRUE(ticked) << name;
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
+}
+
+// The dialogs' writes take the view's own data lock, which the poll thread
+// holds while it compares and draws.
+TEST(Program, SettingAndAlarmSavesGoThroughTheViewsDataLockWhileItPolls) {
+    Program p;
+    p.app->Start(false);
+    p.WaitTicks(1);
+    const std::pair<int, std::function<void(QWidget&)>> saves[] = {
+        {ID_SETTING, [](QWidget& d) { d.findChild<QComboBox*>("idc_1133")->setCurrentIndex(1); }},
+        {ID_ALARM, [](QWidget& d) { d.findChild<QLineEdit*>("idc_1027")->setText("25"); }},
+    };
+    for (const auto& [command, edit] : saves) {
+        p.messages.shown.clear();
+        QTimer::singleShot(0, [&, edit = edit] {
+            QWidget* d = nullptr;
+            if (!QTest::qWaitFor(
+                    [&] { return (d = QApplication::activeModalWidget()) != nullptr; }))
+                return;
+            const int ticks = p.Ticks();
+            EXPECT_TRUE(QTest::qWaitFor([&] { return p.Ticks() > ticks; }, 4000));  // polls go on
+            edit(*d);
+            d->findChild<QAbstractButton*>("idc_1")->click();
+        });
+        p.Frame().findChild<QAction*>(QString("cmd%1").arg(command))->trigger();
+        ASSERT_EQ(p.messages.shown.size(), 1u) << command;
+        EXPECT_EQ(p.messages.shown[0].text, "Successfully saved!") << command;
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+    EXPECT_EQ(p.sim->Station().Settings()[4], 0x02) << "km/h";
+    EXPECT_EQ(p.sim->Station().Alarms()[2], 0x92) << "indoor high 25.0 °C, 77.0 °F";
+    const int ticks = p.Ticks();
+    EXPECT_TRUE(p.WaitFor([&] { return p.Ticks() > ticks; })) << "and the poll after them";
 }
 
 // A history database that may only be read is browsed, said once, and never
