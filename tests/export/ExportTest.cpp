@@ -223,7 +223,8 @@ TEST_F(ExportTest, FailuresKeepTheEarlierFile) {
             EXPECT_EQ(full.error, EFBIG);
         }
         // A folder that may not be written; then one that may, over a
-        // file that may not.
+        // file that may not (also when the test's user owns it).
+        chmod(path.c_str(), 0444);
         for (mode_t mode : {0555, 0777}) {
             chmod(folder.c_str(), mode);
             AsUnprivileged nobody;
