@@ -13,9 +13,10 @@
  * by spaces: "--simulate" and the "--sim-..." options for the simulated
  * station, "--replay FILE" to answer from a capture file, "--capture FILE"
  * to append every report to FILE. Unset or empty: the real station over USB.
- * Only one process talks to the real station at a time: the library takes
- * the same station lock as the Nimbary program and nimbary-cli, and while
- * another holds it every call fails with STALINK_BUSY.
+ * Only one process talks to the real station at a time: while the library
+ * has the station open, and only then, it holds the same station lock as
+ * the Nimbary program and nimbary-cli (the station's own device node), and
+ * while another process holds it every call fails with STALINK_BUSY.
  *
  * The functions may be called from any thread; exchanges never interleave.
  */
@@ -31,7 +32,8 @@ extern "C" {
 #define STALINK_FAILED 2       /* no valid reply, or a reply refusing the request */
 #define STALINK_BUSY 3         /* another process holds the station lock */
 #define STALINK_BAD_ARGUMENT 4 /* null buffer, or a length, type or index out of range */
-#define STALINK_UNUSABLE 5     /* bad NIMBARY_STALINK options, or the HID library failed */
+#define STALINK_UNUSABLE 5     /* bad NIMBARY_STALINK options, the HID library failed, or the
+                                  station's node cannot be locked */
 
 /* The current reading (command 0x04). */
 int UsbReadRecord(unsigned char* buffer);
