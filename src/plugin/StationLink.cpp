@@ -52,8 +52,7 @@ int StationLink::Exchange(Frame& frame, uint8_t expectedCode) {
     if (const int error = Ready()) return error;
     if (!usb_->Connected() && !usb_->OpenStation()) {
         const StationLock* refused = usb_->Refused();
-        if (!refused) return STALINK_NO_STATION;
-        return refused->Busy() ? STALINK_BUSY : STALINK_UNUSABLE;
+        return refused && refused->Busy() ? STALINK_BUSY : STALINK_NO_STATION;
     }
     if (usb_->Transact(frame, expectedCode)) return STALINK_OK;
     // Nothing tells this library that the station went, so every failure

@@ -32,8 +32,7 @@ extern "C" {
 #define STALINK_FAILED 2       /* no valid reply, or a reply refusing the request */
 #define STALINK_BUSY 3         /* another process holds the station lock */
 #define STALINK_BAD_ARGUMENT 4 /* null buffer, or a length, type or index out of range */
-#define STALINK_UNUSABLE 5     /* bad NIMBARY_STALINK options, the HID library failed, or the
-                                  station's node cannot be locked */
+#define STALINK_UNUSABLE 5     /* bad NIMBARY_STALINK options, or the HID library failed */
 
 /* The current reading (command 0x04). */
 int UsbReadRecord(unsigned char* buffer);

@@ -106,6 +106,8 @@ bool FileLock::TryLock() {
         struct stat st;
         if (fd < 0) {
             const int error = errno;
+            if (kind_ == Kind::DeviceNode && (error == EACCES || error == EPERM))
+                return Refuse("this user may not open it", -1);
             if (::lstat(path_.c_str(), &st) == 0) {
                 std::string why = WhatIsWrong(st, kind_);
                 if (!why.empty()) return Refuse(why, -1);

@@ -23,7 +23,7 @@ std::string StationLock::WaitingText() const {
 std::string StationLock::ErrorText() const {
     if (!Busy()) {
         if (LockKind() == Kind::DeviceNode)
-            return "The weather station " + Path() + " cannot be locked: " + Problem() + ".";
+            return "The weather station " + Path() + " cannot be used: " + Problem() + ".";
         return "The station lock " + Path() + " cannot be used: " + Problem() + ".";
     }
     return "Another program" + HolderText() +
