@@ -207,8 +207,9 @@ TEST(StationLockTest, AnotherUserCannotHoldHangOrSplitTheLock) {
     };
     int round = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE("place " + std::to_string(int(c.place)) + ", attack " +
-                     std::to_string(int(c.attack)));
+        const char* places[] = {"node", "shared folder", "own folder"};
+        const char* attacks[] = {"hold", "plant a file", "plant a FIFO", "swap while held"};
+        SCOPED_TRACE(std::string(places[int(c.place)]) + ", " + attacks[int(c.attack)]);
         BorrowedNode node(kOwner);
         ASSERT_FALSE(node.Path().empty());
         const std::string db = (c.place == Place::SharedFolder ? shared : own) + "/Nimbary" +
