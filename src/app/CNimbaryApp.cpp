@@ -15,10 +15,10 @@
 namespace nimbary {
 
 CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const QString& dataDir,
-                         const std::string& lockPath, Messages& messages)
+                         const std::string& lockFile, Messages& messages)
     : messages_(messages),
       dataDir_(dataDir),
-      doc_(backend, messages, lockPath),
+      doc_(backend, messages, lockFile),
       frame_(dataDir),
       view_(doc_, &frame_),
       notices_(notices) {

@@ -10,14 +10,14 @@ namespace nimbary {
 
 using namespace std::chrono_literals;
 
-CNimbaryDoc::CNimbaryDoc(HidBackend& backend, Messages& messages, std::string lockPath)
+CNimbaryDoc::CNimbaryDoc(HidBackend& backend, Messages& messages, std::string lockFile)
     : messages_(messages),
       db_(&messages),
       usb_(backend),
       station_(&usb_, nullptr),
       source_(station_),
-      downloader_(source_, db_, &stop_, &command_.busy),
-      lock_(std::move(lockPath)) {
+      downloader_(source_, db_, &stop_, &command_.busy) {
+    usb_.UseLockFile(std::move(lockFile));
     // The station row's unit codes are the program's display units.
     PublishUnits(&db_.Info().Units);
     downloader_.onProgress = [this](int n) {
@@ -73,30 +73,24 @@ void CNimbaryDoc::Shutdown() {
 
 int CNimbaryDoc::OpenStation() {
     const bool wasHeld = heldElsewhere_;
-    heldElsewhere_ = false;
-    lockError_.clear();
-    if (!lock_.IsLocked() && !lock_.TryLock()) {
-        // Said once on standard error as well, which a desktop session keeps
-        // in its journal beside a download service's own lines.
-        if (lock_.Busy() && !wasHeld)
-            std::fprintf(stderr, "nimbary: %s\n", lock_.WaitingText().c_str());
-        heldElsewhere_ = lock_.Busy();
-        if (!heldElsewhere_) lockError_ = lock_.ErrorText();
-        return 0;
-    }
-    int open = usb_.OpenStation();
-    if (!open) lock_.Unlock();
+    const int open = usb_.OpenStation();
+    const StationLock* refused = open ? nullptr : usb_.Refused();
+    heldElsewhere_ = refused && refused->Busy();
+    lockError_ = refused && !refused->Busy() ? refused->ErrorText() : "";
+    heldNotice_ = heldElsewhere_ ? text::Load(2126) + refused->HolderText() : "";
+    // Said once on standard error as well, which a desktop session keeps in
+    // its journal beside a download service's own lines.
+    if (heldElsewhere_ && !wasHeld)
+        std::fprintf(stderr, "nimbary: %s\n", refused->WaitingText().c_str());
     return open;
 }
 
 std::string CNimbaryDoc::LockRefusal() const {
-    return heldElsewhere_ ? text::Load(2126) : lockError_;
+    return heldElsewhere_ ? heldNotice_ : lockError_;
 }
 
 int CNimbaryDoc::OnRemoval(const std::string& path) {
-    int gone = usb_.OnRemoval(path);
-    if (!usb_.Connected()) lock_.Unlock();
-    return gone;
+    return usb_.OnRemoval(path);
 }
 
 void CNimbaryDoc::StationOpened() {

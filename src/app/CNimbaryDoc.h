@@ -12,7 +12,6 @@
 #include "HistoryDownloader.h"
 #include "ManualResetEvent.h"
 #include "StationData.h"
-#include "StationLock.h"
 
 namespace nimbary {
 
@@ -40,9 +39,10 @@ public:
 // download pass, every 8 seconds or when woken).
 class CNimbaryDoc {
 public:
-    // `backend` outlives the document. `lockPath` is the station lock shared
-    // with nimbary-cli.
-    CNimbaryDoc(HidBackend& backend, Messages& messages, std::string lockPath);
+    // `backend` outlives the document. `lockFile` is the lock file of a
+    // station that is this process's own (a simulated one), shared with
+    // nimbary-cli; empty for the real station, whose node is its lock.
+    CNimbaryDoc(HidBackend& backend, Messages& messages, std::string lockFile);
     ~CNimbaryDoc();
     CNimbaryDoc(const CNimbaryDoc&) = delete;
     CNimbaryDoc& operator=(const CNimbaryDoc&) = delete;
@@ -59,10 +59,10 @@ public:
     // bound the wait. Nothing a thread uses is destroyed before this returns.
     void Shutdown();
 
-    // Looks for the station, holding the station lock while one is open.
+    // Looks for the station (the transport holds its lock while it is open).
     // Returns 1 when a station is open afterwards.
     int OpenStation();
-    // A removal notice; lets the lock go when no station is open any more.
+    // A removal notice.
     int OnRemoval(const std::string& path);
     // The last OpenStation found the station held by another process.
     bool StationHeldElsewhere() const { return heldElsewhere_; }
@@ -106,8 +106,8 @@ private:
     std::atomic<int> passes_{0};
     ManualResetEvent historyWake_;
     ManualResetEvent pollWake_;
-    StationLock lock_;
-    std::string lockError_;  // the lock file cannot be used
+    std::string lockError_;    // the station's lock cannot be used
+    std::string heldNotice_;  // who holds the station, for the status bar
     bool heldElsewhere_ = false;
     std::string passNotice_;  // the gaps and clock check of the pass under way, in one line
     PollTarget* target_ = nullptr;

@@ -113,7 +113,7 @@ int RunDownload(std::vector<std::string> args) {
             PrintError(station.LockWaitingText());
             // Looked for every second, as the program does.
             while (opened == kExitBusy && !SleepUnlessStopped(std::chrono::seconds(1)))
-                opened = station.TryOpen(backend, dbPath, why);
+                opened = station.LookAgain(why);
             if (g_stop.load()) return kExitOk;
             if (opened == kExitOk) PrintError("the weather station is free again");
         }

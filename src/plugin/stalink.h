@@ -13,9 +13,10 @@
  * by spaces: "--simulate" and the "--sim-..." options for the simulated
  * station, "--replay FILE" to answer from a capture file, "--capture FILE"
  * to append every report to FILE. Unset or empty: the real station over USB.
- * Only one process talks to the real station at a time: the library takes
- * the same station lock as the Nimbary program and nimbary-cli, and while
- * another holds it every call fails with STALINK_BUSY.
+ * Only one process talks to the real station at a time: while the library
+ * has the station open, and only then, it holds the same station lock as
+ * the Nimbary program and nimbary-cli (the station's own device node), and
+ * while another process holds it every call fails with STALINK_BUSY.
  *
  * The functions may be called from any thread; exchanges never interleave.
  */

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QAction>
@@ -233,7 +234,9 @@ TEST(Program, StationHeldByAnotherProcessIsLeftAloneUntilItIsFree) {
     Program p;
     StationLock other(StationLock::SimulatedStationPath(DatabasePath(p.dataDir).toStdString()));
     ASSERT_TRUE(other.TryLock());
-    const std::string held = "Another program is using the weather station";
+    // Named by its process, here this one.
+    const std::string held = "Another program is using the weather station (" +
+                             CommandName(getpid()) + ", PID " + std::to_string(getpid()) + ")";
     auto pane0 = [&p] { return p.Frame().PaneText(0).toStdString(); };
     p.app->Start(false);
     EXPECT_EQ(pane0(), held);
