@@ -17,6 +17,8 @@ PACKAGES=(
   librsvg2-bin desktop-file-utils appstream  # icons, and checks of the installed files
   clang libclang-rt-14-dev  # scripts/fuzz.sh: clang and its libFuzzer runtime
   sqlite3  # the soak and kill scripts read the database
+  libmosquitto-dev  # MQTT publishing
+  mosquitto mosquitto-clients openssl  # the MQTT tests start a broker with its own certificates
 )
 
 missing=()

@@ -11,6 +11,7 @@
 #include "HistoryDb.h"
 #include "HistoryDownloader.h"
 #include "ManualResetEvent.h"
+#include "MqttPublisher.h"
 #include "StationData.h"
 #include "StationLock.h"
 
@@ -73,6 +74,12 @@ public:
     // Station opened: read all series, set the clock, fetch the id, download now.
     void StationOpened();
 
+    // Publishes to the MQTT broker from now on: the readings the poll hands
+    // over, every record the history thread stores, notes in the status bar.
+    void StartPublishing(const MqttConfig& config);
+    // Poll thread, after a reading of station `devId` (0 while unknown).
+    void ReadingTaken(uint32_t devId);
+
     // Places a history command, wakes the history thread and waits up to
     // 5 s for its answer. Returns the result (1 = success); 0 when no answer
     // came, or when an earlier command is still waiting to be carried out.
@@ -112,6 +119,7 @@ private:
     bool heldElsewhere_ = false;
     std::string passNotice_;  // the gaps and clock check of the pass under way, in one line
     PollTarget* target_ = nullptr;
+    std::unique_ptr<MqttPublisher> publisher_;
     std::thread pollThread_;
     std::thread historyThread_;
 };
