@@ -4,6 +4,7 @@
 
 #include "Command.h"
 #include "MqttPayload.h"
+#include "StringTable.h"
 
 namespace nimbary::cli {
 
@@ -69,7 +70,7 @@ void CliPublisher::PassStored() {
 
 void CliPublisher::Finish(bool follow) {
     if (!publisher_) return;
-    if (!follow) publisher_->Drain(std::chrono::seconds(30));
+    if (!follow && !publisher_->Drain(std::chrono::seconds(30))) PrintError(text::Load(2183));
     publisher_->Stop();
 }
 

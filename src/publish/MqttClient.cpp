@@ -135,8 +135,15 @@ void MqttClient::OnPublish(mosquitto*, void* self, int mid) {
 void MqttClient::OnLog(mosquitto*, void* self, int level, const char* text) {
     if (!(level & MOSQ_LOG_ERR) || !text) return;
     auto* c = static_cast<MqttClient*>(self);
-    std::lock_guard<std::mutex> lock(c->lock_);
-    c->logError_ = text;
+    bool ended;
+    {
+        std::lock_guard<std::mutex> lock(c->lock_);
+        c->logError_ = text;
+        ended = !c->heard_;
+    }
+    // A failed TLS handshake ends the network thread with no other word:
+    // an error before the broker answered ends the attempt.
+    if (ended) c->Queue({Event::Lost, MOSQ_ERR_TLS, 0});
 }
 
 }  // namespace nimbary
