@@ -88,6 +88,7 @@ std::vector<MqttClient::Event> MqttClient::TakeEvents() {
     std::lock_guard<std::mutex> lock(lock_);
     std::vector<Event> out;
     out.swap(events_);
+    acksUnseen_ = 0;
     return out;
 }
 
@@ -112,12 +113,17 @@ std::string MqttClient::ErrorText(int code) {
 }
 
 void MqttClient::Queue(const Event& e) {
+    bool wake = true;
     {
         std::lock_guard<std::mutex> lock(lock_);
-        if (e.kind != Event::Acked) heard_ = true;
         events_.push_back(e);
+        if (e.kind != Event::Acked)
+            heard_ = true;
+        else
+            wake = ++acksUnseen_ >= kAckBatch;  // the owner also looks by itself while any are due
+        if (wake) acksUnseen_ = 0;
     }
-    wake_();
+    if (wake) wake_();
 }
 
 void MqttClient::OnConnect(mosquitto*, void* self, int rc) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -44,9 +45,12 @@ public:
     // Texts for a refusal and a lost connection.
     static std::string RefusalText(int code);
     static std::string ErrorText(int code);
-    // How many messages go out before the broker's answers, and how many
-    // the publisher keeps handed to the library beyond them.
+    // How many messages go out before the broker's answers.
     static constexpr int kInflight = 100;
+    // Acknowledgements wake the owner in batches of this many; it looks for
+    // the rest itself (LookAgain) while any are due.
+    static constexpr int kAckBatch = 64;
+    static constexpr std::chrono::milliseconds kLookAgain{10};
 
 private:
     static void OnConnect(mosquitto*, void* self, int rc);
@@ -62,6 +66,7 @@ private:
     mutable std::mutex lock_;
     std::vector<Event> events_;
     bool heard_ = false;  // the broker answered the connect, one way or the other
+    int acksUnseen_ = 0;
     std::string logError_;
 };
 

@@ -1,5 +1,6 @@
 #include "MqttPayload.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -82,13 +83,50 @@ void EachValue(const HistoryRecord& r, F&& f) {
     ForEachMeasurement(r, [&](const auto& v) { f(i++, static_cast<double>(v)); });
 }
 
+// A number at `decimals`, as printf's "%.*f" writes it.
+void AppendFixed(std::string& out, double v, int decimals) {
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    if (res.ec == std::errc()) out.append(buf, res.ptr);
+}
+
+void AppendValue(std::string& out, Quantity q, double v) {
+    if (!std::isfinite(v) || IsSentinel(v)) {
+        out += "null";
+        return;
+    }
+    switch (q) {
+        case Quantity::Temperature:
+            // Two decimals keep the station's tenth of a °F apart.
+            return AppendFixed(out, (v - 32.0) / 1.8, 2);
+        case Quantity::Humidity:
+            return AppendFixed(out, v, 0);
+        case Quantity::Direction:
+            if (v >= 0 && v < 360) return AppendFixed(out, v, 0);
+            out += "null";
+            return;
+        default:
+            return AppendFixed(out, v, 1);
+    }
+}
+
+// ,"key": of every field, made once: a year of records is formatted in a row.
+const std::vector<std::string>& KeyPrefixes() {
+    static const std::vector<std::string> prefixes = [] {
+        std::vector<std::string> p;
+        for (const PublishedField& f : PublishedFields())
+            p.push_back("," + JsonString(f.key) + ":");
+        return p;
+    }();
+    return prefixes;
+}
+
 void AppendFields(std::string& out, const HistoryRecord& r) {
     const auto& fields = PublishedFields();
+    const auto& prefixes = KeyPrefixes();
     EachValue(r, [&](int i, double v) {
-        out += ',';
-        out += JsonString(fields[i].key);
-        out += ':';
-        out += JsonValue(fields[i].quantity, v);
+        out += prefixes[i];
+        AppendValue(out, fields[i].quantity, v);
     });
 }
 
@@ -129,18 +167,9 @@ std::vector<bool> PresentFields(const PresenceBlock& p, const HistoryRecord& cur
 }
 
 std::string JsonValue(Quantity q, double v) {
-    if (!std::isfinite(v) || IsSentinel(v)) return "null";
-    switch (q) {
-        case Quantity::Temperature:
-            // Two decimals keep the station's tenth of a °F apart.
-            return FixedText((v - 32.0) / 1.8, 2);
-        case Quantity::Humidity:
-            return FixedText(v, 0);
-        case Quantity::Direction:
-            return v >= 0 && v < 360 ? FixedText(v, 0) : "null";
-        default:
-            return FixedText(v, 1);
-    }
+    std::string out;
+    AppendValue(out, q, v);
+    return out;
 }
 
 UnitSet ShownUnits(const StationSettings& s) {
@@ -164,7 +193,10 @@ std::string StateJson(const HistoryRecord& current, const UnitSet& u) {
 
 std::string RecordJson(const HistoryRecord& record) {
     const std::string time = StationTimeText(record.RecTime);
-    std::string out = "{\"time\":" + (time.empty() ? std::string("null") : JsonString(time));
+    std::string out;
+    out.reserve(1024);
+    out += "{\"time\":";
+    out += time.empty() ? std::string("null") : JsonString(time);
     AppendFields(out, record);
     out += '}';
     return out;

@@ -29,7 +29,7 @@ constexpr auto kGoodbyeWait = 1s;
 // Records handed to the library and not yet acknowledged: the library sends
 // kInflight of them at once, the rest wait in its queue, so an answer from
 // the broker is followed by the next record without a round through here.
-constexpr size_t kWindow = 1000;
+constexpr size_t kWindow = 2000;
 
 std::string ClientId() {
     char host[64] = {};
@@ -255,6 +255,7 @@ Clock::time_point MqttPublisher::Worker::Deadline() const {
     if (up && statePending)
         at = std::min(at, lastStateAt + std::chrono::seconds(config.stateInterval));
     if (up && Unsaved()) at = std::min(at, lastSave + kSaveEvery);
+    if (up && !inflight.empty()) at = std::min(at, now + MqttClient::kLookAgain);
     return at;
 }
 
