@@ -68,8 +68,10 @@ struct MqttPublisher::Worker {
     PresenceBlock presence;
     UnitSet units;
 
+    bool stationHere = true;  // not unplugged since the last reading
+
     // Of the session.
-    bool stationOnline = false;
+    bool stationOnline = false;  // what the status topic says
     bool announcedValid = false;
     std::vector<bool> announced;
     bool statePending = false;  // a reading not yet looked at for the state topic
@@ -271,15 +273,14 @@ void MqttPublisher::Worker::Step(bool gone, bool newReading, bool stored) {
     if (!client && station && Clock::now() >= nextAttempt) BeginAttempt();
     if (client && !up && Clock::now() - attemptStart >= kConnectTimeout)
         AttemptFailed(text::Format(2181, {int(kConnectTimeout.count())}), false);
+    if (gone) stationHere = false;
+    if (newReading && !gone) stationHere = true;
     if (!up) return;
 
-    if (gone && stationOnline) {
-        Publish(StationTopic(config.topic, sessionStation, "status"), "offline", true);
-        stationOnline = false;
-    }
-    if (!gone && newReading && !stationOnline) {
-        Publish(StationTopic(config.topic, sessionStation, "status"), "online", true);
-        stationOnline = true;
+    if (stationHere != stationOnline) {
+        Publish(StationTopic(config.topic, sessionStation, "status"),
+                stationHere ? "online" : "offline", true);
+        stationOnline = stationHere;
     }
     if (stored) {
         LoadFeeds();
@@ -330,8 +331,10 @@ void MqttPublisher::Worker::SessionUp() {
         std::lock_guard<std::mutex> lock(p.lock_);
         ++p.stats_.sessions;
     }
-    Publish(StationTopic(config.topic, sessionStation, "status"), "online", true);
-    stationOnline = true;
+    // Said either way: the broker may still hold "online" from before.
+    Publish(StationTopic(config.topic, sessionStation, "status"),
+            stationHere ? "online" : "offline", true);
+    stationOnline = stationHere;
     announcedValid = false;
     lastState.clear();
     statePending = haveReading;
@@ -489,6 +492,7 @@ void MqttPublisher::Worker::Save(bool force) {
         if (f.acked > f.saved) marks.push_back({f.devId, f.acked});
     lastSave = now;
     if (!store.SaveBookmarks(marks, broker, config.topic)) {
+        if (store.LastWasBusy()) return;  // kept for the next round
         if (!storeTold) Note(text::Format(2182, {store.LastError()}));
         storeTold = true;
         return;

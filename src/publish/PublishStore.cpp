@@ -27,6 +27,7 @@ PublishStore::~PublishStore() {
 
 bool PublishStore::Fail() {
     error_ = db_ ? sqlite3_errmsg(db_) : "out of memory";
+    busy_ = db_ && (sqlite3_errcode(db_) & 0xFF) == SQLITE_BUSY;
     return false;
 }
 
@@ -85,11 +86,14 @@ bool PublishStore::ReadBookmark(uint32_t devId, const std::string& broker, const
 bool PublishStore::ReadAfter(uint32_t devId, double after, int limit,
                              std::vector<HistoryRecord>& out) {
     out.clear();
-    std::string columns;
-    for (const std::string& c : RecordColumnNames()) columns += (columns.empty() ? "" : ", ") + c;
-    sqlite3_stmt* s = Prepare(after_, "SELECT " + columns +
-                                          " FROM Record WHERE DevID = ? AND RecTime > ?"
-                                          " ORDER BY RecTime LIMIT ?");
+    static const std::string sql = [] {
+        std::string columns;
+        for (const std::string& c : RecordColumnNames())
+            columns += (columns.empty() ? "" : ", ") + c;
+        return "SELECT " + columns +
+               " FROM Record WHERE DevID = ? AND RecTime > ? ORDER BY RecTime LIMIT ?";
+    }();
+    sqlite3_stmt* s = Prepare(after_, sql);
     if (!s) return false;
     sqlite3_bind_int(s, 1, DbDevId(devId));
     sqlite3_bind_double(s, 2, after);

@@ -44,6 +44,9 @@ public:
                        const std::string& topic);
 
     const std::string& LastError() const { return error_; }
+    // The last failure was another writer holding the database longer than
+    // the wait (a big download being stored): worth trying again later.
+    bool LastWasBusy() const { return busy_; }
 
 private:
     sqlite3_stmt* Prepare(sqlite3_stmt*& slot, const std::string& sql);
@@ -55,6 +58,7 @@ private:
     sqlite3_stmt* after_ = nullptr;
     sqlite3_stmt* save_ = nullptr;
     std::string error_;
+    bool busy_ = false;
 };
 
 }  // namespace nimbary
