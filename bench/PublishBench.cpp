@@ -14,6 +14,7 @@
 #include "MqttClient.h"
 #include "MqttPayload.h"
 #include "MqttPublisher.h"
+#include "SampleRecord.h"
 #include "ScratchFile.h"
 #include "SimBackend.h"
 
@@ -24,25 +25,6 @@ namespace {
 
 constexpr uint32_t kDev = 0x12345678;
 constexpr int kYear = 105120;  // a year of 5-minute records
-
-HistoryRecord Sample(int i) {
-    HistoryRecord r;
-    r.DevID = kDev;
-    r.RecTime = StationTimeToOleDate(760000000u + 300u * i);
-    r.InTemp = 70.1;
-    r.InHumi = 40;
-    r.ChTemp[0] = 50.2 + i % 10;
-    r.ChHumi[0] = 60;
-    r.ChDewPoint[0] = 37.0;
-    r.ChFeelLike[0] = 48.5;
-    r.AbsBaro = 1011.2;
-    r.RelBaro = 1019.7;
-    r.Wind = 2.5;
-    r.Gust = 4.1;
-    r.WindDir = 270;
-    for (int k = 2; k < 8; ++k) r.Rain[k] = 1.5 * k;
-    return r;
-}
 
 // One broker and one stored year for the whole run.
 struct Fixture {
@@ -58,7 +40,7 @@ struct Fixture {
         h.Info().DevID = kDev;
         ScratchFile scratch;
         scratch.Create();
-        for (int i = 0; i < kYear; ++i) scratch.Append(Sample(i));
+        for (int i = 0; i < kYear; ++i) scratch.Append(bench::SampleRecord(i));
         if (h.SaveRecords(kYear, scratch) != 0) error = "the year could not be stored";
     }
     static Fixture& Get() {
@@ -100,7 +82,7 @@ void BM_BacklogYearLibraryFloor(benchmark::State& state) {
     payloads.reserve(kYear);
     size_t bytes = 0;
     for (int i = 0; i < kYear; ++i) {
-        payloads.push_back(RecordJson(Sample(i)));
+        payloads.push_back(RecordJson(bench::SampleRecord(i)));
         bytes += payloads.back().size();
     }
     struct Acks {

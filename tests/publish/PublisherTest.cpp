@@ -258,7 +258,11 @@ TEST(MqttPublisher, StatusStateAndDiscoveryFollowTheStation) {
     MqttSubscriber later(broker.Port(MqttBroker::Plain));
     ASSERT_TRUE(later.Ready());
     ASSERT_TRUE(later.WaitFor(
-        [&](const auto& m) { return MqttSubscriber::Last(m, kStateTopic) != nullptr; }, 5000));
+        [&](const auto& m) {
+            return MqttSubscriber::Last(m, kStateTopic) && MqttSubscriber::Last(m, inTemp) &&
+                   MqttSubscriber::Last(m, kStatusTopic);
+        },
+        5000));
     messages = later.Messages();
     EXPECT_TRUE(MqttSubscriber::Last(messages, kStatusTopic)->retained);
     EXPECT_EQ(MqttSubscriber::Last(messages, kStatusTopic)->payload, "offline");
