@@ -191,14 +191,24 @@ std::string StateJson(const HistoryRecord& current, const UnitSet& u) {
     return out;
 }
 
-std::string RecordJson(const HistoryRecord& record) {
-    const std::string time = StationTimeText(record.RecTime);
-    std::string out;
-    out.reserve(1024);
+void AppendRecordJson(std::string& out, const HistoryRecord& record) {
     out += "{\"time\":";
-    out += time.empty() ? std::string("null") : JsonString(time);
+    const std::string time = StationTimeText(record.RecTime);
+    if (time.empty()) {
+        out += "null";
+    } else {
+        out += '"';
+        out += time;  // digits, '-', 'T' and ':' only
+        out += '"';
+    }
     AppendFields(out, record);
     out += '}';
+}
+
+std::string RecordJson(const HistoryRecord& record) {
+    std::string out;
+    out.reserve(1024);
+    AppendRecordJson(out, record);
     return out;
 }
 
@@ -206,10 +216,19 @@ std::string StationTimeText(double oleDate) {
     uint32_t seconds = 0;
     if (!OleDateToStationTime(oleDate, seconds)) return {};
     const CalendarTime t = CalendarTime::FromStationTime(seconds);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour,
-                  t.Minute, t.Second);
-    return buf;
+    // A year of records goes through here in a row: no printf.
+    std::string out = "0000-00-00T00:00:00";
+    auto put = [&](size_t at, int v, int digits) {
+        for (int i = digits - 1; i >= 0; --i, v /= 10)
+            out[at + i] = static_cast<char>('0' + v % 10);
+    };
+    put(0, t.Year, 4);
+    put(5, t.Month, 2);
+    put(8, t.Day, 2);
+    put(11, t.Hour, 2);
+    put(14, t.Minute, 2);
+    put(17, t.Second, 2);
+    return out;
 }
 
 std::string StationTopic(const std::string& prefix, uint32_t devId, const char* leaf) {

@@ -42,6 +42,8 @@ UnitSet ShownUnits(const StationSettings& settings);
 std::string StateJson(const HistoryRecord& current, const UnitSet& displayUnits);
 // A stored record: its station time and every field.
 std::string RecordJson(const HistoryRecord& record);
+// The same, appended to `out` (a buffer used again for a whole backlog).
+void AppendRecordJson(std::string& out, const HistoryRecord& record);
 // A record time (OLE date, station clock) as ISO 8601 without an offset,
 // "2026-12-09T18:55:00"; empty outside the station's range.
 std::string StationTimeText(double oleDate);

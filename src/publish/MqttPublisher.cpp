@@ -90,6 +90,8 @@ struct MqttPublisher::Worker {
     };
     std::deque<Pending> inflight;
     std::unordered_set<int> recordMids, ackedEarly;
+    std::vector<HistoryRecord> rows;  // kept, with `payload`, across a backlog's batches
+    std::string payload;
     Clock::time_point lastSave{};
     bool failedNow = false;  // an attempt failed or the connection was lost in this round
 
@@ -430,7 +432,6 @@ void MqttPublisher::Worker::LoadFeeds() {
 void MqttPublisher::Worker::FillWindow() {
     // Refilled in bulk once half the window is answered, not one by one.
     if (inflight.size() > kWindow / 2) return;
-    std::vector<HistoryRecord> rows;
     for (size_t i = 0; i < feeds.size() && inflight.size() < kWindow;) {
         Feed& f = feeds[i];
         if (f.exhausted) {
@@ -449,7 +450,9 @@ void MqttPublisher::Worker::FillWindow() {
         }
         const std::string topic = StationTopic(config.topic, f.devId, "record");
         for (const HistoryRecord& r : rows) {
-            const int mid = client->Publish(topic, RecordJson(r), false);
+            payload.clear();
+            AppendRecordJson(payload, r);
+            const int mid = client->Publish(topic, payload, false);
             if (mid < 0) return;  // the connection is going; its event follows
             inflight.push_back({mid, i, r.RecTime});
             recordMids.insert(mid);
