@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <thread>
 
 #include "ArgList.h"
@@ -26,11 +27,6 @@ const char* const kDownloadHelp =
     "  --follow            repeat every 8 seconds until interrupted (SIGINT, SIGTERM);\n"
     "                      a station not there yet, or held by another program, is\n"
     "                      waited for\n"
-    "\n"
-    "After each pass every gap the pass could not fill is printed with its span: a\n"
-    "stretch longer than twice the record interval without records, because the\n"
-    "station overwrote or lost them before they were read.\n"
-    "\n"
     "  --mqtt URL          publish to this MQTT broker as well (mqtt://host:1883 or\n"
     "                      mqtts://host:8883): the readings, every stored record and\n"
     "                      Home Assistant's discovery; a broker away gets the records\n"
@@ -46,6 +42,10 @@ const char* const kDownloadHelp =
     "                      --mqtt-no-discovery sends none\n"
     "  --mqtt-state-interval SECS\n"
     "                      publish the reading at most this often (default: 10)\n"
+    "\n"
+    "After each pass every gap the pass could not fill is printed with its span: a\n"
+    "stretch longer than twice the record interval without records, because the\n"
+    "station overwrote or lost them before they were read.\n"
     "\n"
     "Without --follow, the command waits up to 30 seconds for the broker to take\n"
     "what was stored; the rest goes out with the next run.\n"
