@@ -20,6 +20,8 @@ PACKAGES=(
   file  # cpack's dependency scan (CPACK_DEBIAN_PACKAGE_SHLIBDEPS)
   locales  # a German locale made by a test, for the decimal comma
   libc6-dbg  # names glibc's own functions in ThreadSanitizer reports and suppressions
+  libmosquitto-dev  # MQTT publishing
+  mosquitto mosquitto-clients openssl  # the MQTT tests start a broker with its own certificates
 )
 
 missing=()

@@ -10,6 +10,7 @@
 #include "CLanguage.h"
 #include "CHistory.h"
 #include "DataFolder.h"
+#include "MqttSettings.h"
 #include "StringTable.h"
 
 namespace nimbary {
@@ -30,6 +31,13 @@ CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const
             frame_.ShowStatus(kind, value, t);
         });
     };
+    // Settings that cannot be used are said once, and nothing is published.
+    MqttConfig mqtt;
+    const std::string mqttError = ReadMqttSettings(dataDir, mqtt);
+    if (!mqttError.empty())
+        messages_.Show(text::Format(2177, {mqttError}), MessageIcon::Warning);
+    else if (mqtt.Enabled())
+        doc_.StartPublishing(mqtt);
     QObject::connect(&frame_, &CMainFrame::relayoutRequested, [this] { view_.ReloadTexts(true); });
     QObject::connect(&frame_, &CMainFrame::commandTriggered, [this, dataDir](int id) {
         if (view_.OnCommand(id)) return;

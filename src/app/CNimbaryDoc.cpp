@@ -4,6 +4,7 @@
 
 #include "CMainFrame.h"
 #include "HistoryNotices.h"
+#include "MqttPayload.h"
 #include "StringTable.h"
 
 namespace nimbary {
@@ -69,6 +70,7 @@ void CNimbaryDoc::Shutdown() {
     pollWake_.Set();
     if (pollThread_.joinable()) pollThread_.join();
     if (historyThread_.joinable()) historyThread_.join();
+    if (publisher_) publisher_->Stop();
 }
 
 int CNimbaryDoc::OpenStation() {
@@ -90,11 +92,30 @@ std::string CNimbaryDoc::LockRefusal() const {
 }
 
 int CNimbaryDoc::OnRemoval(const std::string& path) {
-    return usb_.OnRemoval(path);
+    const int gone = usb_.OnRemoval(path);
+    if (!usb_.Connected() && publisher_) publisher_->StationGone();
+    return gone;
 }
 
 void CNimbaryDoc::StationOpened() {
     historyWake_.Set();
+}
+
+void CNimbaryDoc::StartPublishing(const MqttConfig& config) {
+    // A database that may only be read is never downloaded into: readings only.
+    publisher_ = std::make_unique<MqttPublisher>(
+        config, db_.IsOpen() && !db_.ReadOnly() ? db_.Path() : std::string());
+    publisher_->onNote = [this](const std::string& text) {
+        if (onStatus) onStatus(STATUS_TEXT, 0, text);
+    };
+    publisher_->Start();
+}
+
+void CNimbaryDoc::ReadingTaken(uint32_t devId) {
+    if (!publisher_ || devId == 0) return;
+    // This thread alone writes the reading and the presence block.
+    publisher_->PublishState(devId, station_.Current, station_.Presence,
+                             ShownUnits(station_.SettingsCopy()));
 }
 
 int CNimbaryDoc::RunHistoryCommand(HistoryCommand::Kind kind, uint32_t devId,
@@ -151,6 +172,8 @@ void CNimbaryDoc::HistoryLoop() {
         if (usb_.Connected() && db_.IsOpen() && !db_.ReadOnly()) {
             passNotice_.clear();
             downloader_.Download();
+            if (publisher_ && downloader_.LastOutcome() == PassOutcome::Saved)
+                publisher_->RecordsStored();
             if (!passNotice_.empty() && onStatus) onStatus(STATUS_TEXT, 0, passNotice_);
             ++passes_;
         }

@@ -11,6 +11,7 @@
 #include "HistoryDb.h"
 #include "HistoryDownloader.h"
 #include "ManualResetEvent.h"
+#include "MqttPublisher.h"
 #include "StationData.h"
 
 namespace nimbary {
@@ -74,6 +75,12 @@ public:
     // clock and fetches the id).
     void StationOpened();
 
+    // Publishes to the MQTT broker from now on: the readings the poll hands
+    // over, every record the history thread stores, notes in the status bar.
+    void StartPublishing(const MqttConfig& config);
+    // Poll thread, after a reading of station `devId` (0 while unknown).
+    void ReadingTaken(uint32_t devId);
+
     // Places a history command, wakes the history thread and waits up to
     // 5 s for its answer. Returns the result (1 = success); 0 when no answer
     // came, or when an earlier command is still waiting to be carried out.
@@ -111,6 +118,7 @@ private:
     bool heldElsewhere_ = false;
     std::string passNotice_;  // the gaps and clock check of the pass under way, in one line
     PollTarget* target_ = nullptr;
+    std::unique_ptr<MqttPublisher> publisher_;
     std::thread pollThread_;
     std::thread historyThread_;
 };

@@ -100,6 +100,7 @@ void CNimbaryView::PollTick() {
     }
     if (failedReads_ >= kSilentTicks) PostStatusText(57345);
     failedReads_ = 0;
+    doc_.ReadingTaken(deviceId_);
 
     const StationSettings settings = st.SettingsCopy();
     UnitSet units;
