@@ -18,6 +18,7 @@
 #endif
 #include <utility>
 
+#include "AccessKeyLabels.h"
 #include "CTchart1.h"
 #include "ExportProgressDialog.h"
 #include "HistoryDb.h"
@@ -228,9 +229,22 @@ void CHistory::LoadCaptions() {
     endLabel_->setText(Text(2020));
     idLabel_->setText("ID");
     graphLabel_->setText(Text(2058));
+    using text::KeyPlace;
+    SetAccessKey(startLabel_, startDate_, KeyPlace::History, 1008);
+    SetAccessKey(endLabel_, endDate_, KeyPlace::History, 1009);
+    SetAccessKey(idLabel_, idList_, KeyPlace::History, 1159);
+    SetAccessKey(graphLabel_, graphList_, KeyPlace::History, 1158);
     update_->setText(Text(2021));
     export_->setText(Text(2022));
     exit_->setText(Text(2104));
+    // After the texts, which would put their own (empty) mnemonics in place.
+    const std::pair<QPushButton*, QKeySequence> shortcuts[] = {
+        {update_, QKeySequence(QKeySequence::Refresh)},
+        {export_, QKeySequence(Qt::CTRL | Qt::Key_E)}};
+    for (const auto& [button, keys] : shortcuts) {
+        button->setShortcut(keys);
+        button->setToolTip(keys.toString(QKeySequence::NativeText));
+    }
     static const int kModeIds[4] = {2059, 2058, 2061, 2060};
     for (int m = 0; m < 4; ++m) modeButtons_[m]->setText(Text(kModeIds[m]));
 }
