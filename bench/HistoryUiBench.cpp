@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "CHistory.h"
+#include "SaveDialog.h"
 #include "HistoryFill.h"
 #include "HistoryTableModel.h"
 #include "RecordTime.h"
@@ -103,7 +104,7 @@ double ResidentMB() {
 
 // A browser over the store, shown, with the whole stored range picked.
 struct Browser {
-    explicit Browser(Store& s) : dlg((EnsureApp(), s.db), s.messages, kDev) {
+    explicit Browser(Store& s) : dlg((EnsureApp(), s.db), s.messages, saves, kDev) {
         QDate d;
         QTime t;
         OleDateToCalendar(s.from, d, t);
@@ -116,6 +117,7 @@ struct Browser {
         QApplication::processEvents();
     }
     void Paint() { dlg.render(&image); }
+    QtSaveDialog saves;
     CHistory dlg;
     QImage image{dlg.size(), QImage::Format_RGB32};
 };

@@ -510,7 +510,7 @@ TEST_F(CliTest, ExportWritesTheTableInTheStationsUnits) {
     ASSERT_EQ(lines.size(), 4);
     EXPECT_TRUE(lines[0].startsWith("序号\t时间\t室内温度(°F)\t")) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains("\t绝对气压(inHg)\t"));
-    EXPECT_TRUE(lines[2].startsWith("2\t5 Mar 2024 00:05:00\t70.")) << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].startsWith("2\t2024-03-05 00:05:00\t70.")) << lines[2].toStdString();
     ASSERT_EQ(Run(args({"--format=pdf", pdf}), &out, &err), 0) << err;
     EXPECT_EQ(FileText(pdf).rfind("%PDF-", 0), 0u);
 

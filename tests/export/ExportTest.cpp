@@ -81,7 +81,7 @@ protected:
     static ExportResult Write(const HistoryTable& t, const std::string& path,
                               text::Language lang = text::Language::English) {
         ExportProgress progress;
-        const PdfOptions options{lang, "9 Dec 2026 05:07:36", SampleTimeText()};
+        const PdfOptions options{lang, "2026-12-09 05:07:36", SampleTimeText()};
         return ExportHistory(t, path, ExportFormatOf(path), options, progress);
     }
 };
@@ -103,9 +103,9 @@ TEST_F(ExportTest, TextFileHoldsTheTableByteForByte) {
     EXPECT_EQ(Slurp(path),
               "\xFF\xFE" + Utf16("No.\tTime\tIn Temp.(°C)\tIn Humi.(%)\tWind Direction\t"
                                  "REL Pressure(inHg)\r\n"
-                                 "1\t5 Mar 2024 00:00:00\t21.1\t45\tE\t29.92\r\n"
-                                 "2\t5 Mar 2024 00:05:00\tLow\tHigh\t--\t\r\n"
-                                 "3\t5 Mar 2024 00:10:00\t--.-\t\t\t29.92\r\n"));
+                                 "1\t2024-03-05 00:00:00\t21.1\t45\tE\t29.92\r\n"
+                                 "2\t2024-03-05 00:05:00\tLow\tHigh\t--\t\r\n"
+                                 "3\t2024-03-05 00:10:00\t--.-\t\t\t29.92\r\n"));
 }
 
 TEST_F(ExportTest, PdfPagesHold65RowsWithPageNumbersBelow) {
@@ -128,7 +128,7 @@ TEST_F(ExportTest, PdfPagesHold65RowsWithPageNumbersBelow) {
         std::string page;
         while (std::getline(pages, page, '\f')) {
             std::smatch m;
-            const std::regex tail("\n\\s*(\\d+)\\s+5 Mar 2024[^\n]*\n\\s*(\\d+/\\d+)\\s*$");
+            const std::regex tail("\n\\s*(\\d+)\\s+2024-03-05[^\n]*\n\\s*(\\d+/\\d+)\\s*$");
             if (std::regex_search(page, m, tail)) last.insert(last.end(), {m[1], m[2]});
         }
         EXPECT_EQ(last, c.lastLines);
@@ -136,14 +136,14 @@ TEST_F(ExportTest, PdfPagesHold65RowsWithPageNumbersBelow) {
 }
 
 // Arial's widths at size 10: "No." 15.56, "Time" 22.22 and the sample time
-// "28 Dec 2016 22:58:58" 98.40, so column 0 is 31.56 wide and column 1
-// 106.40. The PDF's glyph widths are whole thousandths of the size.
+// "2016-12-28 22:58:58" 92.84, so column 0 is 31.56 wide and column 1
+// 100.84. The PDF's glyph widths are whole thousandths of the size.
 TEST_F(ExportTest, PdfTextsSitInTheirBoxes) {
     const std::string path = dir.File("g.pdf");
     ASSERT_EQ(Write(Indoor(3), path).status, ExportStatus::Ok);
     const std::string bbox = Shell("pdftotext -bbox " + path + " -");
     EXPECT_NEAR(Find(bbox, "No.").centre, 25 + 31.56 / 2, 0.1);
-    EXPECT_NEAR(Find(bbox, "Time").centre, 25 + 31.56 + 106.40 / 2, 0.1);
+    EXPECT_NEAR(Find(bbox, "Time").centre, 25 + 31.56 + 100.84 / 2, 0.1);
     EXPECT_NEAR(Find(bbox, "05:07:36").xMax, 595 - 25, 0.1);
     EXPECT_NEAR(Find(bbox, "1/1").centre, 595 / 2.0, 0.1);
     const Word id = Find(bbox, "89025cc1"), header = Find(bbox, "No."), one = Find(bbox, "1"),
@@ -165,7 +165,7 @@ TEST_F(ExportTest, PdfInEitherLanguageEmbedsItsFontAsASubset) {
     const Case cases[] = {
         {text::Language::English,
          "LiberationSans",
-         {"No.", "Time", "In Temp.(°C)", "Out Feel(°C)", "Rain Total(mm)", "5 Mar 2024 00:05:00"}},
+         {"No.", "Time", "In Temp.(°C)", "Out Feel(°C)", "Rain Total(mm)", "2024-03-05 00:05:00"}},
         {text::Language::Chinese, "WenQuanYiZenHei", {"序号", "时间", "室内温度(°C)", "风向"}},
     };
     for (const Case& c : cases) {

@@ -16,7 +16,7 @@
 namespace nimbary::testing {
 
 // The C locale, so the Time column's text is the same on every machine
-// ("5 Mar 2024 12:00:00").
+// ("2024-03-05 12:00:00").
 class CLocaleTest : public ::testing::Test {
 protected:
     void SetUp() override { QLocale::setDefault(QLocale::c()); }

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "CHistory.h"
+#include "SaveDialog.h"
 #include "HistoryDb.h"
 #include "StringTable.h"
 
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     const QString out = QString::fromLocal8Bit(argv[2]);
     const int days = argc > 3 ? std::atoi(argv[3]) : 7;
     StderrMessages messages;
+    QtSaveDialog saves;
     HistoryDb db(&messages);
     if (db.Open(argv[1]) != 0) {
         std::fprintf(stderr, "cannot open %s: %s\n", argv[1], db.LastError().c_str());
@@ -31,7 +33,7 @@ int main(int argc, char** argv) {
     for (auto lang : {text::Language::English, text::Language::Chinese}) {
         text::SetLanguage(lang);
         const QString tag = lang == text::Language::English ? "en" : "zh";
-        CHistory dlg(db, messages, 0);
+        CHistory dlg(db, messages, saves, 0);
         const QDateTime from = QDateTime::currentDateTime().addDays(-days);
         dlg.findChild<QDateEdit*>("idc_1008")->setDate(from.date());
         dlg.findChild<QTimeEdit*>("idc_1006")->setTime(from.time());

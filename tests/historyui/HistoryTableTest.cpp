@@ -81,7 +81,7 @@ TEST_F(HistoryTableTest, SentinelOnlyColumnsStay) {
     EXPECT_EQ(Headers(t),
               (std::vector<std::string>{"No.", "Time", "In Temp.(°C)", "Wind(m/s)", "Gust(m/s)",
                                         "Wind Direction", "ABS Pressure(hpa)"}));
-    EXPECT_EQ(Row(t, 0), (std::vector<std::string>{"1", "1 Jan 2024 00:00:00", "20.0", "--.-",
+    EXPECT_EQ(Row(t, 0), (std::vector<std::string>{"1", "2024-01-01 00:00:00", "20.0", "--.-",
                                                    "Low", "", "High"}));
     EXPECT_EQ(Row(t, 1)[5], "--");
     EXPECT_EQ(t.DataCount(38), 1);
@@ -116,7 +116,7 @@ TEST_F(HistoryTableTest, HeadersAndCellsFollowTheUnitsOfTheLoad) {
         std::vector<std::string> headers = Headers(t), cells = Row(t, 0);
         EXPECT_EQ(std::vector<std::string>(headers.begin() + 2, headers.end()), c.headers);
         EXPECT_EQ(std::vector<std::string>(cells.begin() + 2, cells.end()), c.cells);
-        EXPECT_EQ(cells[1], "5 Mar 2024 12:30:15");
+        EXPECT_EQ(cells[1], "2024-03-05 12:30:15");
     }
 }
 
@@ -139,18 +139,18 @@ TEST_F(RecordTime, TimeTextsAndTheirRange) {
         const char* text;
     };
     const Case cases[] = {
-        {36526.0, "1 Jan 2000 00:00:00"},
-        {StationTimeToOleDate(At(2016, 12, 28, 22, 58, 58)), "28 Dec 2016 22:58:58"},
-        {0.0, "30 Dec 1899 00:00:00"},
-        {-1.25, "29 Dec 1899 06:00:00"},  // before 1899-12-30 the fraction still counts forward
-        {36526.0 + 86399.6 / 86400, "2 Jan 2000 00:00:00"},  // rounds to the next day
-        {kOleMin, "1 Jan 0100 00:00:00"},
+        {36526.0, "2000-01-01 00:00:00"},
+        {StationTimeToOleDate(At(2016, 12, 28, 22, 58, 58)), "2016-12-28 22:58:58"},
+        {0.0, "1899-12-30 00:00:00"},
+        {-1.25, "1899-12-29 06:00:00"},  // before 1899-12-30 the fraction still counts forward
+        {36526.0 + 86399.6 / 86400, "2000-01-02 00:00:00"},  // rounds to the next day
+        {kOleMin, "0100-01-01 00:00:00"},
         {kOleMin - 1, "Invalid DateTime"},
         {kOleEnd, "Invalid DateTime"},
         {std::nan(""), "Invalid DateTime"},
     };
     for (const Case& c : cases) EXPECT_EQ(RecordTimeText(c.ole), c.text) << c.ole;
-    EXPECT_EQ(SampleTimeText(), "28 Dec 2016 22:58:58");
+    EXPECT_EQ(SampleTimeText(), "2016-12-28 22:58:58");
     for (double ole : {-1.25, 0.5, 36526.75, 45000.0 + 3723.0 / 86400}) {
         QDate d;
         QTime t;
