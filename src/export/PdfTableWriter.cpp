@@ -104,7 +104,9 @@ std::vector<double> PdfTableWriter::ColumnWidths(const HistoryTable& table, PdfF
     std::vector<double> widths;
     for (int c = 0; c < table.ColumnCount(); ++c) {
         double w = font.Width(table.HeaderText(c)) + 8;
-        if (table.FullColumn(c) == 1) w = std::max(w, font.Width(sampleTime) + 8);
+        const int full = table.FullColumn(c);
+        if (full == 0) w = std::max(w, font.Width(std::to_string(table.RowCount())) + 8);
+        if (full == 1) w = std::max(w, font.Width(sampleTime) + 8);
         widths.push_back(w);
     }
     if (!widths.empty()) widths[0] += 8;

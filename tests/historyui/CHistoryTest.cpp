@@ -15,6 +15,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QValueAxis>
 #include <thread>
 
@@ -25,6 +26,8 @@
 #include "HistoryUiText.h"
 #include "RecordTime.h"
 #include "CannedSave.h"
+#include "PdfFont.h"
+#include "PdfTableWriter.h"
 #include "WorkProgressDialog.h"
 
 using namespace nimbary;
@@ -300,9 +303,16 @@ TEST_F(CHistoryTest, HeadersCellsAndChartFollowTheUnitsInForce) {
     EXPECT_EQ(dlg.Chart().Series(0)->name(), "Absolute Pressure(inHg)");
     EXPECT_DOUBLE_EQ(dlg.Chart().Series(0)->at(0).y(), first.AbsBaro / 33.8638866667);
 
-    // Units changing later leave the loaded table as it was built.
+    // Units changing later (the poll sets them every second) leave the
+    // loaded table as it was built, and the chart drawn again with it.
     SetUnits(UnitSet{});
     EXPECT_EQ(dlg.Model().data(dlg.Model().index(0, 2)).toString(), "70.0");
+    graphs->setCurrentIndex(graphs->findText("Temperature"));
+    EXPECT_EQ(dlg.Chart().Series(0)->name(), "In Temp.(°F)");
+    EXPECT_DOUBLE_EQ(dlg.Chart().Series(0)->at(0).y(), first.InTemp);
+    graphs->setCurrentIndex(graphs->findText("Pressure"));
+    EXPECT_EQ(dlg.Chart().Series(0)->name(), "Absolute Pressure(inHg)");
+    EXPECT_DOUBLE_EQ(dlg.Chart().Series(0)->at(0).y(), first.AbsBaro / 33.8638866667);
     Press(dlg, 1010);
     EXPECT_EQ(dlg.Model().data(dlg.Model().index(0, 2)).toString(), "21.1");
 }
@@ -397,6 +407,37 @@ TEST_F(CHistoryTest, SplitterDragStopsAtItsMargins) {
     QTest::mousePress(&dlg, Qt::LeftButton, Qt::NoModifier, bar->geometry().center());
     EXPECT_FALSE(dlg.Dragging());
     QTest::mouseRelease(&dlg, Qt::LeftButton, Qt::NoModifier, bar->geometry().center());
+}
+
+// A window made smaller keeps the splitter inside, within its margins, in
+// either mode: the bar can still be grabbed and the chart keeps its room.
+TEST_F(CHistoryTest, TheSplitterStaysInsideAWindowMadeSmaller) {
+    CHistory dlg(db, messages, saves, 0);
+    dlg.show();
+    auto* bar = dlg.findChild<QWidget*>("idc_1000");
+    auto* chart = Find<CTchart1>(dlg, 1002);
+    auto drag = [&](QPoint to) {
+        QTest::mousePress(&dlg, Qt::LeftButton, Qt::NoModifier, bar->geometry().center());
+        QMouseEvent move(QEvent::MouseMove, to, dlg.mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(&dlg, &move);
+        QTest::mouseRelease(&dlg, Qt::LeftButton, Qt::NoModifier, to);
+    };
+    dlg.resize(1900, 1000);
+    drag(QPoint(1604, 500));
+    ASSERT_EQ(dlg.SplitterX(), 1600);
+    dlg.resize(1100, 1000);
+    EXPECT_EQ(dlg.SplitterX(), 1090 - 200);
+    EXPECT_EQ(bar->geometry(), QRect(890, 100, 8, 890));
+    EXPECT_EQ(chart->geometry(), QRect(897, 100, 193, 890));
+
+    dlg.SelectMode(VIEW_CHART_LIST);
+    drag(QPoint(500, 904));
+    ASSERT_EQ(dlg.SplitterY(), 840);
+    dlg.resize(1100, 600);
+    EXPECT_EQ(dlg.SplitterY(), 590 - 150);
+    EXPECT_EQ(bar->geometry(), QRect(10, 440, 1080, 8));
+    EXPECT_EQ(Find<QTableView>(dlg, 1003)->geometry(), QRect(10, 447, 1080, 143));
 }
 
 // A database that fails the query, or fails in the middle of the walk:
@@ -624,4 +665,158 @@ TEST_F(CHistoryTest, ExportWritesTheTableToTheChosenFile) {
     EXPECT_TRUE(lines[13].startsWith("13\t2024-03-05 02:00:00\t"));
     EXPECT_EQ(lines[14], "");
     EXPECT_EQ(messages.texts, std::vector<std::string>{"Successful export data!"});
+}
+
+
+// A quick run leaves nothing on the screen, even once the progress window's
+// delay has passed; a slow one shows it, and its Cancel stops the work.
+TEST(WorkProgressDialog, ShowsForSlowWorkOnlyAndLeavesNothingBehind) {
+    QWidget window;
+    window.show();
+    constexpr int kPastTheDelay = WorkProgressDialog::kShowAfterMs + 300;
+    {
+        WorkProgressDialog quick("Export", &window);
+        quick.Run([](WorkProgress&) {});
+        QTest::qWait(kPastTheDelay);
+        EXPECT_FALSE(quick.isVisible());
+    }
+    WorkProgressDialog slow("Export", &window);
+    bool shown = false, stopped = false;
+    QTimer::singleShot(kPastTheDelay, &window, [&] {
+        shown = slow.isVisible();
+        if (auto* cancel = slow.findChild<QPushButton*>()) cancel->click();
+    });
+    slow.Run([&](WorkProgress& p) {
+        p.total = 100;
+        for (int i = 0; i < 500 && !p.cancel; ++i) {
+            p.done = i / 5;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        stopped = p.cancel;
+    });
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(stopped);
+    QTest::qWait(kPastTheDelay);
+    EXPECT_FALSE(slow.isVisible());
+}
+
+// Update loads on a worker: while the walk is held, the window answers with
+// a busy cursor, ignores another Update, and brings up the progress window,
+// whose Cancel leaves the browser empty; an Update that runs through loads.
+TEST_F(CHistoryTest, UpdateLoadsOnAWorkerWhileTheWindowAnswers) {
+    StoreDay();
+    struct Gate {
+        std::atomic<bool> armed{false}, open{false}, held{false};
+    } gate;
+    HistoryDb browsing(&messages);
+    browsing.SetConnectionHook([&gate](sqlite3* c) {
+        sqlite3_progress_handler(
+            c, 1,
+            [](void* p) {
+                // Holds the first step after arming until the gate opens, three
+                // seconds at most (a load on the window's thread would hang).
+                auto* g = static_cast<Gate*>(p);
+                if (!g->armed || g->held.exchange(true)) return 0;
+                for (int i = 0; i < 300 && !g->open; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                return 0;
+            },
+            &gate);
+    });
+    ASSERT_EQ(browsing.Open(db.Path()), 0);
+    CHistory dlg(browsing, messages, saves, kDev);
+    dlg.show();
+    SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
+    Press(dlg, 1010);
+    ASSERT_EQ(dlg.Model().rowCount(), 288);
+
+    struct Seen {
+        bool answered = false, busy = false, cursor = false, progress = false;
+    } seen;
+    QTimer::singleShot(WorkProgressDialog::kShowAfterMs + 300, &dlg, [&] {
+        seen.answered = true;
+        seen.busy = dlg.Busy();
+        const QCursor* cursor = QApplication::overrideCursor();
+        seen.cursor = cursor && cursor->shape() == Qt::BusyCursor;
+        Press(dlg, 1010);  // ignored while loading
+        auto* progress = dlg.findChild<WorkProgressDialog*>();
+        seen.progress = progress && progress->isVisible();
+        if (progress) progress->findChild<QPushButton*>()->click();
+        gate.open = true;
+    });
+    gate.armed = true;
+    Press(dlg, 1010);
+    EXPECT_TRUE(gate.held);
+    EXPECT_TRUE(seen.answered);
+    EXPECT_TRUE(seen.busy);
+    EXPECT_TRUE(seen.cursor);
+    EXPECT_TRUE(seen.progress);
+    EXPECT_FALSE(dlg.Busy());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(dlg.Model().rowCount(), 0);  // cancelled
+    EXPECT_EQ(dlg.Model().columnCount(), 2);
+    EXPECT_TRUE(messages.texts.empty());
+
+    gate.armed = false;
+    Press(dlg, 1010);
+    EXPECT_EQ(dlg.Model().rowCount(), 288);
+}
+
+// A long history: each series keeps its buckets' first, lowest, highest and
+// last points, with the range of all of them; zooming in draws the records
+// of the span themselves, and the tip tells the nearest record.
+TEST_F(CHistoryTest, ALongHistoryIsDrawnFromItsBucketsAndAZoomFromItsRecords) {
+    constexpr int kRecords = 5 * CTchart1::kBuckets;
+    ASSERT_EQ(SaveWeather(db, kDev, At(2024, 1, 1), kRecords), 0);
+    CHistory dlg(db, messages, saves, kDev);
+    dlg.resize(1000, 700);
+    dlg.show();
+    SetRange(dlg, Time(At(2024, 1, 1)), Time(At(2025, 1, 1)));
+    Press(dlg, 1010);
+    ASSERT_EQ(dlg.Table().RowCount(), kRecords);
+    CTchart1& chart = dlg.Chart();
+    const QLineSeries* in = chart.Series(0);
+    EXPECT_TRUE(chart.Data().reduced);
+    EXPECT_LE(in->count(), 4 * CTchart1::kBuckets);
+    EXPECT_GE(in->count(), CTchart1::kBuckets);
+    double low = 1e9, high = -1e9;
+    for (const QPointF& p : in->points()) {
+        low = std::min(low, p.y());
+        high = std::max(high, p.y());
+    }
+    // 68 to 72 °F, the indoor swing of a day.
+    EXPECT_DOUBLE_EQ(low, (68.0 - 32) / 1.8);
+    EXPECT_DOUBLE_EQ(high, (72.0 - 32) / 1.8);
+    // The range over every point: indoors up to 72 °F, outdoors down to
+    // 35 °F, padded by a fifth of the span.
+    EXPECT_NEAR(chart.Data().max, 22.2222222 + 0.2 * (22.2222222 - 1.6666667), 1e-6);
+
+    // A zoom into two hours of the third day: its 25 records, each one.
+    AxisTime axis;
+    const double from = axis.Msecs(StationTimeToOleDate(At(2024, 1, 3, 10)));
+    const double to = axis.Msecs(StationTimeToOleDate(At(2024, 1, 3, 12)));
+    chart.TimeAxis()->setRange(QDateTime::fromMSecsSinceEpoch(qint64(from)),
+                               QDateTime::fromMSecsSinceEpoch(qint64(to)));
+    QApplication::processEvents();
+    int inSpan = 0;
+    for (const QPointF& p : in->points()) inSpan += p.x() >= from && p.x() <= to;
+    EXPECT_EQ(inSpan, 25);
+    // Record 696 holds 71.0 °F.
+    EXPECT_EQ(chart.TipText(0, from + 100000), "In Temp.(°C)\n2024-01-03 10:00:00   21.7");
+}
+
+// Six-digit row numbers fit the "No." column, in the list and in the PDF.
+TEST_F(CHistoryTest, TheNumberColumnHoldsTheLargestRowNumber) {
+    constexpr int kRows = 100000;
+    ASSERT_EQ(SaveWeather(db, kDev, At(2024, 1, 1), kRows), 0);
+    CHistory dlg(db, messages, saves, kDev);
+    SetRange(dlg, Time(At(2024, 1, 1)), Time(At(2025, 1, 1)));
+    Press(dlg, 1010);
+    ASSERT_EQ(dlg.Table().RowCount(), kRows);
+    auto* list = Find<QTableView>(dlg, 1003);
+    EXPECT_GE(list->horizontalHeader()->sectionSize(0),
+              list->fontMetrics().horizontalAdvance("100000") + 12);
+    // Liberation Sans digits are 5.56 wide at size 10: 33.36 + 8, and 8 more.
+    PdfFont font(text::Language::English);
+    EXPECT_NEAR(PdfTableWriter::ColumnWidths(dlg.Table(), font, SampleTimeText())[0], 49.36, 0.01);
 }

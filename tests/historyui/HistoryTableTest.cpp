@@ -171,3 +171,44 @@ TEST_F(RecordTime, LocaleFormatsHaveFourDigitYearsAndSecondsWithoutZone) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(SampleTimeText(), "12/28/2016 10:58:58 PM");
 }
+
+// The chart's axis places every record at its own clock reading, also on the
+// days the clocks change: the line never runs backwards, and a time the
+// clock skipped sits at the change.
+TEST(AxisTime, EachRecordAtItsOwnZoneOffset) {
+    const std::string saved = getenv("TZ") ? getenv("TZ") : "";
+    const bool had = getenv("TZ") != nullptr;
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    struct Case {
+        const char* day;
+        int from, to;  // station minutes of the day, every 5
+    };
+    const Case cases[] = {
+        {"2024-03-31", 0, 5 * 60},  // spring: 02:00 becomes 03:00
+        {"2024-10-27", 0, 5 * 60},  // autumn: 03:00 becomes 02:00
+        {"2024-06-15", 0, 5 * 60},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.day);
+        const QDate date = QDate::fromString(c.day, Qt::ISODate);
+        AxisTime axis;
+        double last = -1e300;
+        for (int m = c.from; m <= c.to; m += 5) {
+            const QTime time(m / 60, m % 60);
+            const double msecs = axis.Msecs(OleDateFrom(date, time));
+            EXPECT_GE(msecs, last) << m;
+            last = msecs;
+            const QDateTime shown = QDateTime::fromMSecsSinceEpoch(qint64(msecs));
+            if (date == QDate(2024, 3, 31) && m >= 120 && m < 180)
+                EXPECT_EQ(shown.time(), QTime(3, 0)) << m;  // skipped: at the change
+            else
+                EXPECT_EQ(shown, QDateTime(date, time)) << m;
+        }
+    }
+    if (had)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
