@@ -1,3 +1,4 @@
+#include <fontconfig/fontconfig.h>
 #include <sys/stat.h>
 
 #include <QStringEncoder>
@@ -274,4 +275,64 @@ TEST_F(ExportTest, FormatsAndMessages) {
         EXPECT_EQ(m.text, text);
         EXPECT_EQ(m.icon, icon);
     }
+}
+
+namespace {
+
+// fontconfig sees the Latin fonts alone for one scope, as on a machine
+// without the Chinese font the package only recommends.
+class LatinFontsOnly {
+public:
+    LatinFontsOnly() {
+        PdfFont loaded(text::Language::English);  // fontconfig's own configuration first
+        saved_ = FcConfigReference(nullptr);
+        FcConfig* latin = FcConfigCreate();
+        for (const char* folder :
+             {"/usr/share/fonts/truetype/liberation", "/usr/share/fonts/truetype/dejavu"})
+            FcConfigAppFontAddDir(latin, reinterpret_cast<const FcChar8*>(folder));
+        FcConfigSetCurrent(latin);
+        FcConfigDestroy(latin);  // held as the current one
+    }
+    ~LatinFontsOnly() {
+        FcConfigSetCurrent(saved_);
+        FcConfigDestroy(saved_);
+    }
+
+private:
+    FcConfig* saved_ = nullptr;
+};
+
+}  // namespace
+
+// Every text needs its glyphs: a font that lacks some gives way to the next
+// that has them all (Time cells in Japanese beside English headers), and
+// without any (no Chinese font at all) the export fails, saying which font
+// to install, and the earlier file stays.
+TEST_F(ExportTest, PdfTextsWithoutGlyphsTakeTheNextFontOrFail) {
+    const HistoryTable english = Indoor(3);
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    const std::string japanese = dir.File("ja.pdf");
+    ExportProgress progress;
+    const PdfOptions options{text::Language::English, CurrentTimeText(), SampleTimeText()};
+    ASSERT_EQ(ExportHistory(english, japanese, ExportFormat::Pdf, options, progress).status,
+              ExportStatus::Ok);
+    EXPECT_NE(Shell("pdftotext -layout " + japanese + " -").find("0時05分00秒"),
+              std::string::npos);
+    EXPECT_NE(Shell("pdffonts " + japanese).find("WenQuanYiZenHei"), std::string::npos);
+    QLocale::setDefault(QLocale::c());
+
+    text::SetLanguage(text::Language::Chinese);
+    const HistoryTable chinese = LoadTable(kDev);
+    const std::string path = dir.File("zh.pdf");
+    std::ofstream(path) << "earlier";
+    ExportResult result;
+    {
+        LatinFontsOnly latin;
+        result = Write(chinese, path, text::Language::Chinese);
+    }
+    EXPECT_EQ(result.status, ExportStatus::Failed);
+    EXPECT_NE(result.detail.find("序号"), std::string::npos) << result.detail;
+    EXPECT_NE(result.detail.find("fonts-wqy-zenhei"), std::string::npos) << result.detail;
+    EXPECT_EQ(Slurp(path), "earlier");
+    for (const std::string& name : Entries(dir.Path())) EXPECT_NE(name[0], '.') << name;
 }
