@@ -75,18 +75,20 @@ Pattern FirstWithAll(FcPattern* want, const std::vector<uint32_t>& chars, std::s
     for (int i = 0; i < n; ++i)
         if (HasAll(fonts->fonts[i], chars))
             return Pattern(FcFontRenderPrepare(nullptr, want, fonts->fonts[i]));
-    auto name = [](uint32_t c) {
-        const char32_t one = c;
-        return QString::fromUcs4(&one, 1).toStdString();
-    };
+    // A dozen of them say enough.
+    std::u32string missing;
     for (uint32_t c : chars) {
         bool anywhere = false;
         for (int i = 0; i < n && !anywhere; ++i) anywhere = HasAll(fonts->fonts[i], {c});
-        if (!anywhere) lacking += name(c);
+        if (!anywhere) missing += static_cast<char32_t>(c);
     }
-    if (lacking.empty() && n > 0)
+    if (missing.empty() && n > 0)
         for (uint32_t c : chars)
-            if (!HasAll(fonts->fonts[0], {c})) lacking += name(c);
+            if (!HasAll(fonts->fonts[0], {c})) missing += static_cast<char32_t>(c);
+    constexpr size_t kShown = 12;
+    lacking = QString::fromUcs4(missing.data(), static_cast<qsizetype>(std::min(missing.size(), kShown)))
+                  .toStdString();
+    if (missing.size() > kShown) lacking += "…";
     return nullptr;
 }
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QTableView>
 #include <QTimeEdit>
 #include <cstdio>
 
@@ -44,6 +45,11 @@ int main(int argc, char** argv) {
             app.processEvents();
             dlg.grab().save(QString("%1/history-%2-mode%3.png").arg(out, tag).arg(m));
         }
+        // The list's last rows, where the row numbers are longest.
+        dlg.SelectMode(VIEW_LIST);
+        dlg.findChild<QTableView*>("idc_1003")->scrollToBottom();
+        app.processEvents();
+        dlg.grab().save(QString("%1/history-%2-end.png").arg(out, tag));
         dlg.SelectMode(VIEW_CHART);
         auto* graphs = dlg.findChild<QComboBox*>("idc_1158");
         for (int g = 0; g < graphs->count(); ++g) {
