@@ -26,6 +26,7 @@
 
 #include "CHistory.h"
 #include "CTchart1.h"
+#include "CountingSource.h"
 #include "HistoryFill.h"
 #include "HistoryTableModel.h"
 #include "RecordTime.h"
@@ -280,20 +281,6 @@ BENCHMARK(BM_SwitchGraph)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(10);
-
-// The list's cells, counted as the view asks for them.
-struct CountingSource : TableSource {
-    explicit CountingSource(std::shared_ptr<const HistoryTable> t) : table(std::move(t)) {}
-    int ColumnCount() const override { return table->ColumnCount(); }
-    int RowCount() const override { return table->RowCount(); }
-    std::string HeaderText(int c) const override { return table->HeaderText(c); }
-    std::string CellText(int r, int c) const override {
-        ++cells;
-        return table->CellText(r, c);
-    }
-    std::shared_ptr<const HistoryTable> table;
-    mutable long long cells = 0;
-};
 
 // Scrolling the list a page at a time: the cells formatted for each page
 // against the cells in sight.

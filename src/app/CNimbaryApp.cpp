@@ -5,9 +5,9 @@
 
 #include "CAboutDlg.h"
 #include "CDebug.h"
+#include "CHistory.h"
 #include "CHistoryManage.h"
 #include "CLanguage.h"
-#include "CHistory.h"
 #include "DataFolder.h"
 #include "StringTable.h"
 
@@ -71,8 +71,8 @@ int DocHistoryCommands::Run(Kind kind, uint32_t devId, std::chrono::milliseconds
 
 void CNimbaryApp::ShowHistoryManage() {
     // The connection as it is now, not as it may become while the dialog is open.
-    CHistoryManage manage(doc_.Database(), doc_.Usb().Connected() != 0, view_.DeviceId(),
-                          commands_, messages_, &frame_);
+    CHistoryManage manage(doc_.Database(), doc_.Usb().Connected() != 0, view_.DeviceId(), commands_,
+                          messages_, &frame_);
     manage.exec();
 }
 

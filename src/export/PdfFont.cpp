@@ -86,8 +86,9 @@ Pattern FirstWithAll(FcPattern* want, const std::vector<uint32_t>& chars, std::s
         for (uint32_t c : chars)
             if (!HasAll(fonts->fonts[0], {c})) missing += static_cast<char32_t>(c);
     constexpr size_t kShown = 12;
-    lacking = QString::fromUcs4(missing.data(), static_cast<qsizetype>(std::min(missing.size(), kShown)))
-                  .toStdString();
+    lacking =
+        QString::fromUcs4(missing.data(), static_cast<qsizetype>(std::min(missing.size(), kShown)))
+            .toStdString();
     if (missing.size() > kShown) lacking += "…";
     return nullptr;
 }

@@ -114,7 +114,8 @@ double AxisTime::Msecs(double oleDate) {
         const QDate date = kOleBase.addDays(day);
         const QDateTime start(date, QTime(0, 0), Qt::LocalTime);
         const QDateTime next(date.addDays(1), QTime(0, 0), Qt::LocalTime);
-        changeDay_ = !start.isValid() || !next.isValid() || start.offsetFromUtc() != next.offsetFromUtc();
+        changeDay_ =
+            !start.isValid() || !next.isValid() || start.offsetFromUtc() != next.offsetFromUtc();
         offsetMs_ = start.isValid() ? start.offsetFromUtc() * 1000.0 : 0.0;
     }
     // Whole milliseconds: a record on the minute must not label as the one before.

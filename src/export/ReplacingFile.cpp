@@ -92,6 +92,8 @@ ReplacingFile::ReplacingFile(const std::string& target) : target_(target) {
         const fs::path real = fs::weakly_canonical(target_, ec);
         if (!ec) target_ = real.string();
     }
+    folder_ = fs::path(target_).parent_path().string();
+    if (folder_.empty()) folder_ = ".";
 }
 
 ReplacingFile::~ReplacingFile() {
@@ -106,11 +108,9 @@ bool ReplacingFile::Create() {
     const bool writable =
         targetExisted_ && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) == 0;
     if (targetExisted_ && !writable) return Fail(Failure::Create);
-    std::string folder = fs::path(target_).parent_path().string();
-    if (folder.empty()) folder = ".";
-    RemoveStaleParts(folder);
+    RemoveStaleParts(folder_);
 
-    if (!OpenAside(folder)) {
+    if (!OpenAside(folder_)) {
         // A folder that may not be written, over a file that may: that file
         // is written in place at the end, from a copy made elsewhere.
         if (!writable || !FolderRefuses(errno)) return Fail(Failure::Create);
@@ -195,23 +195,7 @@ bool ReplacingFile::Commit() {
     if (aside_ == Aside::Elsewhere) {
         if (!CopyOverTarget()) return false;
     } else {
-        if (aside_ == Aside::Unnamed) {
-            // Named for an instant, for the rename that replaces the target.
-            const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-            const std::string folder = fs::path(target_).parent_path().string();
-            for (int attempt = 0; attempt < 100; ++attempt) {
-                temp_ = PartName(folder.empty() ? "." : folder);
-                if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp_.c_str(), AT_SYMLINK_FOLLOW) == 0)
-                    break;
-                const int error = errno;
-                temp_.clear();
-                if (error != EEXIST) {
-                    errno = error;
-                    return Fail(Failure::Replace);
-                }
-            }
-            if (temp_.empty()) return Fail(Failure::Replace);
-        }
+        if (aside_ == Aside::Unnamed && !NameUnnamed()) return Fail(Failure::Replace);
         if (::rename(temp_.c_str(), target_.c_str()) != 0) return Fail(Failure::Replace);
         temp_.clear();
     }
@@ -219,6 +203,20 @@ bool ReplacingFile::Commit() {
     ::close(fd_);
     fd_ = -1;
     return true;
+}
+
+bool ReplacingFile::NameUnnamed() {
+    // Named for an instant, for the rename that replaces the target.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = PartName(folder_);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temp_ = name;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
 }
 
 bool ReplacingFile::CopyOverTarget() {

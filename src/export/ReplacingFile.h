@@ -52,11 +52,13 @@ private:
     bool OpenAside(const std::string& folder);
     bool OpenNamed(const std::string& folder);
     bool Flush();
+    bool NameUnnamed();
     bool CopyOverTarget();
     bool Fail(Failure failure);
     void Discard();
 
     std::string target_;
+    std::string folder_;
     std::string temp_;  // the named file aside, while it has a name
     Aside aside_ = Aside::Named;
     int fd_ = -1;

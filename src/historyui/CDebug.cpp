@@ -41,7 +41,6 @@ std::string WithPath(const char* format, const QString& path) {
     return text::FormatText(format, {QDir::toNativeSeparators(path).toStdString()});
 }
 
-
 // A wait cursor while a dump holds the window.
 struct WaitCursor {
     WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -50,8 +49,7 @@ struct WaitCursor {
 
 }  // namespace
 
-CDebug::CDebug(HistorySource& station, Messages& messages, SaveDialog& saveDialog,
-               QWidget* parent)
+CDebug::CDebug(HistorySource& station, Messages& messages, SaveDialog& saveDialog, QWidget* parent)
     : QDialog(parent),
       station_(station),
       messages_(messages),
@@ -115,12 +113,14 @@ void CDebug::paintEvent(QPaintEvent* e) {
 }
 
 void CDebug::ReadFat() {
-    const QString path = saveDialog_.AskSavePath(this, {{"*.bin"}, QDir::home().filePath("block.bin")});
+    const QString path =
+        saveDialog_.AskSavePath(this, {{"*.bin"}, QDir::home().filePath("block.bin")});
     if (!path.isEmpty()) DumpBlockTable(path);
 }
 
 void CDebug::ReadData() {
-    const QString path = saveDialog_.AskSavePath(this, {{"*.bin"}, QDir::home().filePath("data.bin")});
+    const QString path =
+        saveDialog_.AskSavePath(this, {{"*.bin"}, QDir::home().filePath("data.bin")});
     if (!path.isEmpty()) DumpDataArea(path);
 }
 

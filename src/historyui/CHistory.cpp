@@ -42,19 +42,16 @@ struct BusyCursor {
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
 };
 
-}  // namespace
-
+// The "No." column: 50, or what the largest row number needs.
 int NumberColumnWidth(const QFontMetrics& metrics, int rows) {
     return std::max(50, metrics.horizontalAdvance(QString::number(rows)) + 12);
 }
 
-CHistory::CHistory(HistoryDb& db, Messages& messages, SaveDialog& saveDialog,
-                   uint32_t currentDevId, QWidget* parent)
-    : QDialog(parent),
-      db_(db),
-      messages_(messages),
-      saveDialog_(saveDialog),
-      table_(EmptyTable()) {
+}  // namespace
+
+CHistory::CHistory(HistoryDb& db, Messages& messages, SaveDialog& saveDialog, uint32_t currentDevId,
+                   QWidget* parent)
+    : QDialog(parent), db_(db), messages_(messages), saveDialog_(saveDialog), table_(EmptyTable()) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
@@ -278,7 +275,7 @@ void CHistory::Export() {
     const ExportFormat format = ExportFormatOf(path);
     if (format == ExportFormat::None) return;
     // The worker reads the table the list shows; it stays alive and
-    // unchanged until the export ends, as Update waits for it meanwhile.
+    // unchanged until the export ends, as Update is refused meanwhile.
     std::shared_ptr<const HistoryTable> table = table_;
     const PdfOptions pdf = PdfOptions::ForNow();
     ExportResult result;

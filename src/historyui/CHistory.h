@@ -12,7 +12,6 @@
 #include "WorkProgress.h"
 
 class QButtonGroup;
-class QFontMetrics;
 class QComboBox;
 class QDateEdit;
 class QFrame;
@@ -126,9 +125,5 @@ private:
     // The range of the last query, for the time axis of an empty chart.
     double rangeFrom_ = 0, rangeTo_ = 0;
 };
-
-// Width of the "No." column of the list for `rows` rows: 50, or what the
-// largest row number needs.
-int NumberColumnWidth(const QFontMetrics& metrics, int rows);
 
 }  // namespace nimbary

@@ -1,9 +1,9 @@
 #include "CHistoryManage.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>

@@ -61,7 +61,7 @@ private:
     ChartData data_;
     bool showing_ = false;
     bool reducible_ = false;  // the whole span has more points than are drawn
-    QTimer refill_;  // after a zoom, once the axis has settled
+    QTimer refill_;           // after a zoom, once the axis has settled
 };
 
 }  // namespace nimbary

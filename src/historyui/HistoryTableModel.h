@@ -13,8 +13,7 @@ namespace nimbary {
 class HistoryTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit HistoryTableModel(std::shared_ptr<const TableSource> table,
-                               QObject* parent = nullptr);
+    explicit HistoryTableModel(std::shared_ptr<const TableSource> table, QObject* parent = nullptr);
 
     void SetTable(std::shared_ptr<const TableSource> table);
 

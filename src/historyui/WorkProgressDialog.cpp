@@ -29,8 +29,8 @@ void WorkProgressDialog::Run(const std::function<void(WorkProgress&)>& work) {
         if (progress_.total > 0 && maximum() != progress_.total) setRange(0, progress_.total);
         if (maximum() > 0) setValue(progress_.done);
     });
-    const auto cancel = connect(this, &QProgressDialog::canceled, this,
-                                [this] { progress_.cancel = true; });
+    const auto cancel =
+        connect(this, &QProgressDialog::canceled, this, [this] { progress_.cancel = true; });
     std::thread worker([&] {
         work(progress_);
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);

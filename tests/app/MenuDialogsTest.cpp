@@ -16,9 +16,9 @@
 #include "CAboutDlg.h"
 #include "CDebug.h"
 #include "CHistory.h"
-#include "CTchart1.h"
 #include "CHistoryManage.h"
 #include "CLanguage.h"
+#include "CTchart1.h"
 #include "IniFile.h"
 #include "ProgramRig.h"
 #include "StationUnits.h"
@@ -394,8 +394,10 @@ TEST(MenuDialogs, TheStationsOwnUnitsReachTheRowTheBrowserAndTheDebugLines) {
     ASSERT_TRUE(RunDialog<CHistory>(p, ID_HISTORY_VIEW, [&](CHistory& d) {
         d.Update();
         std::vector<std::string> headers;
-        for (int c = 0; c < d.Table().ColumnCount(); ++c) headers.push_back(d.Table().HeaderText(c));
-        for (const char* h : {"Out Temp.(°C)", "Wind(knots)", "ABS Pressure(mmHg)", "Rain Total(mm)"})
+        for (int c = 0; c < d.Table().ColumnCount(); ++c)
+            headers.push_back(d.Table().HeaderText(c));
+        for (const char* h :
+             {"Out Temp.(°C)", "Wind(knots)", "ABS Pressure(mmHg)", "Rain Total(mm)"})
             EXPECT_NE(std::find(headers.begin(), headers.end(), h), headers.end()) << h;
         auto* graphs = Child<QComboBox>(d, "idc_1158");
         graphs->setCurrentIndex(graphs->findText("Pressure"));

@@ -544,16 +544,17 @@ TEST_F(CliTest, ExportWritesTheDownloadedStationsUnitsAndTakesTimesEitherWay) {
     std::string stations, out, err;
     ASSERT_EQ(Run({"stations", "--db", db}, &stations), 0);
     const std::string csv = dir.File("units.csv");
-    ASSERT_EQ(Run({"export", "--db", db, "--station", stations.substr(0, 8), "--format", "csv", csv},
-                  &out, &err),
-              0)
+    ASSERT_EQ(
+        Run({"export", "--db", db, "--station", stations.substr(0, 8), "--format", "csv", csv},
+            &out, &err),
+        0)
         << err;
     const std::string bytes = FileText(csv);
     const QString header = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data() + 2),
                                               static_cast<qsizetype>(bytes.size() - 2) / 2)
                                .section("\r\n", 0, 0);
-    for (const char* h : {"\tIn Temp.(°C)\t", "\tWind(m/s)\t", "\tABS Pressure(hpa)\t",
-                          "\tRain Total(mm)"})
+    for (const char* h :
+         {"\tIn Temp.(°C)\t", "\tWind(m/s)\t", "\tABS Pressure(hpa)\t", "\tRain Total(mm)"})
         EXPECT_TRUE(header.contains(QString::fromUtf8(h))) << h << " in " << header.toStdString();
 
     {
@@ -673,7 +674,8 @@ TEST_F(CliTest, AFullDiskFailsTheSaveAndKeepsWhatWasThere) {
          40000,
          "The database file could not be written (is the disk full?):\n" + db},
         // A batch bigger than the room: the download's own scratch file fills up.
-        {{"download", "--simulate", "--sim-days", "3", "--db", db}, 40000,
+        {{"download", "--simulate", "--sim-days", "3", "--db", db},
+         40000,
          "The download's temporary file cannot be written in " +
              std::filesystem::temp_directory_path().string() + ": the disk is full."},
         // No room even for that index file: the database is not opened.

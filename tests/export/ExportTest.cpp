@@ -8,8 +8,8 @@
 #include <fstream>
 #include <regex>
 
-#include "BrowserFixture.h"
 #include "../history/FileSizeLimit.h"
+#include "BrowserFixture.h"
 #include "HistoryExport.h"
 #include "PdfFont.h"
 #include "PdfTableWriter.h"
@@ -325,8 +325,7 @@ TEST_F(ExportTest, PdfTextsWithoutGlyphsTakeTheNextFontOrFail) {
     const PdfOptions options{text::Language::English, CurrentTimeText(), SampleTimeText()};
     ASSERT_EQ(ExportHistory(english, japanese, ExportFormat::Pdf, options, progress).status,
               ExportStatus::Ok);
-    EXPECT_NE(Shell("pdftotext -layout " + japanese + " -").find("0時05分00秒"),
-              std::string::npos);
+    EXPECT_NE(Shell("pdftotext -layout " + japanese + " -").find("0時05分00秒"), std::string::npos);
     EXPECT_NE(Shell("pdffonts " + japanese).find("WenQuanYiZenHei"), std::string::npos);
     QLocale::setDefault(QLocale::c());
 
@@ -369,7 +368,8 @@ struct Rendered {
     std::array<int, 3> At(double x, double y) const {
         const int px = static_cast<int>(x * kScale), py = static_cast<int>((842 - y) * kScale);
         if (px < 0 || py < 0 || px >= width || py >= height) return {-1, -1, -1};
-        const auto* p = reinterpret_cast<const unsigned char*>(rgb.data()) + 3 * (size_t(py) * width + px);
+        const auto* p =
+            reinterpret_cast<const unsigned char*>(rgb.data()) + 3 * (size_t(py) * width + px);
         return {p[0], p[1], p[2]};
     }
     bool White(double x, double y) const { return At(x, y) == std::array<int, 3>{255, 255, 255}; }

@@ -9,11 +9,11 @@
 #include "CalendarTime.h"
 #include "Derived.h"
 #include "FakeStation.h"
-#include "StationUnits.h"
 #include "HistoryDownloader.h"
 #include "RecordingMessages.h"
 #include "SimBackend.h"
 #include "StationImage.h"
+#include "StationUnits.h"
 #include "TempDir.h"
 
 using namespace nimbary;

@@ -4,11 +4,11 @@
 
 #include <QLocale>
 
+#include "../history/RecordingMessages.h"
 #include "HistoryDb.h"
 #include "HistoryFill.h"
 #include "HistoryTable.h"
 #include "RecordTime.h"
-#include "../history/RecordingMessages.h"
 #include "StringTable.h"
 #include "TempDir.h"
 #include "Units.h"

@@ -6,9 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "../history/FileSizeLimit.h"
 #include "CDebug.h"
 #include "CannedSave.h"
-#include "../history/FileSizeLimit.h"
 #include "RecordingMessages.h"
 #include "SimRig.h"
 

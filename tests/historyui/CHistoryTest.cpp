@@ -22,12 +22,13 @@
 #include "BrowserFixture.h"
 #include "CHistory.h"
 #include "CTchart1.h"
+#include "CannedSave.h"
+#include "CountingSource.h"
 #include "HistoryTableModel.h"
 #include "HistoryUiText.h"
-#include "RecordTime.h"
-#include "CannedSave.h"
 #include "PdfFont.h"
 #include "PdfTableWriter.h"
+#include "RecordTime.h"
 #include "WorkProgressDialog.h"
 
 using namespace nimbary;
@@ -558,24 +559,6 @@ TEST_F(CHistoryTest, UpdateWhileADownloadStoresShowsWholeBatches) {
     EXPECT_TRUE(messages.texts.empty());
 }
 
-namespace {
-
-// The table the list shows, counting the cells asked of it.
-struct CountingSource : TableSource {
-    explicit CountingSource(std::shared_ptr<const HistoryTable> t) : table(std::move(t)) {}
-    int ColumnCount() const override { return table->ColumnCount(); }
-    int RowCount() const override { return table->RowCount(); }
-    std::string HeaderText(int c) const override { return table->HeaderText(c); }
-    std::string CellText(int r, int c) const override {
-        ++cells;
-        return table->CellText(r, c);
-    }
-    std::shared_ptr<const HistoryTable> table;
-    mutable long long cells = 0;
-};
-
-}  // namespace
-
 // Showing and scrolling the list formats only the cells that come into sight.
 TEST_F(CHistoryTest, ScrollingFormatsOnlyTheRowsInSight) {
     ASSERT_EQ(SaveWeather(db, kDev, At(2024, 3, 1), 5000), 0);
@@ -666,7 +649,6 @@ TEST_F(CHistoryTest, ExportWritesTheTableToTheChosenFile) {
     EXPECT_EQ(lines[14], "");
     EXPECT_EQ(messages.texts, std::vector<std::string>{"Successful export data!"});
 }
-
 
 // A quick run leaves nothing on the screen, even once the progress window's
 // delay has passed; a slow one shows it, and its Cancel stops the work.

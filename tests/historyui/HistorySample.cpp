@@ -10,8 +10,8 @@
 #include <cstdio>
 
 #include "CHistory.h"
-#include "SaveDialog.h"
 #include "HistoryDb.h"
+#include "SaveDialog.h"
 #include "StringTable.h"
 
 using namespace nimbary;
