@@ -224,39 +224,40 @@ void CHistory::Update() {
 
     auto table = std::make_shared<HistoryTable>(RecordTimeText, Units());
     int status = HistoryTable::LOAD_FAILED;
-    // A release that comes after the load (the program quit half-way)
-    // must not empty what was loaded.
-    struct Release {
-        bool pending = true, done = false;
-    };
-    auto release = std::make_shared<Release>();
-    auto letGo = [this, start, end, release] {
-        if (!release->pending) return;
-        release->done = true;
-        rangeFrom_ = start;
-        rangeTo_ = end;
-        // The graph list stays as it is: the new table's choices remember its index.
-        ShowTable(EmptyTable());
-        DrawChart();
-#ifdef __GLIBC__
-        // The table's columns were large blocks that the allocator would
-        // otherwise keep for itself.
-        malloc_trim(0);
-#endif
-    };
+    nextFrom_ = start;
+    nextTo_ = end;
+    letGoPending_ = true;
+    letGoDone_ = false;
     RunBusy(Text(2021), [&](WorkProgress& progress) {
-        status = LoadRange(db_, devId, start, end, *table, &progress, [this, letGo] {
+        status = LoadRange(db_, devId, start, end, *table, &progress, [this] {
             // The views let go of the old table before the new one grows.
-            QMetaObject::invokeMethod(this, letGo, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &CHistory::LetGoOfTable, Qt::QueuedConnection);
         });
     });
-    release->pending = false;
+    // A call that comes after the load (the program quit half-way) must
+    // not empty what was loaded.
+    letGoPending_ = false;
     // A failed query has shown the database's message and changed nothing;
     // a walk that failed or was cancelled leaves the browser empty.
     if (status == HistoryTable::LOAD_OK)
         ShowLoaded(std::move(table));
-    else if (release->done)
+    else if (letGoDone_)
         ShowLoaded(table_);
+}
+
+void CHistory::LetGoOfTable() {
+    if (!letGoPending_) return;
+    letGoDone_ = true;
+    rangeFrom_ = nextFrom_;
+    rangeTo_ = nextTo_;
+    // The graph list stays as it is: the new table's choices remember its index.
+    ShowTable(EmptyTable());
+    DrawChart();
+#ifdef __GLIBC__
+    // The table's columns were large blocks that the allocator would
+    // otherwise keep for itself.
+    malloc_trim(0);
+#endif
 }
 
 void CHistory::RunBusy(const QString& label, const std::function<void(WorkProgress&)>& work) {

@@ -83,6 +83,8 @@ private:
     // Every view shows `table`: the list, the graph list and the chart.
     void ShowLoaded(std::shared_ptr<const HistoryTable> table);
     void ShowTable(std::shared_ptr<const HistoryTable> table);
+    // Once Update's query is open: the views show nothing until the new table.
+    void LetGoOfTable();
     // `work` on a worker thread behind a progress window titled `label`.
     void RunBusy(const QString& label, const std::function<void(WorkProgress&)>& work);
     void RebuildGraphList();
@@ -124,6 +126,9 @@ private:
     bool dragging_ = false;
     // The range of the last query, for the time axis of an empty chart.
     double rangeFrom_ = 0, rangeTo_ = 0;
+    // The Update under way: its range, and whether the views have let go.
+    double nextFrom_ = 0, nextTo_ = 0;
+    bool letGoPending_ = false, letGoDone_ = false;
 };
 
 }  // namespace nimbary
