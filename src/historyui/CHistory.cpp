@@ -229,13 +229,10 @@ void CHistory::Update() {
     letGoPending_ = true;
     letGoDone_ = false;
     RunBusy(Text(2021), [&](WorkProgress& progress) {
-        status = LoadRange(db_, devId, start, end, *table, &progress, [this] {
-            // The views let go of the old table before the new one grows.
-            QMetaObject::invokeMethod(this, &CHistory::LetGoOfTable, Qt::QueuedConnection);
-        });
+        // The views let go of the old table before the new one grows.
+        status = LoadRange(db_, devId, start, end, *table, &progress,
+                           [&progress] { progress.checkpoint = true; });
     });
-    // A call that comes after the load (the program quit half-way) must
-    // not empty what was loaded.
     letGoPending_ = false;
     // A failed query has shown the database's message and changed nothing;
     // a walk that failed or was cancelled leaves the browser empty.
@@ -246,7 +243,7 @@ void CHistory::Update() {
 }
 
 void CHistory::LetGoOfTable() {
-    if (!letGoPending_) return;
+    if (!letGoPending_) return;  // an export's progress has no checkpoint
     letGoDone_ = true;
     rangeFrom_ = nextFrom_;
     rangeTo_ = nextTo_;
@@ -263,6 +260,7 @@ void CHistory::LetGoOfTable() {
 void CHistory::RunBusy(const QString& label, const std::function<void(WorkProgress&)>& work) {
     BusyCursor busy;
     WorkProgressDialog progress(label, this);
+    connect(&progress, &WorkProgressDialog::checkpointReached, this, &CHistory::LetGoOfTable);
     running_ = &progress.Progress();
     progress.Run(work);
     running_ = nullptr;
