@@ -7,6 +7,7 @@
 #include "CalendarTime.h"
 #include "FakeStation.h"
 #include "HistoryDownloader.h"
+#include "SampleRecord.h"
 #include "ScratchFile.h"
 #include "SimBackend.h"
 #include "TempDir.h"
@@ -25,25 +26,6 @@ public:
     bool AskYesNo(const std::string&, const std::string&) override { return false; }
 };
 
-HistoryRecord Sample(int i) {
-    HistoryRecord r;
-    r.DevID = 0x12345678;
-    r.RecTime = StationTimeToOleDate(760000000u + 300u * i);
-    r.InTemp = 70.1;
-    r.InHumi = 40;
-    r.ChTemp[0] = 50.2 + i % 10;
-    r.ChHumi[0] = 60;
-    r.ChDewPoint[0] = 37.0;
-    r.ChFeelLike[0] = 48.5;
-    r.AbsBaro = 1011.2;
-    r.RelBaro = 1019.7;
-    r.Wind = 2.5;
-    r.Gust = 4.1;
-    r.WindDir = 270;
-    for (int k = 2; k < 8; ++k) r.Rain[k] = 1.5 * k;
-    return r;
-}
-
 // SaveRecords of one batch into the 49-column table with its index: the
 // whole transaction, streamed from the scratch file. Batches go into one
 // growing database, as the program's passes do, so the WAL checkpoints and
@@ -52,7 +34,7 @@ void BM_SaveRecords(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     ScratchFile scratch;
     scratch.Create();
-    for (int i = 0; i < n; ++i) scratch.Append(Sample(i));
+    for (int i = 0; i < n; ++i) scratch.Append(bench::SampleRecord(i));
     QuietMessages messages;
     TempDir dir;
     HistoryDb db(&messages);

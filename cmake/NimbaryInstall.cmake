@@ -20,8 +20,12 @@ install(FILES ${NIMBARY_RESOURCES}/main.ini ${NIMBARY_RESOURCES}/schema.sql
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${NIMBARY_DOCDIR})
 
 # The station for the user at the seat, without root. udev reads
-# /usr/lib/udev/rules.d; from another prefix the README's copy applies.
+# /usr/lib/udev/rules.d; from another prefix the README's copy applies. The
+# rule for a machine without a seat gives a group access, so it is only
+# shipped, for the owner who asks for it to copy into /etc/udev/rules.d.
 install(FILES ${NIMBARY_LINUX}/70-nimbary-station.rules DESTINATION lib/udev/rules.d)
+install(FILES ${NIMBARY_LINUX}/71-nimbary-station-group.rules
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/nimbary)
 
 # The menu entry, the software-centre entry and the icons.
 install(FILES ${NIMBARY_LINUX}/${NIMBARY_APP_ID}.desktop

@@ -102,3 +102,14 @@ CREATE TABLE IF NOT EXISTS Gap (
     FromTime INTEGER,
     ToTime INTEGER
 );
+
+-- What an MQTT broker has acknowledged of a station's records, per broker
+-- (scheme, host, port) and topic prefix: the time of the newest record of
+-- the unbroken run the broker answered. Publishing carries on after it.
+CREATE TABLE IF NOT EXISTS MqttBookmark (
+    DevID INTEGER,
+    Broker TEXT,
+    Topic TEXT,
+    RecTime REAL,
+    PRIMARY KEY (DevID, Broker, Topic)
+);

@@ -14,6 +14,7 @@ expected=(
   ./usr/share/doc/nimbary/README.md
   ./usr/share/metainfo/$id.metainfo.xml
   ./usr/share/nimbary/main.ini
+  ./usr/share/nimbary/71-nimbary-station-group.rules
   ./usr/share/nimbary/schema.sql
   ./usr/share/icons/hicolor/scalable/apps/$id.svg
 )

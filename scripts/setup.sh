@@ -17,6 +17,11 @@ PACKAGES=(
   librsvg2-bin desktop-file-utils appstream  # icons, and checks of the installed files
   clang libclang-rt-14-dev  # scripts/fuzz.sh: clang and its libFuzzer runtime
   sqlite3  # the soak and kill scripts read the database
+  file  # cpack's dependency scan (CPACK_DEBIAN_PACKAGE_SHLIBDEPS)
+  locales  # a German locale made by a test, for the decimal comma
+  libc6-dbg  # names glibc's own functions in ThreadSanitizer reports and suppressions
+  libmosquitto-dev  # MQTT publishing
+  mosquitto mosquitto-clients openssl  # the MQTT tests start a broker with its own certificates
 )
 
 missing=()

@@ -9,15 +9,17 @@
 #include "CHistoryManage.h"
 #include "CLanguage.h"
 #include "DataFolder.h"
+#include "GuiThread.h"
+#include "MqttSettings.h"
 #include "StringTable.h"
 
 namespace nimbary {
 
 CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const QString& dataDir,
-                         const std::string& lockPath, Messages& messages)
+                         const std::string& lockFile, Messages& messages)
     : messages_(messages),
       dataDir_(dataDir),
-      doc_(backend, messages, lockPath),
+      doc_(backend, messages, lockFile),
       frame_(dataDir),
       view_(doc_, &frame_),
       notices_(notices) {
@@ -25,10 +27,17 @@ CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const
     frame_.SetView(&view_);
     doc_.Usb().SetSink(&view_);
     doc_.onStatus = [this](int kind, int64_t value, const std::string& text) {
-        QMetaObject::invokeMethod(&frame_, [this, kind, value, t = QString::fromStdString(text)] {
+        PostToGuiThread(&frame_, [this, kind, value, t = QString::fromStdString(text)] {
             frame_.ShowStatus(kind, value, t);
         });
     };
+    // Settings that cannot be used are said once, and nothing is published.
+    MqttConfig mqtt;
+    const std::string mqttError = ReadMqttSettings(dataDir, mqtt);
+    if (!mqttError.empty())
+        messages_.Show(text::Format(2177, {mqttError}), MessageIcon::Warning);
+    else if (mqtt.Enabled())
+        doc_.StartPublishing(mqtt);
     QObject::connect(&frame_, &CMainFrame::relayoutRequested, [this] { view_.ReloadTexts(true); });
     QObject::connect(&frame_, &CMainFrame::commandTriggered, [this, dataDir](int id) {
         if (view_.OnCommand(id)) return;

@@ -30,7 +30,7 @@ public:
     // `notices` raises arrivals and removals (udev or the simulator); it may
     // be null. Everything given must outlive the object.
     CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const QString& dataDir,
-                const std::string& lockPath, Messages& messages);
+                const std::string& lockFile, Messages& messages);
     ~CNimbaryApp();
 
     // Starts the threads, looks for the station, sizes, centres and shows

@@ -4,20 +4,21 @@
 
 #include "CMainFrame.h"
 #include "HistoryNotices.h"
+#include "MqttPayload.h"
 #include "StringTable.h"
 
 namespace nimbary {
 
 using namespace std::chrono_literals;
 
-CNimbaryDoc::CNimbaryDoc(HidBackend& backend, Messages& messages, std::string lockPath)
+CNimbaryDoc::CNimbaryDoc(HidBackend& backend, Messages& messages, std::string lockFile)
     : messages_(messages),
       db_(&messages),
       usb_(backend),
       station_(&usb_, nullptr),
       source_(station_),
-      downloader_(source_, db_, &stop_, &command_.busy),
-      lock_(std::move(lockPath)) {
+      downloader_(source_, db_, &stop_, &command_.busy) {
+    usb_.UseLockFile(std::move(lockFile));
     downloader_.onProgress = [this](int n) {
         if (onStatus) onStatus(STATUS_PROGRESS, n, {});
     };
@@ -66,39 +67,52 @@ void CNimbaryDoc::Shutdown() {
     pollWake_.Set();
     if (pollThread_.joinable()) pollThread_.join();
     if (historyThread_.joinable()) historyThread_.join();
+    if (publisher_) publisher_->Stop();
 }
 
 int CNimbaryDoc::OpenStation() {
     const bool wasHeld = heldElsewhere_;
-    heldElsewhere_ = false;
-    lockError_.clear();
-    if (!lock_.IsLocked() && !lock_.TryLock()) {
-        // Said once on standard error as well, which a desktop session keeps
-        // in its journal beside a download service's own lines.
-        if (lock_.Busy() && !wasHeld)
-            std::fprintf(stderr, "nimbary: %s\n", lock_.WaitingText().c_str());
-        heldElsewhere_ = lock_.Busy();
-        if (!heldElsewhere_) lockError_ = lock_.ErrorText();
-        return 0;
-    }
-    int open = usb_.OpenStation();
-    if (!open) lock_.Unlock();
+    const int open = usb_.OpenStation();
+    const StationLock* refused = open ? nullptr : usb_.Refused();
+    heldElsewhere_ = refused && refused->Busy();
+    lockError_ = refused && !refused->Busy() ? refused->ErrorText() : "";
+    heldNotice_ = heldElsewhere_ ? text::Load(2126) + refused->HolderText() : "";
+    // Said once on standard error as well, which a desktop session keeps in
+    // its journal beside a download service's own lines.
+    if (heldElsewhere_ && !wasHeld)
+        std::fprintf(stderr, "nimbary: %s\n", refused->WaitingText().c_str());
     return open;
 }
 
 std::string CNimbaryDoc::LockRefusal() const {
-    return heldElsewhere_ ? text::Load(2126) : lockError_;
+    return heldElsewhere_ ? heldNotice_ : lockError_;
 }
 
 int CNimbaryDoc::OnRemoval(const std::string& path) {
-    int gone = usb_.OnRemoval(path);
-    if (!usb_.Connected()) lock_.Unlock();
+    const int gone = usb_.OnRemoval(path);
+    if (!usb_.Connected() && publisher_) publisher_->StationGone();
     return gone;
 }
 
 void CNimbaryDoc::StationOpened() {
-    graphRefresh_ = 1;
     historyWake_.Set();
+}
+
+void CNimbaryDoc::StartPublishing(const MqttConfig& config) {
+    // A database that may only be read is never downloaded into: readings only.
+    publisher_ = std::make_unique<MqttPublisher>(
+        config, db_.IsOpen() && !db_.ReadOnly() ? db_.Path() : std::string());
+    publisher_->onNote = [this](const std::string& text) {
+        if (onStatus) onStatus(STATUS_TEXT, 0, text);
+    };
+    publisher_->Start();
+}
+
+void CNimbaryDoc::ReadingTaken(uint32_t devId) {
+    if (!publisher_ || devId == 0) return;
+    // This thread alone writes the reading and the presence block.
+    publisher_->PublishState(devId, station_.Current, station_.Presence,
+                             ShownUnits(station_.SettingsCopy()));
 }
 
 int CNimbaryDoc::RunHistoryCommand(HistoryCommand::Kind kind, uint32_t devId,
@@ -155,6 +169,8 @@ void CNimbaryDoc::HistoryLoop() {
         if (usb_.Connected() && db_.IsOpen() && !db_.ReadOnly()) {
             passNotice_.clear();
             downloader_.Download();
+            if (publisher_ && downloader_.LastOutcome() == PassOutcome::Saved)
+                publisher_->RecordsStored();
             if (!passNotice_.empty() && onStatus) onStatus(STATUS_TEXT, 0, passNotice_);
             ++passes_;
         }

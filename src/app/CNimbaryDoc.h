@@ -11,8 +11,8 @@
 #include "HistoryDb.h"
 #include "HistoryDownloader.h"
 #include "ManualResetEvent.h"
+#include "MqttPublisher.h"
 #include "StationData.h"
-#include "StationLock.h"
 
 namespace nimbary {
 
@@ -40,9 +40,10 @@ public:
 // download pass, every 8 seconds or when woken).
 class CNimbaryDoc {
 public:
-    // `backend` outlives the document. `lockPath` is the station lock shared
-    // with nimbary-cli.
-    CNimbaryDoc(HidBackend& backend, Messages& messages, std::string lockPath);
+    // `backend` outlives the document. `lockFile` is the lock file of a
+    // station that is this process's own (a simulated one), shared with
+    // nimbary-cli; empty for the real station, whose node is its lock.
+    CNimbaryDoc(HidBackend& backend, Messages& messages, std::string lockFile);
     ~CNimbaryDoc();
     CNimbaryDoc(const CNimbaryDoc&) = delete;
     CNimbaryDoc& operator=(const CNimbaryDoc&) = delete;
@@ -59,10 +60,10 @@ public:
     // bound the wait. Nothing a thread uses is destroyed before this returns.
     void Shutdown();
 
-    // Looks for the station, holding the station lock while one is open.
+    // Looks for the station (the transport holds its lock while it is open).
     // Returns 1 when a station is open afterwards.
     int OpenStation();
-    // A removal notice; lets the lock go when no station is open any more.
+    // A removal notice.
     int OnRemoval(const std::string& path);
     // The last OpenStation found the station held by another process.
     bool StationHeldElsewhere() const { return heldElsewhere_; }
@@ -70,8 +71,15 @@ public:
     // language, for the status bar; empty when it did not.
     std::string LockRefusal() const;
 
-    // Station opened: read all series, set the clock, fetch the id, download now.
+    // Station opened: download now (the view reads all series, sets the
+    // clock and fetches the id).
     void StationOpened();
+
+    // Publishes to the MQTT broker from now on: the readings the poll hands
+    // over, every record the history thread stores, notes in the status bar.
+    void StartPublishing(const MqttConfig& config);
+    // Poll thread, after a reading of station `devId` (0 while unknown).
+    void ReadingTaken(uint32_t devId);
 
     // Places a history command, wakes the history thread and waits up to
     // 5 s for its answer. Returns the result (1 = success); 0 when no answer
@@ -87,7 +95,6 @@ public:
     CUsb& Usb() { return usb_; }
     StationData& Station() { return station_; }
     HistoryDb& Database() { return db_; }
-    std::atomic<int>& GraphRefresh() { return graphRefresh_; }
     int DownloadPasses() const { return passes_.load(); }
 
 private:
@@ -103,15 +110,15 @@ private:
     std::atomic<int> stop_{0};
     HistoryCommand command_;
     HistoryDownloader downloader_;
-    std::atomic<int> graphRefresh_{1};
     std::atomic<int> passes_{0};
     ManualResetEvent historyWake_;
     ManualResetEvent pollWake_;
-    StationLock lock_;
-    std::string lockError_;  // the lock file cannot be used
+    std::string lockError_;    // the station's lock cannot be used
+    std::string heldNotice_;  // who holds the station, for the status bar
     bool heldElsewhere_ = false;
     std::string passNotice_;  // the gaps and clock check of the pass under way, in one line
     PollTarget* target_ = nullptr;
+    std::unique_ptr<MqttPublisher> publisher_;
     std::thread pollThread_;
     std::thread historyThread_;
 };

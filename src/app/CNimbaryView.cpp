@@ -6,9 +6,11 @@
 
 #include "CAlarm.h"
 #include "CMainFrame.h"
+#include "GuiThread.h"
 #include "CMaxMin.h"
 #include "CSetting.h"
 #include "DisplayColors.h"
+#include "Protocol.h"
 #include "StringTable.h"
 
 namespace nimbary {
@@ -36,7 +38,7 @@ CNimbaryView::CNimbaryView(CNimbaryDoc& doc, CMainFrame* frame, QWidget* parent)
 void CNimbaryView::FirstUpdate() {
     {
         EventLock lock(dataEvent_);
-        display_.SetUnits(Units());
+        poll_.ShowUnits(display_, Units());
         display_.LayoutPanels();
         display_.ApplyPresence();
         display_.UpdateTexts(doc_.Station());
@@ -87,8 +89,7 @@ void CNimbaryView::PollTick() {
             deviceId_ = info.DevID;
             needDeviceId_ = 0;
             if (frame_)
-                QMetaObject::invokeMethod(frame_,
-                                          [f = frame_, id = info.DevID] { f->SetDeviceTitle(id); });
+                PostToGuiThread(frame_, [f = frame_, id = info.DevID] { f->SetDeviceTitle(id); });
         }
     }
     if (!st.ReadSettings() || !st.ReadCurrent()) {
@@ -99,79 +100,42 @@ void CNimbaryView::PollTick() {
     }
     if (failedReads_ >= kSilentTicks) PostStatusText(57345);
     failedReads_ = 0;
+    doc_.ReadingTaken(deviceId_);
 
-    bool presenceChanged;
+    const StationSettings settings = st.SettingsCopy();
+    UnitSet units;
+    CopyUnits(settings, units);
+    PollStep::Changes changes;
     {
-        // The GUI thread clears the copy when the station goes.
+        // The GUI thread forgets the presence when the station goes.
         EventLock lock(dataEvent_);
-        presenceChanged = st.Presence != presenceCopy_;
+        changes = poll_.Compare(st.PresenceCopy(), units, settings.GraphRefresh);
     }
-    bool refresh;
-    if (presenceChanged || st.SettingsCopy().GraphRefresh) {
-        doc_.GraphRefresh() = 1;
-        refresh = true;
-    } else {
-        refresh = doc_.GraphRefresh() != 0;
-    }
-    if (refresh) {
-        if (!st.ReadAllGraphs()) return;  // the flag stays set: retried next tick
-        doc_.GraphRefresh() = 0;
+    if (changes.readSeries) {
+        if (!st.ReadAllGraphs()) return;  // read again next tick
+        poll_.SeriesRead();
     }
 
-    bool relayout = false;
     {
         EventLock lock(dataEvent_);
-        const StationSettings& s = st.Settings;
-        const bool unitsChanged =
-            s.TempUnit != unitCopy_.TempUnit || s.BaroUnit != unitCopy_.BaroUnit ||
-            s.WindUnit != unitCopy_.WindUnit || s.RainUnit != unitCopy_.RainUnit;
-        if (unitsChanged) {
-            unitCopy_ = Units();
-            unitCopy_.TempUnit = s.TempUnit;
-            unitCopy_.BaroUnit = s.BaroUnit;
-            unitCopy_.WindUnit = s.WindUnit;
-            unitCopy_.RainUnit = s.RainUnit;
-            display_.SetUnits(unitCopy_);
-        }
-        if (presenceChanged) {
-            presenceCopy_ = st.Presence;
-            display_.SetPresence(presenceCopy_);
-        }
-        if (unitsChanged || presenceChanged) display_.UpdateAxisLimits();
-
-        const bool rain = (presenceCopy_.Flags & QF_RAIN) != 0;
+        const PollStep::Redraw redraw = poll_.Apply(changes, display_, st);
         QPainter p(&back_);
-        if (rain != rainShown_) {
-            rainShown_ = rain;
-            display_.RelayoutForRain(rain);
-            display_.UpdateTexts(st);
-            display_.LoadSeries(st);
-            p.fillRect(back_.rect(), colors::kBackground);
-            display_.DrawAll(p, true);
-            relayout = true;
-        } else if (refresh || unitsChanged || presenceChanged) {
-            display_.UpdateTexts(st);
-            display_.LoadSeries(st);
-            display_.DrawAll(p, true);
-        } else {
-            display_.UpdateTexts(st);
-            display_.UpdateCurrentPoints(st);
-            display_.DrawAll(p, false);
-        }
+        if (redraw == PollStep::Redraw::Relayout) p.fillRect(back_.rect(), colors::kBackground);
+        display_.DrawAll(p, redraw != PollStep::Redraw::Changed);
         std::lock_guard<std::mutex> c(countsMutex_);
-        if (relayout)
+        if (redraw == PollStep::Redraw::Relayout)
             ++counts_.relayout;
-        else if (refresh || unitsChanged || presenceChanged)
+        else if (redraw == PollStep::Redraw::Full)
             ++counts_.full;
         else
             ++counts_.dirty;
     }
-    QMetaObject::invokeMethod(this, [this] { update(); });
+    PostToGuiThread(this, [this] { update(); });
 }
 
 void CNimbaryView::PostStatusText(int id) {
     if (!frame_) return;
-    QMetaObject::invokeMethod(frame_, [f = frame_, id] {
+    PostToGuiThread(frame_, [f = frame_, id] {
         f->ShowStatus(STATUS_TEXT, 0, QString::fromStdString(text::Load(id)));
     });
 }
@@ -184,6 +148,7 @@ void CNimbaryView::RedrawAllLocked() {
 
 void CNimbaryView::OnStationOpened() {
     doc_.StationOpened();
+    poll_.RequestSeries();
     lastClockHour_ = 30;
     needDeviceId_ = 1;
     if (frame_) {
@@ -196,11 +161,7 @@ void CNimbaryView::OnStationGone() {
     deviceId_ = 0;
     {
         EventLock lock(dataEvent_);
-        presenceCopy_ = PresenceBlock();
-        rainShown_ = false;
-        display_.SetPresence(presenceCopy_);
-        display_.RelayoutForRain(false);
-        display_.ApplyPresence();
+        poll_.Forget(display_);
         RedrawAllLocked();
     }
     update();
@@ -230,18 +191,17 @@ bool CNimbaryView::OnCommand(int id) {
     QWidget* owner = window();
     switch (id) {
         case ID_SETTING: {
-            const bool ok = access_.ReadSettings();
+            const bool ok = CSetting::ReadStation(access_);
             CSetting(access_, texts_, messages, ok, owner).exec();
             return true;
         }
         case ID_ALARM: {
-            access_.ReadSettings();  // the alarm enables travel in the settings
-            const bool ok = access_.ReadAlarms();
+            const bool ok = CAlarm::ReadStation(access_);
             CAlarm(access_, texts_, messages, ok, owner).exec();
             return true;
         }
         case ID_MAXMIN: {
-            const bool ok = access_.ReadMaxMin();
+            const bool ok = CMaxMin::ReadStation(access_);
             CMaxMin(access_, texts_, messages, ok, MaxMinLayout::Program(), owner).exec();
             return true;
         }

@@ -10,6 +10,7 @@
 #include "CNimbaryDoc.h"
 #include "LiveDisplay.h"
 #include "ManualResetEvent.h"
+#include "PollStep.h"
 #include "StationDataAccess.h"
 #include "TextSource.h"
 
@@ -82,9 +83,7 @@ private:
     QImage back_;
     bool repaintAll_ = true;  // the next paint redraws the buffer in full
 
-    PresenceBlock presenceCopy_;
-    UnitSet unitCopy_;
-    bool rainShown_ = false;
+    PollStep poll_;  // what the display applied last; its copies are taken under dataEvent_
     std::atomic<int> needDeviceId_{1};
     std::atomic<uint32_t> deviceId_{0};
     std::atomic<int> lastClockHour_{30};

@@ -12,10 +12,12 @@
 #include "CMainFrame.h"
 #include "CNimbaryApp.h"
 #include "DataFolder.h"
+#include "GuiThread.h"
 #include "InstanceGuard.h"
 #include "QtMessages.h"
 #include "SimBackend.h"
 #include "StationLock.h"
+#include "StringTable.h"
 #include "UdevWatcher.h"
 
 using namespace nimbary;
@@ -88,6 +90,31 @@ bool ParseArgs(int argc, char** argv, AppOptions& o, std::string& error) {
     return true;
 }
 
+// A start on a data folder that a running copy has: that copy's window comes
+// to the front where it can, else the user is told it runs. A guard that
+// cannot be taken at all is said as well, never passed over in silence.
+int SecondStart(const InstanceGuard& guard, const QString& dataDir) {
+    if (guard.Status() == InstanceGuard::State::Running && guard.AskToRaise()) return 0;
+    ApplyLanguage(ReadLanguage(dataDir), false, dataDir);
+    const bool running = guard.Status() == InstanceGuard::State::Running;
+    const std::string folder = QDir::toNativeSeparators(dataDir).toStdString();
+    const std::string text = running ? text::Format(2150, {folder})
+                                     : text::Format(2151, {folder, guard.Problem().toStdString()});
+    std::fprintf(stderr, "nimbary: %s\n", text.c_str());
+    QtMessages().Show(text, running ? MessageIcon::Information : MessageIcon::Error, "");
+    return running ? 0 : 1;
+}
+
+void BringToFront(QWidget& window) {
+    if (window.isMinimized())
+        window.showNormal();
+    else
+        window.show();
+    window.raise();
+    window.activateWindow();
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->raise();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,14 +137,17 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // A picture asked for on a machine without a screen needs no display server.
+    if (!options.screenshot.isEmpty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     QApplication app(argc, argv);
     QApplication::setApplicationName("Nimbary");
     QApplication::setApplicationVersion(NIMBARY_VERSION);
     QGuiApplication::setDesktopFileName("org.nimbary.Nimbary");  // the menu entry's icon and name
 
     const QString dataDir = DefaultDataFolder();
-    InstanceGuard guard(dataDir);
-    if (!guard.Acquired()) return 0;  // the running copy stays as it is
 
     // Armed before anything can ask the user, so a run without a screen ends
     // on time even when a start-up message box is waiting for a click.
@@ -133,6 +163,9 @@ int main(int argc, char** argv) {
         });
     }
 
+    InstanceGuard guard(dataDir);
+    if (!guard.Acquired()) return SecondStart(guard, dataDir);
+
     QtMessages messages;
     PrepareDataFolder(TemplateFolder(QCoreApplication::applicationDirPath()), dataDir, messages);
 
@@ -143,8 +176,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string dbPath = DatabasePath(dataDir).toStdString();
-    const std::string lockPath = backends->Simulated() ? StationLock::SimulatedStationPath(dbPath)
-                                                       : StationLock::RealStationPath();
+    // The real station's lock is its own device node; a simulated one locks
+    // beside its database.
+    const std::string lockFile =
+        backends->Simulated() ? StationLock::SimulatedStationPath(dbPath) : std::string();
 
     // Notices reach the GUI thread: udev through the event loop, the
     // simulator through a queued call.
@@ -152,16 +187,17 @@ int main(int argc, char** argv) {
     DeviceNoticeSource* notices = nullptr;
     if (sim::SimBackend* s = backends->Sim()) {
         s->SetNoticePoster([&app](std::function<void()> f) {
-            QMetaObject::invokeMethod(&app, std::move(f), Qt::QueuedConnection);
+            PostToGuiThread(&app, std::move(f), true);
         });
         notices = s;
     } else if (!backends->Simulated()) {
         notices = &udev;
     }
 
-    CNimbaryApp program(backends->Active(), notices, dataDir, lockPath, messages);
+    CNimbaryApp program(backends->Active(), notices, dataDir, lockFile, messages);
     CMainFrame& frame = program.Frame();
     messages.SetParent(&frame);
+    guard.Listen([&frame] { BringToFront(frame); });
     program.Start();
     shotOf = &frame;
 

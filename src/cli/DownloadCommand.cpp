@@ -5,9 +5,11 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <thread>
 
 #include "ArgList.h"
+#include "CliPublisher.h"
 #include "Command.h"
 #include "DataPaths.h"
 #include "HistoryDownloader.h"
@@ -25,10 +27,28 @@ const char* const kDownloadHelp =
     "  --follow            repeat every 8 seconds until interrupted (SIGINT, SIGTERM);\n"
     "                      a station not there yet, or held by another program, is\n"
     "                      waited for\n"
+    "  --mqtt URL          publish to this MQTT broker as well (mqtt://host:1883 or\n"
+    "                      mqtts://host:8883): the readings, every stored record and\n"
+    "                      Home Assistant's discovery; a broker away gets the records\n"
+    "                      later, nothing is lost\n"
+    "  --mqtt-user NAME    the broker's user name\n"
+    "  --mqtt-password-file PATH\n"
+    "                      the file whose first line is the password\n"
+    "  --mqtt-ca-file PATH the CA certificate of an mqtts:// broker (default: the\n"
+    "                      system's)\n"
+    "  --mqtt-topic PREFIX topics under PREFIX/<station id>/ (default: nimbary)\n"
+    "  --mqtt-discovery PREFIX\n"
+    "                      Home Assistant's discovery prefix (default: homeassistant);\n"
+    "                      --mqtt-no-discovery sends none\n"
+    "  --mqtt-state-interval SECS\n"
+    "                      publish the reading at most this often (default: 10)\n"
     "\n"
     "After each pass every gap the pass could not fill is printed with its span: a\n"
     "stretch longer than twice the record interval without records, because the\n"
     "station overwrote or lost them before they were read.\n"
+    "\n"
+    "Without --follow, the command waits up to 30 seconds for the broker to take\n"
+    "what was stored; the rest goes out with the next run.\n"
     "\n"
     "Exit status: 0 when the pass completed or nothing was new, 1 when it failed\n"
     "(nothing of that pass is stored), 2 for bad arguments, 3 when another\n"
@@ -52,11 +72,15 @@ void CatchStopSignals() {
     sigaction(SIGTERM, &sa, nullptr);
 }
 
-// True when a stop signal came (at once, or during the wait).
-bool SleepUnlessStopped(std::chrono::steady_clock::duration wait) {
+// True when a stop signal came (at once, or during the wait). `meanwhile`
+// runs about once a second.
+bool SleepUnlessStopped(std::chrono::steady_clock::duration wait,
+                        const std::function<void()>& meanwhile = {}) {
     const auto until = std::chrono::steady_clock::now() + wait;
-    while (!g_stop.load() && std::chrono::steady_clock::now() < until)
+    for (int step = 1; !g_stop.load() && std::chrono::steady_clock::now() < until; ++step) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (meanwhile && step % 10 == 0) meanwhile();
+    }
     return g_stop.load() != 0;
 }
 
@@ -80,6 +104,9 @@ int RunDownload(std::vector<std::string> args) {
     bool dbGiven = false;
     if (!a.TakeValue("--db", dbPath, dbGiven)) return UsageError("download", a.Error());
     const bool follow = a.TakeFlag("--follow");
+    CliPublisher mqtt;
+    std::string mqttError;
+    if (!mqtt.TakeOptions(a, mqttError)) return UsageError("download", mqttError);
     std::vector<std::string> positional;
     if (!a.Finish(positional, 0, 0)) return UsageError("download", a.Error());
 
@@ -113,7 +140,7 @@ int RunDownload(std::vector<std::string> args) {
             PrintError(station.LockWaitingText());
             // Looked for every second, as the program does.
             while (opened == kExitBusy && !SleepUnlessStopped(std::chrono::seconds(1)))
-                opened = station.TryOpen(backend, dbPath, why);
+                opened = station.LookAgain(why);
             if (g_stop.load()) return kExitOk;
             if (opened == kExitOk) PrintError("the weather station is free again");
         }
@@ -138,6 +165,7 @@ int RunDownload(std::vector<std::string> args) {
         std::fflush(stdout);
     };
 
+    mqtt.Start(dbPath);
     std::string lastProblem;
     auto tell = [&](const std::string& problem) {
         // In --follow the same trouble would repeat every 8 seconds.
@@ -150,8 +178,10 @@ int RunDownload(std::vector<std::string> args) {
         if (follow && !station.Reconnect(failed)) {
             tell("the weather station is not there; waiting for it");
         } else {
+            mqtt.Poll(station);
             downloader.Download();
             const PassOutcome outcome = downloader.LastOutcome();
+            if (outcome == PassOutcome::Saved) mqtt.PassStored();
             failed = outcome == PassOutcome::StationError;
             switch (outcome) {
                 case PassOutcome::Saved:
@@ -174,8 +204,9 @@ int RunDownload(std::vector<std::string> args) {
                     break;
             }
         }
-        if (!follow || SleepUnlessStopped(kPassEvery)) break;
+        if (!follow || SleepUnlessStopped(kPassEvery, [&] { mqtt.Poll(station); })) break;
     }
+    mqtt.Finish(follow);
     std::fflush(stdout);
     return follow && g_stop.load() ? kExitOk : status;
 }

@@ -5,12 +5,11 @@
 namespace nimbary::cli {
 
 StationSession::~StationSession() {
-    // The device goes before its backend, the lock last.
+    // The device (and its lock) goes before its backend.
     source_.reset();
     data_.reset();
     usb_.reset();
     backends_.reset();
-    lock_.reset();
 }
 
 int StationSession::Open(const BackendOptions& options, const std::string& databasePath) {
@@ -27,29 +26,37 @@ int StationSession::TryOpen(const BackendOptions& options, const std::string& da
     data_.reset();
     usb_.reset();
     backends_.reset();
-    std::string lockPath;
-    if (!options.Simulated())
-        lockPath = StationLock::RealStationPath();
-    else if (!databasePath.empty())
-        lockPath = StationLock::SimulatedStationPath(databasePath);
-    if (!lockPath.empty()) {
-        lock_ = std::make_unique<StationLock>(lockPath);
-        if (!lock_->TryLock()) {
-            error = lock_->ErrorText();
-            return lock_->Busy() ? kExitBusy : kExitFailure;
-        }
-    }
 
     backends_ = Backends::Make(options, "nimbary-cli", error);
     if (!backends_) return kExitFailure;
     usb_ = std::make_unique<CUsb>(backends_->Active());
+    // A real station's lock is its node; a simulated or replayed one locks
+    // beside the database it downloads into.
+    if (options.Simulated() && !databasePath.empty())
+        usb_->UseLockFile(StationLock::SimulatedStationPath(databasePath));
     data_ = std::make_unique<StationData>(usb_.get());
     source_ = std::make_unique<StationDataSource>(*data_);
-    if (!usb_->OpenStation()) {
+    return LookAgain(error);
+}
+
+int StationSession::LookAgain(std::string& error) {
+    if (!usb_) return kExitFailure;
+    if (usb_->OpenStation()) return kExitOk;
+    const StationLock* lock = usb_->Refused();
+    if (!lock) {
         error = "no weather station found (is it plugged in, and may this user open it?)";
         return kExitFailure;
     }
-    return kExitOk;
+    error = lock->ErrorText();
+    if (lock->Busy()) {
+        waiting_ = lock->WaitingText();
+        return kExitBusy;
+    }
+    // A lock that cannot be used stays so: nothing to wait for.
+    source_.reset();
+    data_.reset();
+    usb_.reset();
+    return kExitFailure;
 }
 
 bool StationSession::Reconnect(bool afterFailure) {

@@ -16,7 +16,7 @@ namespace {
 
 // New commands go here, each in a file of its own.
 const Command kCommands[] = {
-    {"download", "[--db PATH] [--follow] [station options]",
+    {"download", "[--db PATH] [--follow] [--mqtt URL [mqtt options]] [station options]",
      "read the station's new history records into the database", kDownloadHelp, true, RunDownload},
     {"stations", "[--db PATH]", "list the stations in the database", kStationsHelp, false,
      RunStations},

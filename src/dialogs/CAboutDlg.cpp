@@ -6,18 +6,10 @@
 #include <QPushButton>
 
 #include "AppIcon.h"
+#include "DialogSupport.h"
 #include "IniFile.h"
-#include "StringTable.h"
 
 namespace nimbary {
-
-namespace {
-
-QString Text(int id) {
-    return QString::fromStdString(text::Load(id));
-}
-
-}  // namespace
 
 CAboutDlg::CAboutDlg(const QString& dataDir, QWidget* parent)
     : QDialog(parent), openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }) {

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <variant>
 
 #include "DialogSupport.h"
 #include "Format.h"
@@ -18,14 +19,14 @@ namespace nimbary {
 namespace {
 
 // One threshold: its check box, edit and unit label, its enable bit, and the
-// field it is read into. In the order Save takes them.
+// field it is read into (humidities are whole numbers). In the order Save
+// takes them.
 struct Threshold {
     int check, edit, unit;
     int byte, bit;
     Quantity quantity;
     bool indoor;
-    double AlarmRecord::*value;
-    int32_t AlarmRecord::*humidity;
+    std::variant<double AlarmRecord::*, int32_t AlarmRecord::*> field;
 };
 
 using A = AlarmRecord;
@@ -33,26 +34,26 @@ constexpr Quantity kT = Quantity::Temp, kH = Quantity::Humi, kB = Quantity::Baro
                    kW = Quantity::Wind, kR = Quantity::Rain;
 
 const Threshold kThresholds[20] = {
-    {1025, 1027, 1029, 0, 0, kT, true, &A::InTempHigh, nullptr},
-    {1026, 1028, 1030, 0, 1, kT, true, &A::InTempLow, nullptr},
-    {1032, 1034, 1036, 0, 2, kH, false, nullptr, &A::InHumiHigh},
-    {1033, 1035, 1037, 0, 3, kH, false, nullptr, &A::InHumiLow},
-    {1039, 1041, 1043, 0, 4, kT, false, &A::OutTempHigh, nullptr},
-    {1040, 1042, 1044, 0, 5, kT, false, &A::OutTempLow, nullptr},
-    {1046, 1048, 1050, 0, 6, kH, false, nullptr, &A::OutHumiHigh},
-    {1047, 1049, 1051, 0, 7, kH, false, nullptr, &A::OutHumiLow},
-    {1053, 1055, 1057, 1, 0, kT, false, &A::DewPointHigh, nullptr},
-    {1054, 1056, 1058, 1, 1, kT, false, &A::DewPointLow, nullptr},
-    {1060, 1062, 1064, 1, 2, kT, false, &A::FeelsLikeHigh, nullptr},
-    {1061, 1063, 1065, 1, 3, kT, false, &A::FeelsLikeLow, nullptr},
-    {1067, 1069, 1071, 2, 0, kB, false, &A::AbsBaroHigh, nullptr},
-    {1068, 1070, 1072, 2, 1, kB, false, &A::AbsBaroLow, nullptr},
-    {1074, 1076, 1078, 2, 2, kB, false, &A::RelBaroHigh, nullptr},
-    {1075, 1077, 1079, 2, 3, kB, false, &A::RelBaroLow, nullptr},
-    {1081, 1082, 1083, 1, 4, kW, false, &A::WindHigh, nullptr},
-    {1085, 1086, 1087, 1, 5, kW, false, &A::GustHigh, nullptr},
-    {1089, 1090, 1091, 1, 6, kR, false, &A::RainHourHigh, nullptr},
-    {1093, 1094, 1095, 1, 7, kR, false, &A::RainDayHigh, nullptr},
+    {1025, 1027, 1029, 0, 0, kT, true, &A::InTempHigh},
+    {1026, 1028, 1030, 0, 1, kT, true, &A::InTempLow},
+    {1032, 1034, 1036, 0, 2, kH, false, &A::InHumiHigh},
+    {1033, 1035, 1037, 0, 3, kH, false, &A::InHumiLow},
+    {1039, 1041, 1043, 0, 4, kT, false, &A::OutTempHigh},
+    {1040, 1042, 1044, 0, 5, kT, false, &A::OutTempLow},
+    {1046, 1048, 1050, 0, 6, kH, false, &A::OutHumiHigh},
+    {1047, 1049, 1051, 0, 7, kH, false, &A::OutHumiLow},
+    {1053, 1055, 1057, 1, 0, kT, false, &A::DewPointHigh},
+    {1054, 1056, 1058, 1, 1, kT, false, &A::DewPointLow},
+    {1060, 1062, 1064, 1, 2, kT, false, &A::FeelsLikeHigh},
+    {1061, 1063, 1065, 1, 3, kT, false, &A::FeelsLikeLow},
+    {1067, 1069, 1071, 2, 0, kB, false, &A::AbsBaroHigh},
+    {1068, 1070, 1072, 2, 1, kB, false, &A::AbsBaroLow},
+    {1074, 1076, 1078, 2, 2, kB, false, &A::RelBaroHigh},
+    {1075, 1077, 1079, 2, 3, kB, false, &A::RelBaroLow},
+    {1081, 1082, 1083, 1, 4, kW, false, &A::WindHigh},
+    {1085, 1086, 1087, 1, 5, kW, false, &A::GustHigh},
+    {1089, 1090, 1091, 1, 6, kR, false, &A::RainHourHigh},
+    {1093, 1094, 1095, 1, 7, kR, false, &A::RainDayHigh},
 };
 // Row captions: eight rows of a high and a low on the left, four highs on the right.
 const int kRowText[12] = {2037, 2036, 2039, 2038, 2040, 2041, 2003, 2004, 2049, 2050, 2026, 2027};
@@ -67,38 +68,37 @@ int RightRowTop(int row) {
 }
 
 std::string Shown(const Threshold& t, const AlarmRecord& a, const UnitSet& u) {
+    if (auto* humidity = std::get_if<int32_t A::*>(&t.field))
+        return FormatHumi(a.**humidity, FMT_VALUE, u);
+    const double v = a.*std::get<double A::*>(t.field);
     switch (t.quantity) {
         case Quantity::Temp:
-            return FormatTemp(a.*t.value, FMT_VALUE, u);
-        case Quantity::Humi:
-            return FormatHumi(a.*t.humidity, FMT_VALUE, u);
+            return FormatTemp(v, FMT_VALUE, u);
         case Quantity::Baro:
-            return FormatBaro(a.*t.value, FMT_VALUE, u);
+            return FormatBaro(v, FMT_VALUE, u);
         case Quantity::Wind:
-            return FormatWind(a.*t.value, FMT_VALUE, u);
-        case Quantity::Rain:
-            return FormatRain(a.*t.value, FMT_VALUE, u);
+            return FormatWind(v, FMT_VALUE, u);
+        default:
+            return FormatRain(v, FMT_VALUE, u);
     }
-    return {};
 }
 
 // Reads an edit into its threshold. An indoor temperature that parses but
 // lies below the indoor range is kept, and still refused.
 bool Take(const Threshold& t, const std::string& text, AlarmRecord& a, const UnitSet& u) {
+    if (auto* humidity = std::get_if<int32_t A::*>(&t.field))
+        return ParseHumi(text, a.**humidity, u);
+    double& v = a.*std::get<double A::*>(t.field);
     switch (t.quantity) {
         case Quantity::Temp:
-            return ParseTemp(text, a.*t.value, u) &&
-                   !(t.indoor && a.*t.value < kTempIndoorMessageMin);
-        case Quantity::Humi:
-            return ParseHumi(text, a.*t.humidity, u);
+            return ParseTemp(text, v, u) && (!t.indoor || ParseTemp(text, v, u, true));
         case Quantity::Baro:
-            return ParseBaro(text, a.*t.value, u);
+            return ParseBaro(text, v, u);
         case Quantity::Wind:
-            return ParseWind(text, a.*t.value, u);
-        case Quantity::Rain:
-            return ParseRain(text, a.*t.value, u);
+            return ParseWind(text, v, u);
+        default:
+            return ParseRain(text, v, u);
     }
-    return false;
 }
 
 std::string UnitName(Quantity q, const UnitSet& u) {
@@ -156,7 +156,7 @@ CAlarm::CAlarm(StationAccess& station, TextSource& texts, Messages& messages, bo
         const int y = left ? LeftRowTop(row) : RightRowTop(row - kLeftRows);
         const int x = left ? (i % 2 ? 325 : 165) : 640;
         if (!left || i % 2 == 0) {  // one label a row
-            auto* label = Place<QLabel>(this, QStringLiteral("label_%1").arg(t.check),
+            auto* label = Place<QLabel>(this, LabelName(t.check),
                                         QRect(left ? 22 : 502, y + 2, left ? 135 : 130, 20));
             label->setText(Text(texts_, kRowText[row]));
         }
@@ -187,6 +187,13 @@ CAlarm::CAlarm(StationAccess& station, TextSource& texts, Messages& messages, bo
     if (!(station_.Presence().Flags & QF_RAIN)) RelayoutWithoutRain();
 }
 
+bool CAlarm::ReadStation(StationAccess& station) {
+    // The enable switches travel in the settings: without a good read of them
+    // Save would write back whatever the image held before.
+    const bool settings = station.ReadSettings() != 0;
+    return station.ReadAlarms() && settings;
+}
+
 QString CAlarm::PickerFormat(QString localeFormat) {
     localeFormat.remove(QStringLiteral(":ss"));
     // Qt's long time formats name the time zone ("t"); outside quotes, drop it.
@@ -205,7 +212,8 @@ void CAlarm::Fill() {
     for (int i = 0; i < 20; ++i) {
         const Threshold& t = kThresholds[i];
         checks_[i]->setChecked(s.AlarmEnable[t.byte] & (1 << t.bit));
-        edits_[i]->setText(QString::fromStdString(Shown(t, a, units_)));
+        filled_[i] = QString::fromStdString(Shown(t, a, units_));
+        edits_[i]->setText(filled_[i]);
     }
     timeCheck_->setChecked(s.TimeAlarmEnable != 0);
     QTime at(a.TimeHour, a.TimeMinute);
@@ -215,8 +223,8 @@ void CAlarm::Fill() {
 void CAlarm::RelayoutWithoutRain() {
     for (int i = kFirstRainThreshold; i < 20; ++i) {
         const int check = kThresholds[i].check;
-        for (const QString& name : {QStringLiteral("label_%1").arg(check), Idc(check),
-                                    Idc(kThresholds[i].edit), Idc(kThresholds[i].unit)})
+        for (const QString& name :
+             {LabelName(check), Idc(check), Idc(kThresholds[i].edit), Idc(kThresholds[i].unit)})
             findChild<QWidget*>(name)->hide();
     }
     QWidget* separator = findChild<QWidget*>(Idc(1154));
@@ -241,6 +249,10 @@ void CAlarm::OnSave() {
         const uint8_t bit = static_cast<uint8_t>(1 << t.bit);
         s.AlarmEnable[t.byte] = checks_[i]->isChecked() ? (s.AlarmEnable[t.byte] | bit)
                                                         : (s.AlarmEnable[t.byte] & ~bit);
+        // An edit still as it was filled keeps the station's value (read back
+        // from its rounded text it would drift in most units); so do the
+        // hidden rain rows, whatever they hold.
+        if (edits_[i]->text() == filled_[i]) continue;
         if (!Take(t, edits_[i]->text().toStdString(), a, units_)) {
             // The rows taken so far stay in the image, as their thresholds do;
             // nothing goes to the station.

@@ -20,10 +20,14 @@ namespace nimbary {
 class CAlarm : public QDialog {
     Q_OBJECT
 public:
-    // `readOk`: whether the alarm read before opening succeeded; without it
-    // Save is disabled and the controls stay empty.
+    // `readOk`: whether the reads before opening (ReadStation) succeeded;
+    // without them Save is disabled and the controls stay empty.
     CAlarm(StationAccess& station, TextSource& texts, Messages& messages, bool readOk,
            QWidget* parent = nullptr);
+
+    // What the dialog shows, read from the station before it opens: the
+    // settings (the enable switches), then the alarms. True when both came.
+    static bool ReadStation(StationAccess& station);
 
     // The time picker's format: the locale's time format without seconds
     // (every ":ss" removed) and without a time zone.
@@ -40,6 +44,7 @@ private:
     const UnitSet units_;
     QCheckBox* checks_[20] = {};
     QLineEdit* edits_[20] = {};
+    QString filled_[20];  // each edit's text as filled in
     QCheckBox* timeCheck_ = nullptr;
     QDateTimeEdit* picker_ = nullptr;
     QPushButton* save_ = nullptr;

@@ -5,17 +5,9 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "StringTable.h"
+#include "DialogSupport.h"
 
 namespace nimbary {
-
-namespace {
-
-QString Text(int id) {
-    return QString::fromStdString(text::Load(id));
-}
-
-}  // namespace
 
 CLanguage::CLanguage(int language, std::function<void(int)> apply, QWidget* parent)
     : QDialog(parent), apply_(std::move(apply)), list_(new QComboBox(this)) {

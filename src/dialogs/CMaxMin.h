@@ -21,6 +21,9 @@ public:
     CMaxMin(StationAccess& station, TextSource& texts, Messages& messages, bool readOk,
             const MaxMinLayout& layout = MaxMinLayout::Program(), QWidget* parent = nullptr);
 
+    // What the dialog shows, read from the station before it opens.
+    static bool ReadStation(StationAccess& station) { return station.ReadMaxMin() != 0; }
+
 private:
     class Canvas;
     void OnReset();

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <tuple>
 
 #include "DialogSupport.h"
 #include "Format.h"
@@ -150,6 +151,7 @@ CSetting::CSetting(StationAccess& station, TextSource& texts, Messages& messages
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     if (!readOk) {
+        // Nothing in hand was read from this station: nothing to write back.
         save_->setEnabled(false);
         work_.ColorInLower = work_.ColorInUpper = VAL_ABSENT;
         work_.ColorOutLower = work_.ColorOutUpper = VAL_ABSENT;
@@ -158,7 +160,7 @@ CSetting::CSetting(StationAccess& station, TextSource& texts, Messages& messages
 
     auto disable = [this](std::initializer_list<int> ids) {
         for (int id : ids)
-            for (const QString& name : {Idc(id), QStringLiteral("label_%1").arg(id)})
+            for (const QString& name : {Idc(id), LabelName(id)})
                 if (auto* w = findChild<QWidget*>(name)) w->setEnabled(false);
     };
     if (work_.Region != 2) disable({1151});
@@ -186,7 +188,7 @@ QComboBox* CSetting::AddList(int id, const QRect& r, const QStringList& entries,
 }
 
 QLabel* CSetting::AddLabel(int forId, int textId, const QRect& r) {
-    auto* label = Place<QLabel>(this, QStringLiteral("label_%1").arg(forId), r);
+    auto* label = Place<QLabel>(this, LabelName(forId), r);
     label->setText(Text(texts_, textId));
     return label;
 }
@@ -221,8 +223,10 @@ void CSetting::RefreshColorBy() {
     colorGroup_->setTitle(Text(texts_, indoor ? 2037 : 2039));
     const double lo = indoor ? work_.ColorInLower : work_.ColorOutLower;
     const double hi = indoor ? work_.ColorInUpper : work_.ColorOutUpper;
-    lower_->setText(QString::fromStdString(FormatTemp(lo, FMT_VALUE, units_)));
-    upper_->setText(QString::fromStdString(FormatTemp(hi, FMT_VALUE, units_)));
+    filledLower_ = QString::fromStdString(FormatTemp(lo, FMT_VALUE, units_));
+    filledUpper_ = QString::fromStdString(FormatTemp(hi, FMT_VALUE, units_));
+    lower_->setText(filledLower_);
+    upper_->setText(filledUpper_);
 }
 
 void CSetting::OnColorByChanged(int) {
@@ -251,17 +255,21 @@ bool CSetting::TakeColorBounds() {
     const bool indoor = shownColorBy_ == kIndoor;
     double& lo = indoor ? work_.ColorInLower : work_.ColorOutLower;
     double& hi = indoor ? work_.ColorInUpper : work_.ColorOutUpper;
-    for (auto [edit, bound] : {std::pair{lower_, &lo}, std::pair{upper_, &hi}}) {
-        double v = 0;
-        if (!ParseTemp(edit->text().toStdString(), v, units_) ||
-            (indoor && v < kTempIndoorMessageMin)) {
+    const std::tuple<QLineEdit*, const QString&, double&> bounds[] = {{lower_, filledLower_, lo},
+                                                                      {upper_, filledUpper_, hi}};
+    bool changed = false;
+    for (auto& [edit, filled, bound] : bounds) {
+        // A bound as it was filled keeps the station's value, which its
+        // rounded text would not give back.
+        if (edit->text() == filled) continue;
+        changed = true;
+        if (!ParseTemp(edit->text().toStdString(), bound, units_, indoor)) {
             Refuse(RangeMessage(texts_, Quantity::Temp, indoor, units_), MessageIcon::Warning,
                    edit);
             return false;
         }
-        *bound = v;
     }
-    if (lo > hi) {
+    if (changed && !IsSentinel(lo) && !IsSentinel(hi) && lo > hi) {
         Refuse(texts_.Load(2123), indoor ? MessageIcon::None : MessageIcon::Warning, lower_);
         return false;
     }
@@ -274,8 +282,8 @@ bool CSetting::TakeInterval(int32_t& seconds) {
         seconds = i == 0 ? 16 : i == 1 ? 32 : 48;
         return true;
     }
-    const long minutes = ReadLong(minutes_->text().toStdString());
-    if (minutes < 1 || minutes > 240) {
+    long minutes = 0;
+    if (!ReadWhole(minutes_->text().toStdString(), minutes) || minutes < 1 || minutes > 240) {
         Refuse(RangeMessage(texts_, "1M", "240M"), MessageIcon::Warning, minutes_);
         return false;
     }

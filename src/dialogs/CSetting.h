@@ -26,6 +26,9 @@ public:
     CSetting(StationAccess& station, TextSource& texts, Messages& messages, bool readOk,
              QWidget* parent = nullptr);
 
+    // What the dialog shows, read from the station before it opens.
+    static bool ReadStation(StationAccess& station) { return station.ReadSettings() != 0; }
+
 private:
     // A drop-down list bound to one settings field: index = value - offset.
     struct List {
@@ -62,6 +65,7 @@ private:
     QWidget* boundWidgets_[6] = {};  // the two labels, edits and unit labels
     QLineEdit* lower_ = nullptr;
     QLineEdit* upper_ = nullptr;
+    QString filledLower_, filledUpper_;  // the bounds' texts as filled in
     QLineEdit* minutes_ = nullptr;
     QComboBox* seconds_ = nullptr;
     QComboBox* intervalUnit_ = nullptr;

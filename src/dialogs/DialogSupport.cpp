@@ -8,6 +8,10 @@ QString Text(TextSource& texts, int id) {
     return QString::fromStdString(texts.Load(id));
 }
 
+QString Text(int id) {
+    return QString::fromStdString(text::Load(id));
+}
+
 std::string RangeMessage(TextSource& texts, const std::string& lower, const std::string& upper) {
     return text::FormatText(texts.Load(2095), {lower, upper});
 }

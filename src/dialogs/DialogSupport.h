@@ -9,12 +9,15 @@
 #include "Parse.h"
 #include "TextSource.h"
 
-// What the three station dialogs share: their texts by the program's string
-// ids from whichever text source they were given, the range message, the
-// font their fixed layouts are made for, and the making of named controls.
+// What the dialogs share: their texts by the program's string ids (the
+// station dialogs from whichever text source they were given), the range
+// message, the font their fixed layouts are made for, and the making of
+// named controls.
 namespace nimbary {
 
 QString Text(TextSource& texts, int id);
+// From the program's string table, in the language in force.
+QString Text(int id);
 
 // "Data Range is %s to %s" (2095) with the given ends.
 std::string RangeMessage(TextSource& texts, const std::string& lower, const std::string& upper);
@@ -37,6 +40,10 @@ W* Place(QWidget* parent, const QString& name, const QRect& geometry) {
 
 inline QString Idc(int id) {
     return QStringLiteral("idc_%1").arg(id);
+}
+// The label in front of control `id`, which has no id of its own.
+inline QString LabelName(int id) {
+    return QStringLiteral("label_%1").arg(id);
 }
 
 }  // namespace nimbary

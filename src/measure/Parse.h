@@ -8,10 +8,14 @@
 
 // Text-to-value parsers for what the user types. The text is in the display
 // unit; the result is in the internal unit, range-checked. On failure `out`
-// is left as it was and the caller shows the range message.
+// is left as it was and the caller shows the range message. The range is
+// checked in the unit shown, against its ends as the range message prints
+// them: an end the message names is accepted, and where it lies past the
+// range's own end it is stored as that end.
 namespace nimbary {
 
-bool ParseTemp(const std::string& text, double& out, const UnitSet& u);
+// `indoor` selects the indoor temperature range (14.2 °F upwards).
+bool ParseTemp(const std::string& text, double& out, const UnitSet& u, bool indoor = false);
 bool ParseHumi(const std::string& text, int32_t& out, const UnitSet& u);
 bool ParseBaro(const std::string& text, double& out, const UnitSet& u);
 bool ParseWind(const std::string& text, double& out, const UnitSet& u);
@@ -23,13 +27,13 @@ bool ParseBaro(const std::string& text, double& out);
 bool ParseWind(const std::string& text, double& out);
 bool ParseRain(const std::string& text, double& out);
 
-// Reads a number the way the C runtime's to-double conversion does: leading
-// blanks skipped, reading stops at the first character that does not fit,
-// an empty or non-numeric text reads as 0. Always with '.' as the decimal
-// point, whatever the process locale.
-double ReadDouble(const std::string& text);
-// The same for whole numbers (base 10); saturates at the long range.
-long ReadLong(const std::string& text);
+// A number as a user types it: blanks around it, a sign, decimal digits with
+// '.' as the decimal mark (or a lone ',' in its place), an exponent. False
+// for anything else: an empty text, letters, a dash text, a second number.
+// The process locale plays no part.
+bool ReadNumber(const std::string& text, double& out);
+// The same for a whole number ("7", "7.0", "1e2"; not "7.5").
+bool ReadWhole(const std::string& text, long& out);
 
 // Accepted ranges, internal units, inclusive.
 constexpr double kTempMin = -40.0, kTempMax = 140.0;
@@ -45,8 +49,5 @@ enum class Quantity { Temp, Humi, Baro, Wind, Rain };
 // and unit in the given unit set. `indoor` selects the indoor temperature
 // range of the alarm and settings dialogs.
 std::pair<std::string, std::string> RangeEnds(Quantity q, bool indoor, const UnitSet& u);
-// "Data Range is %s to %s" with those ends, from the program's string table.
-std::string RangeMessageText(Quantity q, bool indoor, const UnitSet& u);
-std::string RangeMessageText(Quantity q, bool indoor = false);
 
 }  // namespace nimbary

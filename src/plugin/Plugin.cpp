@@ -2,7 +2,8 @@
 
 #include <QApplication>
 #include <QPainter>
-#include <cstring>
+
+#include <dlfcn.h>
 
 #include "CAlarm.h"
 #include "CMaxMin.h"
@@ -23,15 +24,6 @@ bool SameUnits(const PluginUnitSet& a, const PluginUnitSet& b) {
            a.Rain == b.Rain;
 }
 
-// Settings compared as the station holds them, so fields that decode alike
-// are alike.
-bool SameSettings(const StationSettings& a, const StationSettings& b) {
-    uint8_t x[kSettingsBlockSize] = {}, y[kSettingsBlockSize] = {};
-    EncodeSettingsBlock(a, x);
-    EncodeSettingsBlock(b, y);
-    return std::memcmp(x, y, kSettingsBlockSize) == 0;
-}
-
 bool HaveGui() {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
 }
@@ -40,15 +32,28 @@ bool HaveWidgets() {
     return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
+// A host may unload the library from a timer while a dialog's event loop
+// runs in it, which would pull the code from under the loop. From its first
+// dialog on the library stays loaded until the process ends: letting go when
+// the dialog closes could itself be the last unload, returning into code that
+// is gone.
+void StayLoaded() {
+    static bool staying = false;
+    Dl_info self;
+    if (staying || !dladdr(reinterpret_cast<void*>(&StayLoaded), &self) || !self.dli_fname) return;
+    staying = dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}
+
 // Reads what the dialog shows from the station, then runs it modally with
 // the host's texts; the dialog's end code.
 template <class Dialog, class... Layout>
 int RunDialog(StalinkAccess& station, QWidget* parent, const ZQ0093HostModule* module,
-              int (StalinkAccess::*read)(), const Layout&... layout) {
+              const Layout&... layout) {
     if (!HaveWidgets()) return ZQ0093_IDCANCEL;
+    StayLoaded();
     HostTexts texts(module);
     QtMessages messages(parent, QString::fromLatin1(kCaption));
-    const bool readOk = (station.*read)();
+    const bool readOk = Dialog::ReadStation(station);
     Dialog dialog(station, texts, messages, readOk, layout..., parent);
     return dialog.exec() == QDialog::Accepted ? ZQ0093_IDOK : ZQ0093_IDCANCEL;
 }
@@ -80,16 +85,14 @@ Plugin::~Plugin() {
 
 ZQ0093Size Plugin::InitVariant(QWidget* window) {
     window_ = window;
-    rainLaidOut_ = false;
     display_.reset();
     if (HaveGui()) {
         if (!cleanupRegistered_) qAddPostRoutine(ReleaseThePluginDisplay);
         cleanupRegistered_ = true;
         display_ = std::make_unique<LiveDisplay>(texts_, PluginDisplayVariant());
-        display_->SetUnits(ToUnitSet(station_.Units()));
-        display_->SetPresence(station_.Presence());
-        display_->RelayoutForRain(false);
+        poll_.ShowUnits(*display_, ToUnitSet(station_.Units()));
         display_->LayoutPanels();
+        poll_.Forget(*display_);  // the next poll lays out what the station has
         Refill(true);
     }
     return ZQ0093Size{kDisplayWidth, kDisplayHeight};
@@ -116,36 +119,18 @@ void Plugin::Refill(bool allSeries) {
 }
 
 int Plugin::ReadMainRecord(QPainter* dc, PluginUnitSet* units) {
-    const PresenceBlock presence = station_.Presence();
-    const PluginUnitSet oldUnits = station_.Units();
-    const StationSettings settings = station_.Settings();
     if (!station_.ReadSettings() || !station_.ReadCurrent()) return 0;
     if (units) *units = station_.Units();
 
-    const bool presenceChanged = station_.Presence() != presence;
-    const bool settingsChanged =
-        !SameUnits(oldUnits, station_.Units()) || !SameSettings(settings, station_.Settings());
-    bool seriesRead = false;
-    if (presenceChanged || station_.Settings().GraphRefresh || refreshPending_) {
-        // Until every series is in, each poll starts the refresh again.
-        refreshPending_ = true;
-        if (!ReadSeries()) return 0;
-        refreshPending_ = false;
-        seriesRead = true;
+    const PollStep::Changes changes = poll_.Compare(
+        station_.Presence(), ToUnitSet(station_.Units()), station_.Settings().GraphRefresh);
+    if (changes.readSeries) {
+        if (!ReadSeries()) return 0;  // read again next time
+        poll_.SeriesRead();
     }
     if (!display_) return 0;
-
-    display_->SetPresence(station_.Presence());
-    display_->SetUnits(ToUnitSet(station_.Units()));
-    if (presenceChanged || settingsChanged) display_->UpdateAxisLimits();
-    const bool rain = station_.Presence().Flags & QF_RAIN;
-    if (rain != rainLaidOut_) {
-        rainLaidOut_ = rain;
-        display_->RelayoutForRain(rain);
-        Refill(true);
+    if (poll_.Apply(changes, *display_, station_.Image()) == PollStep::Redraw::Relayout)
         return 1;  // the host repaints the whole display
-    }
-    Refill(seriesRead || presenceChanged || settingsChanged);
     DrawData(dc, true);
     return 0;
 }
@@ -167,11 +152,7 @@ int Plugin::ToggleAt(int x, int y, QPainter* dc) {
 
 void Plugin::DeviceRemoveDone() {
     station_.Image().Presence = PresenceBlock();
-    rainLaidOut_ = false;
-    if (!display_) return;
-    display_->SetPresence(PresenceBlock());
-    display_->RelayoutForRain(false);
-    display_->ApplyPresence();
+    if (display_) poll_.Forget(*display_);
 }
 
 int Plugin::GetUnit(PluginUnitSet* units) const {
@@ -185,22 +166,20 @@ void Plugin::SetUnit(const PluginUnitSet* units) {
     if (!units) return;
     station_.Units() = *units;
     if (!display_) return;
-    display_->SetUnits(ToUnitSet(*units));
-    display_->UpdateAxisLimits();
+    poll_.ShowUnits(*display_, ToUnitSet(*units));
     Refill(true);
 }
 
 int Plugin::ShowSetting(const ZQ0093HostModule* module) {
-    return RunDialog<CSetting>(station_, window_, module, &StalinkAccess::ReadSettings);
+    return RunDialog<CSetting>(station_, window_, module);
 }
 
 int Plugin::ShowAlarm(const ZQ0093HostModule* module) {
-    return RunDialog<CAlarm>(station_, window_, module, &StalinkAccess::ReadAlarms);
+    return RunDialog<CAlarm>(station_, window_, module);
 }
 
 int Plugin::ShowMaxMin(const ZQ0093HostModule* module) {
-    return RunDialog<CMaxMin>(station_, window_, module, &StalinkAccess::ReadMaxMin,
-                              MaxMinLayout::EightChannels());
+    return RunDialog<CMaxMin>(station_, window_, module, MaxMinLayout::EightChannels());
 }
 
 }  // namespace nimbary

@@ -6,6 +6,7 @@
 
 #include "HostTexts.h"
 #include "LiveDisplay.h"
+#include "PollStep.h"
 #include "StalinkAccess.h"
 #include "ZQ0093.h"
 
@@ -46,8 +47,7 @@ private:
     TextCopies texts_;
     std::unique_ptr<LiveDisplay> display_;
     QPointer<QWidget> window_;
-    bool rainLaidOut_ = false;
-    bool refreshPending_ = false;
+    PollStep poll_;
     bool cleanupRegistered_ = false;
 };
 

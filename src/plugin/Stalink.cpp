@@ -5,7 +5,6 @@
 #include <string>
 
 #include "Protocol.h"
-#include "SimBackend.h"
 #include "StationLink.h"
 #include "stalink.h"
 
@@ -52,17 +51,6 @@ int Write(unsigned char* buffer, uint8_t code, unsigned char length, size_t expe
     return Run(f, buffer, check);
 }
 
-int FaultByName(const std::string& name, sim::Fault& out) {
-    for (int i = 0; i < sim::kFaultKinds; ++i) {
-        const auto f = static_cast<sim::Fault>(i);
-        if (name == sim::FaultName(f)) {
-            out = f;
-            return 1;
-        }
-    }
-    return 0;
-}
-
 }  // namespace
 
 extern "C" {
@@ -101,50 +89,6 @@ STALINK_EXPORT int UsbClearMaxMin(void) {
     Frame f;
     BuildClear(f, CLEAR_MAXMIN);
     return Run(f, nullptr, Check::Status);
-}
-
-STALINK_EXPORT int StalinkStationOpen(void) {
-    return StationLink::Instance().StationOpen();
-}
-
-STALINK_EXPORT int StalinkSimPlug(int plugged) {
-    return StationLink::Instance().Simulated([&](sim::SimBackend& s) {
-        if (plugged)
-            s.Plug();
-        else
-            s.Unplug();
-        return STALINK_OK;
-    });
-}
-
-STALINK_EXPORT int StalinkSimPresence(int tempMask, int humiMask, int flags) {
-    if ((tempMask | humiMask | flags) & ~0xFF) return STALINK_BAD_ARGUMENT;
-    return StationLink::Instance().Simulated([&](sim::SimBackend& s) {
-        sim::SimPresence p = s.Station().Presence();
-        p.tempMask = static_cast<uint8_t>(tempMask);
-        p.humiMask = static_cast<uint8_t>(humiMask);
-        p.flags = static_cast<uint8_t>(flags);
-        s.Station().SetPresence(p);
-        return STALINK_OK;
-    });
-}
-
-STALINK_EXPORT int StalinkSimGraphRefresh(int always) {
-    return StationLink::Instance().Simulated([&](sim::SimBackend& s) {
-        s.Station().SetGraphRefreshAlways(always != 0);
-        return STALINK_OK;
-    });
-}
-
-STALINK_EXPORT int StalinkSimFault(const char* fault, int exchanges, int command, int selector) {
-    sim::Fault f{};
-    if (!fault || !FaultByName(fault, f) || exchanges == 0 || exchanges < -1 || command < -1 ||
-        command > 0xFF || selector < -1 || selector > 0xFF)
-        return STALINK_BAD_ARGUMENT;
-    return StationLink::Instance().Simulated([&](sim::SimBackend& s) {
-        s.Faults().Add(f, exchanges, command, selector);
-        return STALINK_OK;
-    });
 }
 
 }  // extern "C"

@@ -24,10 +24,9 @@ StationLink& StationLink::Instance() {
 }
 
 StationLink::~StationLink() {
-    // The device goes before its backend, the lock last.
+    // The device (and its lock) goes before its backend.
     usb_.reset();
     backends_.reset();
-    lock_.reset();
 }
 
 int StationLink::Ready() {
@@ -42,18 +41,19 @@ int StationLink::Ready() {
         setupError_ = STALINK_UNUSABLE;
         return setupError_;
     }
+    // The transport holds the real station's lock only while the station is
+    // open; a simulated or replayed station is this process's own.
     usb_ = std::make_unique<CUsb>(backends_->Active());
-    // A simulated or replayed station is this process's own.
-    if (!options_.Simulated())
-        lock_ = std::make_unique<StationLock>(StationLock::RealStationPath());
     return 0;
 }
 
 int StationLink::Exchange(Frame& frame, uint8_t expectedCode) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (const int error = Ready()) return error;
-    if (lock_ && !lock_->TryLock()) return lock_->Busy() ? STALINK_BUSY : STALINK_UNUSABLE;
-    if (!usb_->Connected() && !usb_->OpenStation()) return STALINK_NO_STATION;
+    if (!usb_->Connected() && !usb_->OpenStation()) {
+        const StationLock* refused = usb_->Refused();
+        return refused && refused->Busy() ? STALINK_BUSY : STALINK_NO_STATION;
+    }
     if (usb_->Transact(frame, expectedCode)) return STALINK_OK;
     // Nothing tells this library that the station went, so every failure
     // looks again: a station that is gone is closed, one still there reopened.

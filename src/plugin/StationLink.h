@@ -6,14 +6,14 @@
 
 #include "BackendChoice.h"
 #include "CUsb.h"
-#include "StationLock.h"
 #include "stalink.h"
 
 namespace nimbary {
 
 // The station behind libstalink.so: chosen once from NIMBARY_STALINK, opened
 // when first needed and again after it went, under the station lock shared
-// with the program and nimbary-cli. Results are stalink's codes.
+// with the program and nimbary-cli (held only while the station is open).
+// Results are stalink's codes.
 class StationLink {
 public:
     static StationLink& Instance();
@@ -42,7 +42,6 @@ private:
     bool made_ = false;
     int setupError_ = 0;
     BackendOptions options_;
-    std::unique_ptr<StationLock> lock_;
     std::unique_ptr<Backends> backends_;
     std::unique_ptr<CUsb> usb_;
 };

@@ -13,9 +13,10 @@
  * by spaces: "--simulate" and the "--sim-..." options for the simulated
  * station, "--replay FILE" to answer from a capture file, "--capture FILE"
  * to append every report to FILE. Unset or empty: the real station over USB.
- * Only one process talks to the real station at a time: the library takes
- * the same station lock as the Nimbary program and nimbary-cli, and while
- * another holds it every call fails with STALINK_BUSY.
+ * Only one process talks to the real station at a time: while the library
+ * has the station open, and only then, it holds the same station lock as
+ * the Nimbary program and nimbary-cli (the station's own device node), and
+ * while another process holds it every call fails with STALINK_BUSY.
  *
  * The functions may be called from any thread; exchanges never interleave.
  */
@@ -54,33 +55,6 @@ int UsbWriteParam(unsigned char* buffer, unsigned char length);
 int UsbReadGraph(unsigned char* buffer, unsigned char type, unsigned char index);
 /* Resets the station's maxima and minima (0x87 with 1). */
 int UsbClearMaxMin(void);
-
-/* Beyond the maker's interface. */
-
-/* 1 while a station is open (it answered or was found at the last call),
- * else 0. Does not look for one. */
-int StalinkStationOpen(void);
-
-/* Control of the simulated station, for tests and demonstrations. Each
- * returns 0, STALINK_UNUSABLE when the link is not the simulated station, or
- * STALINK_BAD_ARGUMENT. */
-/* Plugs the simulated station in (nonzero) or pulls it out (0). */
-int StalinkSimPlug(int plugged);
-/* What the station reports from now on: channel temperature and humidity
- * masks (bit n = channel n + 1) and the quantity flags (bit 0 indoor
- * temperature, 1 indoor humidity, 2 wind, 3 gust, 4 wind direction,
- * 5 pressure, 6 rain). */
-int StalinkSimPresence(int tempMask, int humiMask, int flags);
-/* With `always` nonzero every settings reply asks for the graph series. */
-int StalinkSimGraphRefresh(int always);
-/* Puts `fault` into the next `exchanges` exchanges (-1: all) with requests
- * of `command` (-1: any) whose byte 2 is `selector` (-1: any; the memory
- * area, graph type or what to clear). Faults by name: "no reply",
- * "late reply", "wrong command code", "bad checksum", "length 0",
- * "length 1", "length 65 without a second report", "length 129",
- * "missing second report", "stale reports", "wrong echo byte",
- * "wrong status byte", "unplug in the middle of an exchange". */
-int StalinkSimFault(const char* fault, int exchanges, int command, int selector);
 
 #ifdef __cplusplus
 }

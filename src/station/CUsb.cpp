@@ -19,6 +19,7 @@ CUsb::~CUsb() {
 void CUsb::CloseLocked() {
     connected_.store(0);
     device_.reset();
+    lock_.reset();  // the next holder may take the station now
     std::lock_guard<std::mutex> notice(noticeMutex_);
     devicePath_.clear();
     removed_ = false;
@@ -43,34 +44,56 @@ void CUsb::Notify(bool opened) {
         sink->OnStationGone();
 }
 
-std::unique_ptr<HidDevice> CUsb::FindStation(std::string& path) {
+CUsb::Found CUsb::FindStation() {
+    Found found;
+    refused_.reset();
     for (const HidDeviceInfo& info : backend_.Enumerate()) {
         if (info.vendor != kStationVendor || info.product != kStationProduct ||
             info.release != kStationRelease)
             continue;
+        std::unique_ptr<StationLock> lock;
+        if (!info.lockPath.empty() || !lockFile_.empty()) {
+            const bool node = !info.lockPath.empty();
+            const std::string& lockPath = node ? info.lockPath : lockFile_;
+            // The station held already keeps its lock (a second lock of ours
+            // on it would be refused), unless its node was made anew.
+            if (lock_ && lock_->Path() == lockPath && lock_->HeldAtPath()) {
+                lock = std::move(lock_);
+            } else {
+                lock = std::make_unique<StationLock>(
+                    lockPath, node ? FileLock::Kind::DeviceNode : FileLock::Kind::OwnFile);
+                if (!lock->TryLock()) {
+                    if (!refused_) refused_ = std::move(lock);
+                    continue;
+                }
+            }
+        }
         // One that cannot be opened (held elsewhere, already gone) is skipped.
         if (std::unique_ptr<HidDevice> device = backend_.Open(info.path)) {
-            path = info.path;
-            return device;
+            found.device = std::move(device);
+            found.path = info.path;
+            found.lock = std::move(lock);
+            refused_.reset();
+            return found;
         }
     }
-    return nullptr;
+    return found;
 }
 
 int CUsb::OpenStation() {
     bool opened = false, gone = false, held = false;
     {
         Lock lock(mutex_);
-        std::string path;
-        std::unique_ptr<HidDevice> found = FindStation(path);
-        if (found) {
+        Found found = FindStation();
+        if (found.device) {
             // Every arrival reopens, even the station already held, so the
             // "opened" actions run again after any device change.
             CloseLocked();
-            device_ = std::move(found);
+            device_ = std::move(found.device);
+            lock_ = std::move(found.lock);
             {
                 std::lock_guard<std::mutex> notice(noticeMutex_);
-                devicePath_ = path;
+                devicePath_ = found.path;
             }
             connected_.store(1);
             opened = true;

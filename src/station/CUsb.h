@@ -8,6 +8,7 @@
 
 #include "HidBackend.h"
 #include "Protocol.h"
+#include "StationLock.h"
 
 namespace nimbary {
 
@@ -36,6 +37,11 @@ public:
 // One re-entrant lock covers every exchange and every open or close, so a
 // request and its reply never interleave with another exchange and the
 // device is never closed under one. Operations return 1 or 0.
+//
+// A station is opened only under its station lock, held exactly as long as
+// the station is open: the device's own node for a real one, the lock file
+// named by UseLockFile for one that is this process's own. A station whose
+// lock another process holds is left alone, like one that cannot be opened.
 class CUsb {
 public:
     explicit CUsb(HidBackend& backend, StationSink* sink = nullptr);
@@ -48,9 +54,23 @@ public:
     // 1 while a station is open; read without locking.
     int Connected() const { return connected_.load(); }
 
-    // The first present device with the station's identity that can be
-    // opened (others are skipped); nullptr when there is none.
-    std::unique_ptr<HidDevice> FindStation(std::string& path);
+    // The lock for a device without a node of its own (a simulated station):
+    // the file at `path`. Set before the first OpenStation.
+    void UseLockFile(std::string path) { lockFile_ = std::move(path); }
+    // After an OpenStation that opened nothing: the lock of a station that
+    // was found but left alone (another process holds it, or it cannot be
+    // used), nullptr when none was. Read on the thread that ran OpenStation.
+    const StationLock* Refused() const { return refused_.get(); }
+
+    struct Found {
+        std::unique_ptr<HidDevice> device;
+        std::string path;
+        std::unique_ptr<StationLock> lock;  // held; nullptr for a device that needs none
+    };
+    // The first present device with the station's identity whose lock can be
+    // taken and that can be opened (others are skipped); no device when
+    // there is none.
+    Found FindStation();
     // Looks for the station (again) and keeps it open: at start-up and on
     // every device arrival. Tells the sink "opened" whenever a station is
     // found, "gone" when a held station is no longer found. 1 if a station
@@ -91,6 +111,9 @@ private:
     std::atomic<int> connected_{0};
     std::recursive_mutex mutex_;
     std::unique_ptr<HidDevice> device_;
+    std::unique_ptr<StationLock> lock_;  // of the open station
+    std::string lockFile_;
+    std::unique_ptr<StationLock> refused_;
     int resync_ = 0;
 
     // The held device's path, which stands in for its handle in removal

@@ -51,6 +51,7 @@ std::vector<HidDeviceInfo> HidApiBackend::Enumerate() {
         info.vendor = d->vendor_id;
         info.product = d->product_id;
         info.release = d->release_number;
+        info.lockPath = info.path;  // hidapi's hidraw backend names the node itself
         found.push_back(std::move(info));
     }
     hid_free_enumeration(list);

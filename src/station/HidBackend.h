@@ -19,6 +19,10 @@ struct HidDeviceInfo {
     uint16_t vendor = 0;
     uint16_t product = 0;
     uint16_t release = 0;  // the HID version number
+    // The node whose lock says which process has the device, for one that
+    // other processes can open too (a hidraw node); empty for a device that
+    // is this process's own (simulated, replayed).
+    std::string lockPath = {};
 };
 
 enum class HidStatus { Ok, Timeout, Error };

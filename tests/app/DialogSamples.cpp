@@ -16,6 +16,7 @@
 
 #include "CNimbaryApp.h"
 #include "DataFolder.h"
+#include "GuiThread.h"
 #include "QtMessages.h"
 #include "SimBackend.h"
 #include "SimOptions.h"
@@ -90,7 +91,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     sim->SetNoticePoster([](std::function<void()> f) {
-        QMetaObject::invokeMethod(qApp, std::move(f), Qt::QueuedConnection);
+        nimbary::PostToGuiThread(qApp, std::move(f), true);
     });
     CNimbaryApp program(*sim, sim.get(), data,
                         StationLock::SimulatedStationPath(DatabasePath(data).toStdString()),

@@ -11,6 +11,7 @@
 #include "CNimbaryApp.h"
 #include "CountingBackend.h"
 #include "DataFolder.h"
+#include "GuiThread.h"
 #include "RecordingMessages.h"
 #include "SimBackend.h"
 #include "SimOptions.h"
@@ -37,7 +38,7 @@ struct Program {
         sim = sim::MakeSimBackend(o, error);
         EXPECT_TRUE(sim) << error;
         sim->SetNoticePoster([](std::function<void()> f) {
-            QMetaObject::invokeMethod(qApp, std::move(f), Qt::QueuedConnection);
+            nimbary::PostToGuiThread(qApp, std::move(f), true);
         });
         counting = std::make_unique<CountingBackend>(*sim);
         QTemporaryDir program;

@@ -9,7 +9,6 @@
 #include "CMainFrame.h"
 #include "DataFolder.h"
 #include "IniFile.h"
-#include "InstanceGuard.h"
 #include "RecordingMessages.h"
 #include "StringTable.h"
 
@@ -164,16 +163,6 @@ TEST(MainFrame, StatusPanesAndTitle) {
     EXPECT_EQ(w.windowTitle(), "Nimbary - 00000ABC");
     w.ClearDeviceTitle();
     EXPECT_EQ(w.windowTitle(), "Nimbary");
-}
-
-TEST(Startup, SecondInstanceOnTheSameDataFolderIsRefused) {
-    QTemporaryDir root;
-    InstanceGuard first(root.filePath("a"));
-    EXPECT_TRUE(first.Acquired());
-    InstanceGuard second(root.filePath("a"));
-    EXPECT_FALSE(second.Acquired());
-    InstanceGuard other(root.filePath("b"));
-    EXPECT_TRUE(other.Acquired());
 }
 
 // A main.ini that is not what it should be: the program starts without a

@@ -24,9 +24,8 @@ sim::SettingsBytes Plain() {
 struct Opened {
     explicit Opened(const sim::SettingsBytes& s = Plain(), RigOptions o = RigOptions()) : rig(o) {
         rig.Sim().SetSettings(s);
-        rig.access.ReadSettings();
-        dialog =
-            std::make_unique<CAlarm>(rig.access, rig.texts, rig.messages, rig.access.ReadAlarms());
+        dialog = std::make_unique<CAlarm>(rig.access, rig.texts, rig.messages,
+                                          CAlarm::ReadStation(rig.access));
         opened = rig.counting->Codes().size();
     }
     std::vector<uint8_t> CodesSinceOpen() {
@@ -100,15 +99,19 @@ TEST(AlarmDialog, EachRangeRuleRefusesOrAcceptsInTheUnitShown) {
         const char* refusal;  // empty: accepted
     } cases[] = {
         {1027, C, false, "-10", "Data Range is -9.9 °C to 60.0 °C"},
-        {1027, C, false, "-9.8", ""},
+        {1027, C, false, "-9.9", ""},
+        {1027, F, false, "abc", "Data Range is 14.2 °F to 140.0 °F"},
+        {1027, C, false, "21,5", ""},
+        {1041, F, false, "--.-", "Data Range is -40.0 °F to 140.0 °F"},
+        {1041, F, false, "-0", ""},
         {1028, F, false, "14.1", "Data Range is 14.2 °F to 140.0 °F"},
         {1049, F, false, "100", "Data Range is 10 % to 99 %"},
         {1049, F, false, "99", ""},
         {1069, F, false, "--.-", "Data Range is 300.0 hpa to 1100.0 hpa"},
         {1082, F, true, "-1", "Data Range is 0 bft to 12 bft"},
         {1086, F, false, "50.01", "Data Range is 0.0 m/s to 50.0 m/s"},
-        {1090, INCH, false, "39.37", "Data Range is 0.00 in to 39.37 in"},
-        {1090, INCH, false, "39.36", ""},
+        {1090, INCH, false, "39.38", "Data Range is 0.00 in to 39.37 in"},
+        {1090, INCH, false, "39.37", ""},
         {1062, F, false, "1e2", ""},
         {1055, F, false, QString(200, '1'), "Data Range is -40.0 °F to 140.0 °F"},
     };
@@ -135,23 +138,90 @@ TEST(AlarmDialog, StoredValuesFollowTheUnitsAndTheFirstFailureStopsTheRest) {
     s[4] = 0x10;  // Beaufort
     Opened o(s);
     Type(*o.dialog, 1082, "12");
-    Type(*o.dialog, 1041, "--.-");
+    Type(*o.dialog, 1041, "21,5");
     Click(*o.dialog, 1);
     EXPECT_DOUBLE_EQ(o.rig.data.Alarms.WindHigh, 32.6);
-    EXPECT_DOUBLE_EQ(o.rig.data.Alarms.OutTempHigh, 0.0);
+    EXPECT_DOUBLE_EQ(o.rig.data.Alarms.OutTempHigh, 21.5);
 
     SimStationRig& rig = o.rig;
-    CAlarm again(rig.access, rig.texts, rig.messages, rig.access.ReadAlarms());
+    CAlarm again(rig.access, rig.texts, rig.messages, CAlarm::ReadStation(rig.access));
     EXPECT_EQ(EditText(again, 1082), "12");  // 32.6 m/s as the station now holds it
     Type(again, 1027, "70");
     Type(again, 1034, "5");
     Type(again, 1041, "100");
     for (int id : {1025, 1032, 1039}) Check(again, id, true);
     Click(again, 1);
-    EXPECT_DOUBLE_EQ(rig.data.Alarms.InTempHigh, 70.0);  // before the failing row
-    EXPECT_DOUBLE_EQ(rig.data.Alarms.OutTempHigh, 0.0);  // after it: untouched
+    EXPECT_DOUBLE_EQ(rig.data.Alarms.InTempHigh, 70.0);   // before the failing row
+    EXPECT_DOUBLE_EQ(rig.data.Alarms.OutTempHigh, 21.5);  // after it: untouched
     // Enables up to the failing row, its own included, are kept; none is sent.
     EXPECT_EQ(rig.data.Settings.AlarmEnable[0], 0x01 | 0x04);
+}
+
+// Read back from its rounded text, an untouched threshold would change in
+// every unit but °F, hPa, m/s and mm.
+TEST(AlarmDialog, ThresholdsNobodyTouchedGoBackAsTheyWereInEveryUnit) {
+    struct Units {
+        uint8_t s3, s4;  // temperature, pressure and rain; wind
+        const char* what;
+    } units[] = {{0x02, 0x01, "°C hPa mm m/s"},
+                 {0x05, 0x02, "°F inHg mm km/h"},
+                 {0x18, 0x04, "°C mmHg in mph"},
+                 {0x13, 0x08, "°F hPa in knots"},
+                 {0x04, 0x10, "°C inHg mm bft"}};
+    for (const Units& u : units) {
+        sim::SettingsBytes s = Plain();
+        s[3] = u.s3, s[4] = u.s4;
+        sim::AlarmBytes alarms = sim::SimStation::DefaultAlarms();
+        alarms[29] = 0x0F, alarms[30] = 0x27;  // rain hour high 999.9 mm
+        RigOptions o;
+        o.rain = u.s3 != 0x04;  // and once with the rain rows hidden
+        Opened opened(s, o);
+        opened.rig.Sim().SetAlarms(alarms);
+        CAlarm d(opened.rig.access, opened.rig.texts, opened.rig.messages,
+                 CAlarm::ReadStation(opened.rig.access));
+        Check(d, 1097, true);  // the time alarm only
+        Click(d, 1);
+        EXPECT_EQ(Shown(opened.rig.messages), kSaved) << u.what;
+        EXPECT_EQ(opened.rig.Sim().Alarms(), alarms) << u.what;
+        s[9] |= 0x40;
+        EXPECT_EQ(opened.rig.Sim().Settings(), s) << u.what;
+    }
+}
+
+// Rows the station has no sensor for are not shown, so what they hold cannot
+// be what stops a Save.
+TEST(AlarmDialog, HiddenRainRowsGoBackAsReadWhateverTheyHold) {
+    sim::AlarmBytes alarms = sim::SimStation::DefaultAlarms();
+    alarms[29] = 0x10, alarms[30] = 0x27;  // rain hour high 1000.0 mm
+    RigOptions dry;
+    dry.rain = false;
+    SimStationRig rig(dry);
+    rig.Sim().SetSettings(Plain());
+    rig.Sim().SetAlarms(alarms);
+    CAlarm d(rig.access, rig.texts, rig.messages, CAlarm::ReadStation(rig.access));
+    Type(d, 1027, "75");
+    Click(d, 1);
+    EXPECT_EQ(Shown(rig.messages), kSaved);
+    EXPECT_EQ(rig.Sim().Alarms()[29], 0x10);
+    EXPECT_EQ(rig.Sim().Alarms()[30], 0x27);
+}
+
+// Without the settings (they carry the enables) Save would write back a block
+// that was never read from this station.
+TEST(AlarmDialog, AFailedSettingsReadLeavesNothingToSave) {
+    const std::pair<int, bool> reads[] = {{0x08, false}, {0x06, false}, {-1, true}};
+    for (auto [failing, saveable] : reads) {
+        SimStationRig rig;
+        if (failing >= 0) rig.Faults().Add(sim::Fault::BadChecksum, 1, failing);
+        const bool ok = CAlarm::ReadStation(rig.access);
+        EXPECT_EQ(ok, saveable) << failing;
+        CAlarm d(rig.access, rig.texts, rig.messages, ok);
+        EXPECT_EQ(Control(d, 1)->isEnabled(), saveable) << failing;
+        const std::vector<uint8_t> codes = rig.counting->Codes();
+        EXPECT_EQ(std::vector<uint8_t>(codes.end() - 2, codes.end()),
+                  (std::vector<uint8_t>{0x08, 0x06}))
+            << "settings first, then the alarms";
+    }
 }
 
 TEST(AlarmDialog, FailedWritesAreReportedAndAFailedSettingsWriteSkipsTheAlarms) {
@@ -194,7 +264,7 @@ TEST(AlarmDialog, WithoutRainTheRainRowsGoAndTheTimeAlarmMovesUp) {
 TEST(AlarmDialog, FailedReadOpensEmptyWithSaveDisabled) {
     SimStationRig rig;
     rig.Faults().Add(sim::Fault::WrongCode, 1, 0x06);
-    CAlarm d(rig.access, rig.texts, rig.messages, rig.access.ReadAlarms());
+    CAlarm d(rig.access, rig.texts, rig.messages, CAlarm::ReadStation(rig.access));
     EXPECT_FALSE(Control(d, 1)->isEnabled());
     EXPECT_EQ(EditText(d, 1027), "");
     EXPECT_FALSE(Control<QCheckBox>(d, 1025)->isChecked());

@@ -84,9 +84,9 @@ TEST(SettingDialog, RecordIntervalOpensInItsUnitAndTakesOneTo240Minutes) {
         EXPECT_EQ(EditText(*o.dialog, 1122), c.minutes) << c.seconds;
         EXPECT_EQ(Control<QComboBox>(*o.dialog, 1155)->currentIndex(), c.secondsIndex);
     }
-    const std::pair<QString, int> typed[] = {{"240", 14400}, {" 7", 420}, {"1e2", 60},
-                                             {"241", 0},     {"0", 0},    {"-3", 0},
-                                             {"abc", 0},     {"", 0},     {QString(200, '9'), 0}};
+    const std::pair<QString, int> typed[] = {
+        {"240", 14400}, {" 7", 420}, {"1e2", 6000}, {"241", 0}, {"0", 0}, {"-0", 0},
+        {"-3", 0},      {"7.5", 0},  {"7abc", 0},   {"abc", 0}, {"", 0},  {QString(200, '9'), 0}};
     for (const auto& [text, seconds] : typed) {
         Opened o(Noisy());
         Type(*o.dialog, 1122, text);
@@ -114,7 +114,11 @@ TEST(SettingDialog, ColourByBoundsAreCheckedInTheUnitShown) {
         {1, true, "0", "70", Msg("Data Range is 14.2 °F to 140.0 °F", MessageIcon::Warning), 1120},
         {1, false, "-10", "20", Msg("Data Range is -9.9 °C to 60.0 °C", MessageIcon::Warning),
          1120},
-        {1, false, "-9.8", "20", "", 0},
+        {1, false, "-9.9", "20", "", 0},
+        {1, true, "abc", "70", Msg("Data Range is 14.2 °F to 140.0 °F", MessageIcon::Warning),
+         1120},
+        {2, false, "0", "", Msg("Data Range is -40.0 °C to 60.0 °C", MessageIcon::Warning), 1121},
+        {2, false, "21,5", "30", "", 0},
         {2, true, "0", "140", "", 0},
         {2, false, "0", "60.1", Msg("Data Range is -40.0 °C to 60.0 °C", MessageIcon::Warning),
          1121},
@@ -214,19 +218,41 @@ TEST(SettingDialog, OpensInTheLanguageInForce) {
     EXPECT_EQ(o.dialog->findChild<QGroupBox*>("group_color")->title(), "颜色索引");
 }
 
-TEST(StationDataAccess, WritesTheGivenSettingsUnderTheDataLock) {
+// Read back from their rounded text, untouched bounds would drift in °C.
+TEST(SettingDialog, ColourByBoundsNobodyTouchedGoBackAsTheyWere) {
+    for (bool fahrenheit : {false, true})
+        for (int mode : {1, 2}) {
+            sim::SettingsBytes s = Noisy(fahrenheit);
+            s[9] = static_cast<uint8_t>((s[9] & ~0x07) | (1 << mode));
+            s[11] = 0xDE, s[12] = 0x03, s[13] = 0x4B;  // indoor 59.0 and 80.0 °F
+            s[14] = 0xEE, s[15] = 0x32, s[16] = 0x49;  // outdoor 35.0 and 77.1 °F
+            Opened o(s);
+            Choose(*o.dialog, 1133, 1);  // the change being saved: km/h
+            Click(*o.dialog, 1);
+            const std::string what = std::to_string(mode) + (fahrenheit ? " °F" : " °C");
+            EXPECT_EQ(Shown(o.rig.messages), kSaved) << what;
+            for (int b = 11; b <= 16; ++b) EXPECT_EQ(o.rig.Sim().Settings()[b], s[b]) << what;
+        }
+}
+
+// The dialog's write goes out while the poll cannot draw: the lock is held
+// around the copy into the image and the exchange itself.
+TEST(StationDataAccess, WritesTheGivenSettingsWhileHoldingTheDataLock) {
     SimStationRig rig;
     rig.data.ReadSettings();
-    int held = 0;
+    std::vector<uint8_t> whileHeld;
     StationDataAccess access(rig.data, [&](const std::function<void()>& work) {
-        ++held;
+        const size_t before = rig.counting->Codes().size();
         work();
+        const std::vector<uint8_t> codes = rig.counting->Codes();
+        whileHeld.assign(codes.begin() + static_cast<long>(before), codes.end());
     });
     StationSettings s = rig.data.Settings;
     s.WindUnit = 3;
     EXPECT_EQ(access.WriteSettings(s), 1);
-    EXPECT_EQ(held, 1);
+    EXPECT_EQ(whileHeld, std::vector<uint8_t>{0x88});
     EXPECT_EQ(rig.data.Settings.WindUnit, 3);
+    EXPECT_EQ(rig.Sim().Settings()[4], 0x08);
     s.WindUnit = 2;
     rig.data.Settings.WindUnit = 4;  // as a poll might have decoded meanwhile
     EXPECT_EQ(rig.data.WriteSettings(s), 1);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <cstdio>
 #include <map>
 
 #include "DisplayColors.h"
@@ -374,8 +376,12 @@ TEST(RenderDisplay, WholeViewOfOneStationState) {
     EXPECT_TRUE(Is(im, 649, 388, colors::kBorder));
     EXPECT_TRUE(Is(im, 8 + 60, 8 + 35, colors::kBorder));  // temperature caption line
 
-    const std::string path = ::testing::TempDir() + "display-render.png";
+    // A name of this run's own: another user's or run's file may lie in the
+    // shared temporary folder.
+    const std::string path =
+        ::testing::TempDir() + "display-render-" + std::to_string(getpid()) + ".png";
     ASSERT_EQ(RenderDisplayToPng(station, UnitSet(), texts, path), 1);
     EXPECT_EQ(QImage(QString::fromStdString(path)).size(), QSize(1170, 690));
+    std::remove(path.c_str());
     EXPECT_EQ(RenderDisplayToPng(station, UnitSet(), texts, "/nonexistent-dir/x.png"), 0);
 }

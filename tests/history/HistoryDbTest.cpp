@@ -474,6 +474,7 @@ TEST(HistoryDbOpen, ReadingChangesNothingOfTheFile) {
 // A file that may only be read (write-protected, in a folder or on a mount
 // that may only be read) opens for browsing; storing then fails with a word.
 TEST(HistoryDbOpen, FileThatMayOnlyBeReadOpensForBrowsing) {
+    if (const std::string why = AsUnprivileged::CannotReachTemp(); !why.empty()) GTEST_SKIP() << why;
     for (bool folderToo : {false, true}) {
         SCOPED_TRACE(folderToo ? "read-only folder" : "read-only file");
         TempDir dir;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -41,6 +42,17 @@ public:
     AsUnprivileged(const AsUnprivileged&) = delete;
     AsUnprivileged& operator=(const AsUnprivileged&) = delete;
     bool Active() const { return geteuid() != 0; }
+
+    // Why a test acting as nobody cannot use the temporary folder ("" when it
+    // can): nobody may not reach it or make files in it, as in a TMPDIR under
+    // /root or one of root's own.
+    static std::string CannotReachTemp() {
+        const std::string temp = std::filesystem::temp_directory_path().string();
+        AsUnprivileged nobody;
+        if (faccessat(AT_FDCWD, temp.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return "";
+        return "nobody (uid " + std::to_string(kNobody) + ") cannot make files in " + temp +
+               ": to run this test as root, set TMPDIR to a folder everyone may write (as /tmp)";
+    }
 
 private:
     static constexpr unsigned kNobody = 65534;

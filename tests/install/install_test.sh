@@ -26,12 +26,26 @@ mv "$tmp/usr" "$tmp/moved"  # nothing may depend on where it was installed
 prefix=$tmp/moved
 id=org.nimbary.Nimbary
 for f in bin/nimbary bin/nimbary-cli share/nimbary/main.ini share/nimbary/schema.sql \
-         lib/udev/rules.d/70-nimbary-station.rules lib/systemd/user/nimbary-download.service \
+         lib/udev/rules.d/70-nimbary-station.rules share/nimbary/71-nimbary-station-group.rules \
+         lib/systemd/user/nimbary-download.service \
          share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
          share/icons/hicolor/scalable/apps/$id.svg share/icons/hicolor/16x16/apps/$id.png \
          share/icons/hicolor/256x256/apps/$id.png share/doc/nimbary/README.md; do
   [ -e "$prefix/$f" ] || fail "$f was not installed"
 done
+# The station's rules: its version only; the seat's user alone by default,
+# a group of our own only where the owner copies the second rule in.
+rule() { grep -v '^#' "$prefix/$1"; }
+for r in lib/udev/rules.d/70-nimbary-station.rules share/nimbary/71-nimbary-station-group.rules; do
+  rule "$r" | grep -q 'ATTRS{idVendor}=="1130", ATTRS{idProduct}=="0829", ATTRS{bcdDevice}=="0100",' ||
+    fail "$r does not match the station's identity and version"
+done
+rule lib/udev/rules.d/70-nimbary-station.rules | grep -q 'TAG+="uaccess"' ||
+  fail "the seat's rule does not give the station to the seat"
+! rule lib/udev/rules.d/70-nimbary-station.rules | grep -Eq 'GROUP|MODE' ||
+  fail "the seat's rule gives the station to more than the seat"
+rule share/nimbary/71-nimbary-station-group.rules | grep -q 'GROUP="nimbary", MODE="0660"$' ||
+  fail "the group rule does not give the station to the nimbary group"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "the .desktop file is not valid"
 fi

@@ -29,8 +29,10 @@ PluginRig::PluginRig(const std::string& simOptions) {
     capture_ = dir_ + "/session.txt";
     const std::string options = "--simulate --sim-days 0 " + simOptions + " --capture " + capture_;
     setenv("NIMBARY_STALINK", options.c_str(), 1);
-    handle_ = dlopen(ZQ0093_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (!handle_) ADD_FAILURE() << dlerror();
+    stalink_ = dlopen(STALINK_SIM_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (!stalink_) ADD_FAILURE() << dlerror();
+    plugin_ = dlopen(ZQ0093_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (!plugin_) ADD_FAILURE() << dlerror();
     InitVariant = Bind<decltype(InitVariant)>("InitVariant");
     InitLanguage = Bind<decltype(InitLanguage)>("InitLanguage");
     ReadMainRecord = Bind<decltype(ReadMainRecord)>("ReadMainRecord");
@@ -44,14 +46,22 @@ PluginRig::PluginRig(const std::string& simOptions) {
     ShowSetting = Bind<decltype(ShowSetting)>("ShowSetting");
     ShowAlarm = Bind<decltype(ShowAlarm)>("ShowAlarm");
     ShowMaxMin = Bind<decltype(ShowMaxMin)>("ShowMaxMin");
-    SimPlug = Bind<decltype(SimPlug)>("StalinkSimPlug");
-    SimPresence = Bind<decltype(SimPresence)>("StalinkSimPresence");
-    SimGraphRefresh = Bind<decltype(SimGraphRefresh)>("StalinkSimGraphRefresh");
-    SimFault = Bind<decltype(SimFault)>("StalinkSimFault");
+    UsbReadParam = Bind<decltype(UsbReadParam)>("UsbReadParam", stalink_);
+    UsbWriteParam = Bind<decltype(UsbWriteParam)>("UsbWriteParam", stalink_);
+    SimPlug = Bind<decltype(SimPlug)>("StalinkSimPlug", stalink_);
+    SimPresence = Bind<decltype(SimPresence)>("StalinkSimPresence", stalink_);
+    SimGraphRefresh = Bind<decltype(SimGraphRefresh)>("StalinkSimGraphRefresh", stalink_);
+    SimFault = Bind<decltype(SimFault)>("StalinkSimFault", stalink_);
+}
+
+void PluginRig::UnloadPlugin() {
+    if (plugin_) dlclose(plugin_);
+    plugin_ = nullptr;
 }
 
 PluginRig::~PluginRig() {
-    if (handle_) dlclose(handle_);
+    UnloadPlugin();
+    if (stalink_) dlclose(stalink_);
     unsetenv("NIMBARY_STALINK");
     QDir(QString::fromStdString(dir_)).removeRecursively();
 }

@@ -28,8 +28,9 @@ struct RecordingHost {
 };
 
 // libZQ0093.so loaded with dlopen against a simulated station of its own,
-// every report of the session captured, and its exports (with stalink's,
-// found through the plug-in's dependencies) bound by name.
+// every report of the session captured, and its exports bound by name. The
+// tests' libstalink.so is loaded first, so the plug-in takes it for its own
+// and the tests reach the simulated station through its controls.
 class PluginRig {
 public:
     // `simOptions` go after "--simulate" into NIMBARY_STALINK.
@@ -37,11 +38,13 @@ public:
     ~PluginRig();
 
     template <class F>
-    F Bind(const char* name) {
-        void* p = dlsym(handle_, name);
+    F Bind(const char* name, void* handle = nullptr) {
+        void* p = dlsym(handle ? handle : plugin_, name);
         EXPECT_NE(p, nullptr) << name;
         return reinterpret_cast<F>(p);
     }
+    // What the host does when it lets the plug-in go.
+    void UnloadPlugin();
 
     // InitVariant without a window, then InitLanguage with the host.
     void Start();
@@ -71,6 +74,10 @@ public:
     int (*ShowSetting)(const ZQ0093HostModule*, int32_t);
     int (*ShowAlarm)(const ZQ0093HostModule*);
     int (*ShowMaxMin)(const ZQ0093HostModule*);
+    // The tests' libstalink.so: the maker's settings functions and the
+    // simulated station's controls.
+    int (*UsbReadParam)(unsigned char*, unsigned char);
+    int (*UsbWriteParam)(unsigned char*, unsigned char);
     int (*SimPlug)(int);
     int (*SimPresence)(int, int, int);
     int (*SimGraphRefresh)(int);
@@ -79,7 +86,8 @@ public:
 private:
     std::string dir_;
     std::string capture_;
-    void* handle_ = nullptr;
+    void* stalink_ = nullptr;
+    void* plugin_ = nullptr;
 };
 
 // Whether `text` in `font` and `colour` on `background` appears anywhere in

@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QMessageBox>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include "DisplayFonts.h"
@@ -222,6 +224,28 @@ TEST(Plugin, StationErrorsKeepWhatWasShown) {
     }
 }
 
+// The settings read of a poll sees the station's new unit and its current
+// reading then fails: the next poll still redraws everything in the new unit.
+TEST(Plugin, AUnitChangeSeenByAFailedPollIsDrawnByTheNext) {
+    PluginRig rig;
+    rig.Start();
+    rig.Poll();
+    rig.Poll();
+    unsigned char block[128] = {};
+    ASSERT_EQ(rig.UsbReadParam(block, 3), STALINK_OK);
+    unsigned char write[128] = {};
+    std::copy(block + 4, block + 26, write + 2);
+    write[2 + 3] |= 0x01;  // °F
+    ASSERT_EQ(rig.UsbWriteParam(write, 25), STALINK_OK);
+    ASSERT_EQ(rig.SimFault("bad checksum", 1, 0x04, -1), STALINK_OK);
+    EXPECT_EQ(rig.Poll(), 0);
+    EXPECT_EQ(rig.Poll(), 0);
+    EXPECT_EQ(rig.units.Temperature, 0);
+    const QImage polled = rig.Draw();
+    rig.SetUnit(&rig.units);  // the same units, applied afresh
+    EXPECT_EQ(rig.Draw(), polled) << "the graphs were left in °C";
+}
+
 TEST(Plugin, CarelessHostsDoNotCrashIt) {
     for (int round = 0; round < 2; ++round) {  // loaded and unloaded twice
         PluginRig rig;
@@ -240,6 +264,39 @@ TEST(Plugin, CarelessHostsDoNotCrashIt) {
         EXPECT_EQ(Dark(shot, QRect(10, 10, 116, 24)), 0) << "no caption from a silent host";
         EXPECT_GT(Dark(shot, QRect(9, 45, 118, 260)), 0) << "values still shown";
     }
+}
+
+// The failures so far, where the parent of a test's own process shows them.
+void FailuresToStderr() {
+    const ::testing::TestResult* result =
+        ::testing::UnitTest::GetInstance()->current_test_info()->result();
+    for (int i = 0; i < result->total_part_count(); ++i) {
+        const ::testing::TestPartResult& r = result->GetTestPartResult(i);
+        if (r.failed())
+            std::fprintf(stderr, "%s:%d: %s\n", r.file_name(), r.line_number(), r.message());
+    }
+}
+
+// Once a dialog has run in it the plug-in stays loaded (a host may unload it
+// while the dialog runs), so a test that opens one runs in a process of its
+// own and the next test loads the plug-in afresh.
+void InOwnProcess(const std::function<void()>& body) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            body();
+            FailuresToStderr();
+            std::fflush(nullptr);
+            std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// The settings block the station holds, read through the tests' libstalink.
+std::vector<uint8_t> StationSettingsBlock(PluginRig& rig) {
+    unsigned char f[128] = {};
+    EXPECT_EQ(rig.UsbReadParam(f, 3), STALINK_OK);
+    return std::vector<uint8_t>(f + 4, f + 26);
 }
 
 // Runs `open`, handing every message box shown meanwhile to `messages` and the
@@ -268,7 +325,7 @@ void Click(QDialog& d, int id) {
     d.findChild<QAbstractButton*>(QStringLiteral("idc_%1").arg(id))->click();
 }
 
-TEST(Plugin, DialogsOpenWithHostTextsAndWriteThroughStalink) {
+void DialogsOpenWithHostTextsAndWriteThroughStalink() {
     PluginRig rig;
     rig.Start();
     rig.Poll();
@@ -318,11 +375,65 @@ TEST(Plugin, DialogsOpenWithHostTextsAndWriteThroughStalink) {
             EXPECT_EQ(sent[i][2] * 256 + sent[i][3], 0x3007);
         }
     }
-    // Each dialog reads the station as it opens; the alarm save writes the
-    // settings first. The poll between reads the settings too.
-    EXPECT_EQ(dialogs, (std::vector<int>{0x08, 0x88, 0x08, 0x06, 0x88, 0x86, 0x05, 0x87, 0x05}));
+    // Each dialog reads the station as it opens, the alarm dialog the settings
+    // too; the alarm save writes the settings first. The poll between reads
+    // the settings as well.
+    EXPECT_EQ(dialogs,
+              (std::vector<int>{0x08, 0x88, 0x08, 0x08, 0x06, 0x88, 0x86, 0x05, 0x87, 0x05}));
     for (int asked : rig.host.asked) EXPECT_TRUE(kHostIds.count(asked)) << asked;
     EXPECT_GT(rig.host.asked.size(), 60u);
+}
+
+TEST(PluginDialogs, OpenWithHostTextsAndWriteThroughStalink) {
+    InOwnProcess(DialogsOpenWithHostTextsAndWriteThroughStalink);
+}
+
+// Before the first poll the plug-in holds no settings of the station: the
+// alarm dialog reads them as it opens, and without them offers no Save.
+TEST(PluginDialogs, AlarmSaveBeforeTheFirstPollWritesTheStationsOwnSettingsBack) {
+    InOwnProcess([] {
+        PluginRig rig;
+        rig.Start();
+        const std::vector<uint8_t> before = StationSettingsBlock(rig);
+        std::vector<QString> shown;
+        const int rc = RunModal([&] { return rig.ShowAlarm(&rig.host.module); },
+                                [](QDialog& d) { Click(d, 1); }, shown);
+        EXPECT_EQ(rc, ZQ0093_IDOK);
+        EXPECT_EQ(shown, std::vector<QString>{"Successfully saved!"});
+        EXPECT_EQ(StationSettingsBlock(rig), before);
+
+        ASSERT_EQ(rig.SimFault("bad checksum", 1, 0x08, -1), STALINK_OK);
+        bool saveable = true;
+        RunModal([&] { return rig.ShowAlarm(&rig.host.module); },
+                 [&](QDialog& d) {
+                     saveable = d.findChild<QWidget*>("idc_1")->isEnabled();
+                     d.reject();
+                 },
+                 shown);
+        EXPECT_FALSE(saveable);
+    });
+}
+
+// A host that unloads the plug-in from a timer while a dialog runs: the
+// dialog closes and the host goes on.
+TEST(PluginDialogs, UnloadingWhileADialogRunsLeavesTheHostRunning) {
+    InOwnProcess([] {
+        PluginRig rig;
+        rig.Start();
+        rig.Poll();
+        QTimer::singleShot(300, [&rig] {
+            rig.UnloadPlugin();
+            QTimer::singleShot(100, [] {
+                if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                    d->reject();
+            });
+        });
+        EXPECT_EQ(rig.ShowMaxMin(&rig.host.module), ZQ0093_IDCANCEL);
+        QWidget alive;
+        alive.show();
+        QApplication::processEvents();
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    });
 }
 
 TEST(Plugin, HostIdsCarryTheProgramsRoles) {

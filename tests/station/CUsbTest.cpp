@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cstring>
 #include <future>
 #include <thread>
 
+#include "OtherUser.h"
 #include "ScriptedHid.h"
+#include "TempDir.h"
 
 namespace nimbary {
 namespace {
@@ -347,6 +353,82 @@ TEST_F(CUsbTest, ExchangesFromSeveralThreadsNeverInterleave) {
     a.join();
     b.join();
     EXPECT_EQ(failuresA + failuresB, 0);
+}
+
+// --- the station lock ---
+
+using Kind = FileLock::Kind;
+
+// A real station is opened only under its node's lock, which goes with it
+// however it goes.
+TEST_F(CUsbTest, TheNodeIsLockedExactlyWhileTheStationIsOpen) {
+    BorrowedNode node;
+    ASSERT_FALSE(node.Path().empty());
+    StationLock other(node.Path(), Kind::DeviceNode);
+    for (const char* way : {"removal notice", "gone at the next search", "transport destroyed"}) {
+        SCOPED_TRACE(way);
+        backend.Add("/dev/hidraw3");
+        backend.entries.back().info.lockPath = node.Path();
+        auto transport = std::make_unique<CUsb>(backend);
+        ASSERT_EQ(transport->OpenStation(), 1);
+        EXPECT_FALSE(other.TryLock());
+        EXPECT_EQ(transport->OpenStation(), 1);  // an arrival reopens it, still ours
+        EXPECT_FALSE(other.TryLock());
+        if (way[0] == 'r') {
+            EXPECT_EQ(transport->OnRemoval("/dev/hidraw3"), 1);
+        } else if (way[0] == 'g') {
+            backend.Remove("/dev/hidraw3");
+            EXPECT_EQ(transport->OpenStation(), 0);
+        } else {
+            transport.reset();
+        }
+        EXPECT_TRUE(other.TryLock());
+        other.Unlock();
+        backend.entries.clear();
+    }
+}
+
+// Another process's station is not touched, and who has it is told; the
+// search goes on, and a second station has a lock of its own.
+TEST_F(CUsbTest, AStationHeldElsewhereIsLeftAloneAndTheNextOneOpened) {
+    BorrowedNode first, second;
+    ASSERT_FALSE(first.Path().empty() || second.Path().empty());
+    StationLock other(first.Path(), Kind::DeviceNode);
+    ASSERT_TRUE(other.TryLock());
+    backend.Add("/dev/hidraw1");
+    backend.entries.back().info.lockPath = first.Path();
+    EXPECT_EQ(usb.OpenStation(), 0);
+    EXPECT_TRUE(backend.opened.empty());
+    EXPECT_TRUE(sink.notices.empty());
+    ASSERT_NE(usb.Refused(), nullptr);
+    EXPECT_TRUE(usb.Refused()->Busy());
+    EXPECT_EQ(usb.Refused()->Holder(), static_cast<long>(getpid()));
+
+    backend.Add("/dev/hidraw2");
+    backend.entries.back().info.lockPath = second.Path();
+    EXPECT_EQ(usb.OpenStation(), 1);
+    EXPECT_EQ(backend.opened, Events{"/dev/hidraw2"});
+    EXPECT_EQ(usb.Refused(), nullptr);
+}
+
+// Unplugged and plugged in again unnoticed (libstalink hears of no removal):
+// the node is a new one, and the old one's lock does not cover it.
+TEST_F(CUsbTest, ANodeMadeAnewIsLockedAnew) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root, to make device nodes (mknod)";
+    nimbary::testing::TempDir dir;
+    const std::string node = dir.File("hidraw0");
+    auto make = [&] { return mknod(node.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0; };
+    if (!make()) GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+    backend.Add("/dev/hidraw0");
+    backend.entries.back().info.lockPath = node;
+    ASSERT_EQ(usb.OpenStation(), 1);
+    ASSERT_EQ(unlink(node.c_str()), 0);
+    ASSERT_TRUE(make());
+    StationLock quicker(node, Kind::DeviceNode);
+    ASSERT_TRUE(quicker.TryLock());
+    EXPECT_EQ(usb.OpenStation(), 0);
+    ASSERT_NE(usb.Refused(), nullptr);
+    EXPECT_TRUE(usb.Refused()->Busy());
 }
 
 }  // namespace

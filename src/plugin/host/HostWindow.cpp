@@ -35,13 +35,12 @@ void DisplayArea::Poll() {
         QPainter p(&image_);
         plugin_.ReadMainRecord(&p, &polled);
     }
-    // Nothing tells a plug-in host that the station went, so it asks.
-    if (plugin_.StationOpen) {
-        const bool open = plugin_.StationOpen();
-        if (stationOpen_ && !open) plugin_.DeviceRemoveDone();
-        stationOpen_ = open;
-    }
     if (!plugin_.GetUnit(&units_)) emit UnitsChanged(units_);
+    update();
+}
+
+void DisplayArea::DeviceRemoved() {
+    plugin_.DeviceRemoveDone();
     update();
 }
 

@@ -17,6 +17,8 @@ public:
     DisplayArea(PluginLibrary& plugin, QWidget* parent);
     // One poll; repaints afterwards.
     void Poll();
+    // A device went: the plug-in forgets the station until a poll finds it again.
+    void DeviceRemoved();
 
 signals:
     void UnitsChanged(const PluginUnitSet& units);
@@ -33,7 +35,6 @@ private:
     PluginLibrary& plugin_;
     QImage image_;                         // what the plug-in drew, shown by each paint
     PluginUnitSet units_{-1, -1, -1, -1};  // as last shown; none at first
-    bool stationOpen_ = false;
 };
 
 // The main window: the display area and a menu with the plug-in's dialogs.
@@ -43,6 +44,7 @@ public:
     HostWindow(PluginLibrary& plugin, const HostStrings& strings);
     enum class Dialog { Setting, Alarm, MaxMin };
     int Open(Dialog d);
+    DisplayArea& Display() { return *display_; }
 
 private:
     void ShowUnits(const PluginUnitSet& units);

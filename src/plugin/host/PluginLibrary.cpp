@@ -39,7 +39,5 @@ bool PluginLibrary::Load(const std::string& path, std::string& error) {
     ok &= Bind(handle_, "ShowSetting", ShowSetting, error);
     ok &= Bind(handle_, "ShowAlarm", ShowAlarm, error);
     ok &= Bind(handle_, "ShowMaxMin", ShowMaxMin, error);
-    // Found through the plug-in's own dependencies.
-    StationOpen = reinterpret_cast<int (*)()>(dlsym(handle_, "StalinkStationOpen"));
     return ok;
 }

@@ -24,8 +24,6 @@ public:
     int (*ShowSetting)(const ZQ0093HostModule*, int32_t) = nullptr;
     int (*ShowAlarm)(const ZQ0093HostModule*) = nullptr;
     int (*ShowMaxMin)(const ZQ0093HostModule*) = nullptr;
-    // From the plug-in's station library when it is ours; may stay null.
-    int (*StationOpen)() = nullptr;
 
 private:
     void* handle_ = nullptr;

@@ -7,6 +7,7 @@
 
 #include "BackendChoice.h"
 #include "HostWindow.h"
+#include "UdevWatcher.h"
 
 using namespace nimbary;
 
@@ -35,6 +36,7 @@ struct HostOptions {
     QString screenshot;
     double quitAfter = -1;
     std::vector<std::string> station;  // as given, for NIMBARY_STALINK
+    bool simulated = false;            // a simulated or replayed station
 };
 
 // Runs before QApplication exists, so that --help, --version and a mistake
@@ -104,6 +106,7 @@ bool ParseArgs(int argc, char** argv, HostOptions& o, std::string& error) {
     BackendOptions backend;
     error = BackendOptions::Parse(station, backend);
     if (error.empty() && !station.empty()) error = "unknown option '" + station.front() + "'";
+    o.simulated = backend.Simulated();
     return error.empty();
 }
 
@@ -152,6 +155,11 @@ int main(int argc, char** argv) {
     HostStrings strings(options.language);
     HostWindow window(plugin, strings);
     window.show();
+    // A real station's going is told by udev, as a device notice tells a
+    // Windows host; the station library does not say.
+    UdevWatcher udev;
+    if (!options.simulated)
+        udev.Watch({nullptr, [&window](const std::string&) { window.Display().DeviceRemoved(); }});
 
     if (options.quitAfter >= 0) {
         QTimer::singleShot(int(options.quitAfter * 1000), &app, [&] {

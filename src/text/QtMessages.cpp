@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "GuiThread.h"
+
 namespace nimbary {
 
 namespace {
@@ -50,14 +52,11 @@ void QtMessages::Show(const std::string& text, MessageIcon icon, const std::stri
             std::lock_guard<std::mutex> lock(pending_->m);
             if (!pending_->texts.insert(text).second) return;  // that box is still up
         }
-        QMetaObject::invokeMethod(
-            qApp,
-            [show, pending = pending_, text] {
-                show();
-                std::lock_guard<std::mutex> lock(pending->m);
-                pending->texts.erase(text);
-            },
-            Qt::QueuedConnection);
+        PostToGuiThread(qApp, [show, pending = pending_, text] {
+            show();
+            std::lock_guard<std::mutex> lock(pending->m);
+            pending->texts.erase(text);
+        });
         return;
     }
     show();

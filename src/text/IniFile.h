@@ -18,6 +18,8 @@ public:
 
     // At most maxChars characters of the value, like a fixed-size buffer.
     QString Read(const QString& section, const QString& key, int maxChars = 255) const;
+    // True when the key is there, even with an empty value.
+    bool Contains(const QString& section, const QString& key) const;
     // Replaces the key's value, or adds the key (and the section) when absent.
     // False, with the file as it was, when it cannot be written or when a file
     // taken byte for byte cannot hold the value's characters. A file without a
@@ -30,6 +32,7 @@ private:
     enum class Encoding { Utf8, Utf8Bom, Utf16LE, Utf16BE, Utf16LENoBom, Utf16BENoBom, Bytes };
     static QString Decode(const QByteArray& raw, Encoding& enc);
     bool Load(QStringList& lines, Encoding& enc) const;
+    bool Find(const QString& section, const QString& key, QString& value) const;
 
     QString path_;
 };

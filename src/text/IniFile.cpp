@@ -89,10 +89,10 @@ bool IniFile::Load(QStringList& lines, Encoding& enc) const {
     return true;
 }
 
-QString IniFile::Read(const QString& section, const QString& key, int maxChars) const {
+bool IniFile::Find(const QString& section, const QString& key, QString& value) const {
     QStringList lines;
     Encoding enc;
-    if (!Load(lines, enc)) return {};
+    if (!Load(lines, enc)) return false;
     bool inSection = false;
     for (const QString& line : lines) {
         QString name = SectionName(line);
@@ -101,10 +101,22 @@ QString IniFile::Read(const QString& section, const QString& key, int maxChars) 
             continue;
         }
         QString k, v;
-        if (inSection && SplitKey(line, k, v) && k.compare(key, Qt::CaseInsensitive) == 0)
-            return v.left(maxChars);
+        if (inSection && SplitKey(line, k, v) && k.compare(key, Qt::CaseInsensitive) == 0) {
+            value = v;
+            return true;
+        }
     }
-    return {};
+    return false;
+}
+
+QString IniFile::Read(const QString& section, const QString& key, int maxChars) const {
+    QString v;
+    return Find(section, key, v) ? v.left(maxChars) : QString();
+}
+
+bool IniFile::Contains(const QString& section, const QString& key) const {
+    QString v;
+    return Find(section, key, v);
 }
 
 bool IniFile::Write(const QString& section, const QString& key, const QString& value) const {
