@@ -6,10 +6,6 @@
 
 namespace nimbary {
 
-QString Text(int id) {
-    return QString::fromStdString(text::Load(id));
-}
-
 QString StationIdText(uint32_t id) {
     return QStringLiteral("%1").arg(id, 8, 16, QChar('0')).toUpper();
 }

@@ -3,12 +3,12 @@
 #include <QString>
 #include <cstdint>
 
+#include "DialogSupport.h"  // Text(id), the program's texts
+
 // What the history dialogs share: the program's texts, and station ids as
 // the lists show them.
 namespace nimbary {
 
-// The string table's text of `id` in the current language.
-QString Text(int id);
 // "%08X": eight upper-case hexadecimal digits.
 QString StationIdText(uint32_t id);
 // The station id of a list's text: hexadecimal digits up to the first
