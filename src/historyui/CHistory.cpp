@@ -283,7 +283,7 @@ void CHistory::RunBusy(const QString& label, const std::function<void(WorkProgre
 void CHistory::Export() {
     if (Busy() || table_->RowCount() == 0) return;
     const std::string path =
-        saveDialog_.AskSavePath(this, {{"*.csv", "*.pdf"}, QString()}).toStdString();
+        saveDialog_.AskSavePath(this, {{Text(2160), Text(2161)}, QString()}).toStdString();
     if (path.empty()) return;
     const ExportFormat format = ExportFormatOf(path);
     if (format == ExportFormat::None) return;

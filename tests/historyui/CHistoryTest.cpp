@@ -651,7 +651,7 @@ TEST_F(CHistoryTest, ExportWritesTheTableToTheChosenFile) {
         Press(dlg, 1011);
     }
     ASSERT_EQ(saves.asked.size(), 2u);
-    EXPECT_EQ(saves.asked[0].filters, (QStringList{"*.csv", "*.pdf"}));
+    EXPECT_EQ(saves.asked[0].filters, (QStringList{"Text table (*.csv)", "PDF document (*.pdf)"}));
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.File("hour.txt"))));
     QFile written(saves.answer);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
