@@ -34,7 +34,8 @@ public:
     QString StartFolder() const;
 
 private:
-    QString lastFolder_;  // for this run: main.ini keeps no more than it does
+    // For this run only: of main.ini the program writes the language alone.
+    QString lastFolder_;
 };
 
 // The extension a filter offers, without the dot: "csv" for "*.csv" or
