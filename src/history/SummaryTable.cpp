@@ -1,0 +1,279 @@
+#include "SummaryTable.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "CalendarTime.h"
+#include "Format.h"
+#include "HistoryTable.h"
+#include "StringTable.h"
+
+namespace nimbary {
+
+namespace {
+
+// What a column's cells show: a statistic of a measurement (field 0..37)
+// or one of the period's own values.
+enum Stat { MIN, MIN_TIME, MAX, MAX_TIME, MAX_DIRECTION, MEAN };
+enum Special : int {
+    C_PERIOD = -1,
+    C_RECORDS = -2,
+    C_EXPECTED = -3,
+    C_COVERAGE = -4,
+    C_DOMINANT = -5,
+    C_RAIN = -6,
+    C_RAIN_HOUR = -7,
+    C_RAIN_HOUR_TIME = -8,
+    C_HEATING = -9,
+    C_COOLING = -10,
+};
+
+constexpr int kWindField = kStatWind, kGustField = kStatGust;
+
+Quantity FieldQuantity(int field) {
+    if (field == 1 || (field >= 10 && field < 18)) return Quantity::Humi;
+    if (field == 34 || field == 35) return Quantity::Baro;
+    if (field >= kWindField) return Quantity::Wind;
+    return Quantity::Temp;
+}
+
+std::string UnitOf(Quantity q, const UnitSet& u) {
+    switch (q) {
+        case Quantity::Temp:
+            return TempUnitName(u);
+        case Quantity::Humi:
+            return "%";
+        case Quantity::Baro:
+            return BaroUnitName(u);
+        case Quantity::Wind:
+            return WindUnitName(u);
+        case Quantity::Rain:
+            return RainUnitName(u);
+        case Quantity::WindDir:
+            break;
+    }
+    return {};
+}
+
+std::string FormatValue(Quantity q, double v, const UnitSet& u) {
+    switch (q) {
+        case Quantity::Temp:
+            return FormatTemp(v, FMT_VALUE, u);
+        case Quantity::Humi:
+            return FormatHumi(
+                IsSentinel(v) ? static_cast<int32_t>(v) : static_cast<int32_t>(std::lround(v)),
+                FMT_VALUE, u);
+        case Quantity::Baro:
+            return FormatBaro(v, FMT_VALUE, u);
+        case Quantity::Wind:
+            return FormatWind(v, FMT_VALUE, u);
+        case Quantity::Rain:
+            return FormatRain(v, FMT_VALUE, u);
+        case Quantity::WindDir:
+            break;
+    }
+    return {};
+}
+
+// The quantity's name: the history list's header for the indoor sensor,
+// channel 1 and the pressures, "Channel k" and the kind for channels 2-8.
+std::string FieldName(int field) {
+    if (field == 0) return text::Load(2043);
+    if (field == 1) return text::Load(2044);
+    if (field >= 34)
+        return text::Load(field == 34 ? 2005 : field == 35 ? 2006 : field == 36 ? 2049 : 2050);
+    const int group = (field - 2) / kChannels;  // temperature, humidity, dew point, feels-like
+    const int channel = (field - 2) % kChannels + 1;
+    if (channel == 1) return text::Load(2045 + group);
+    static const int kKinds[] = {2034, 2035, 2040, 2041};
+    return text::Format(2042, {channel}) + " " + text::Load(kKinds[group]);
+}
+
+// The fields in the order the history list shows them.
+std::vector<int> FieldOrder() {
+    std::vector<int> order = {0, 1};
+    for (int k = 0; k < kChannels; ++k) {
+        order.push_back(2 + k);
+        order.push_back(10 + k);
+    }
+    for (int k = 0; k < kChannels; ++k) {
+        order.push_back(18 + k);
+        order.push_back(26 + k);
+    }
+    order.push_back(34);
+    order.push_back(35);
+    return order;
+}
+
+std::string DirectionText(int32_t degrees) {
+    if (degrees == VAL_ABSENT) return {};
+    if (degrees < 0 || degrees >= 360) return "--";
+    return CompassPointName(CompassPoint(degrees));
+}
+
+}  // namespace
+
+std::string FormatDegreeDays(double fahrenheitDays, const UnitSet& units) {
+    return FixedText(units.Celsius() ? fahrenheitDays / 1.8 : fahrenheitDays, 1);
+}
+
+std::string SummaryTable::PeriodText(SummaryPeriod period, uint32_t start) {
+    const CalendarTime c = CalendarTime::FromStationTime(start);
+    char buf[32];
+    if (period == SummaryPeriod::Day)
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", c.Year, c.Month, c.Day);
+    else if (period == SummaryPeriod::Month)
+        std::snprintf(buf, sizeof buf, "%04d-%02d", c.Year, c.Month);
+    else
+        std::snprintf(buf, sizeof buf, "%04d", c.Year);
+    return buf;
+}
+
+std::string SummaryTable::TimeText(uint32_t t) const {
+    const CalendarTime c = CalendarTime::FromStationTime(t);
+    char buf[40];
+    if (period_ == SummaryPeriod::Day)
+        std::snprintf(buf, sizeof buf, "%02d:%02d", c.Hour, c.Minute);
+    else
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", c.Year, c.Month, c.Day, c.Hour,
+                      c.Minute);
+    return buf;
+}
+
+void SummaryTable::Add(Kind kind, int group, const std::string& groupText,
+                       const std::string& statText, const std::string& unit, Cell cell,
+                       bool perHour) {
+    Column c{kind, group, groupText, statText, unit, perHour, {}};
+    std::string text = groupText;
+    if (!statText.empty()) text += " " + statText;
+    c.header = HeaderRule(text, unit, perHour);
+    columns_.push_back(std::move(c));
+    cells_.push_back(cell);
+}
+
+SummaryTable::SummaryTable(SummaryPeriod period, std::vector<PeriodSummary> periods,
+                           const UnitSet& units, uint32_t devId)
+    : period_(period), periods_(std::move(periods)), units_(units), devId_(devId) {
+    static const int kPeriodIds[] = {2011, 2013, 2200};
+    int group = 0;
+    Add(Kind::Period, group, text::Load(kPeriodIds[static_cast<int>(period)]), {}, {},
+        {C_PERIOD, 0});
+    Add(Kind::Count, group, text::Load(2202), {}, {}, {C_RECORDS, 0});
+    Add(Kind::Count, group, text::Load(2203), {}, {}, {C_EXPECTED, 0});
+    Add(Kind::Count, group, text::Load(2204), {}, "%", {C_COVERAGE, 0});
+
+    auto stored = [&](int field) {
+        for (const PeriodSummary& p : periods_)
+            if (p.fields[field].stored) return true;
+        return false;
+    };
+    const std::string min = text::Load(2055), max = text::Load(2054), mean = text::Load(2201);
+    const std::string time = text::Load(2015), direction = text::Load(2205);
+    for (int field : FieldOrder()) {
+        if (!stored(field)) continue;
+        const std::string name = FieldName(field), unit = UnitOf(FieldQuantity(field), units_);
+        ++group;
+        Add(Kind::Value, group, name, min, unit, {field, MIN});
+        Add(Kind::Time, group, name, min + " " + time, {}, {field, MIN_TIME});
+        Add(Kind::Value, group, name, max, unit, {field, MAX});
+        Add(Kind::Time, group, name, max + " " + time, {}, {field, MAX_TIME});
+        Add(Kind::Value, group, name, mean, unit, {field, MEAN});
+    }
+    const std::string windUnit = WindUnitName(units_);
+    if (stored(kWindField)) {
+        const std::string name = FieldName(kWindField);
+        ++group;
+        Add(Kind::Value, group, name, mean, windUnit, {kWindField, MEAN});
+        Add(Kind::Value, group, name, max, windUnit, {kWindField, MAX});
+        Add(Kind::Time, group, name, max + " " + time, {}, {kWindField, MAX_TIME});
+        Add(Kind::Direction, group, name, max + " " + direction, {}, {kWindField, MAX_DIRECTION});
+        ++group;
+        Add(Kind::Direction, group, text::Load(2206), {}, {}, {C_DOMINANT, 0});
+    }
+    if (stored(kGustField)) {
+        const std::string name = FieldName(kGustField);
+        ++group;
+        Add(Kind::Value, group, name, max, windUnit, {kGustField, MAX});
+        Add(Kind::Time, group, name, max + " " + time, {}, {kGustField, MAX_TIME});
+        Add(Kind::Direction, group, name, max + " " + direction, {}, {kGustField, MAX_DIRECTION});
+    }
+    bool rain = false;
+    for (const PeriodSummary& p : periods_) rain = rain || p.rainReadings > 0;
+    if (rain) {
+        const std::string unit = RainUnitName(units_);
+        ++group;
+        Add(Kind::Value, group, text::Load(2023), {}, unit, {C_RAIN, 0});
+        ++group;
+        Add(Kind::Value, group, text::Load(2025), max, unit, {C_RAIN_HOUR, 0}, true);
+        Add(Kind::Time, group, text::Load(2025), max + " " + time, {}, {C_RAIN_HOUR_TIME, 0});
+    }
+    if (stored(2)) {  // outdoor temperature
+        const std::string unit = TempUnitName(units_);
+        ++group;
+        Add(Kind::Value, group, text::Load(2207), {}, unit, {C_HEATING, 0});
+        ++group;
+        Add(Kind::Value, group, text::Load(2208), {}, unit, {C_COOLING, 0});
+    }
+}
+
+std::string SummaryTable::CellText(int row, int column) const {
+    const PeriodSummary& p = periods_[row];
+    const Cell cell = cells_[column];
+    auto degreeDays = [&](double v) {
+        return p.degreeDays ? FormatDegreeDays(v, units_)
+                            : FormatTemp(VAL_INVALID, FMT_VALUE, units_);
+    };
+    switch (cell.field) {
+        case C_PERIOD:
+            return PeriodText(period_, p.start);
+        case C_RECORDS:
+            return std::to_string(p.present);
+        case C_EXPECTED:
+            return std::to_string(p.expected);
+        case C_COVERAGE:
+            return FixedText(p.Coverage(), 1);
+        case C_DOMINANT: {
+            if (!p.fields[kWindField].stored) return {};
+            const int point = p.DominantPoint();
+            return point < 0 ? "--" : CompassPointName(point);
+        }
+        case C_RAIN:
+            return p.rainReadings ? FormatRain(p.rain, FMT_VALUE, units_) : std::string();
+        case C_RAIN_HOUR:
+            return p.rainReadings ? FormatRain(p.rainHour.value, FMT_VALUE, units_) : std::string();
+        case C_RAIN_HOUR_TIME:
+            return p.rainReadings && p.rainHour.value > 0 ? TimeText(p.rainHour.time)
+                                                          : std::string();
+        case C_HEATING:
+            return p.fields[2].stored ? degreeDays(p.heating) : std::string();
+        case C_COOLING:
+            return p.fields[2].stored ? degreeDays(p.cooling) : std::string();
+        default:
+            break;
+    }
+    const FieldSummary& f = p.fields[cell.field];
+    if (!f.stored) return {};
+    const Quantity q = FieldQuantity(cell.field);
+    // The station had the quantity but no reading: dashes, as in the list.
+    if (!f.count)
+        return cell.stat == MIN || cell.stat == MAX || cell.stat == MEAN
+                   ? FormatValue(q, VAL_INVALID, units_)
+                   : std::string();
+    switch (cell.stat) {
+        case MIN:
+            return FormatValue(q, f.min.value, units_);
+        case MIN_TIME:
+            return TimeText(f.min.time);
+        case MAX:
+            return FormatValue(q, f.max.value, units_);
+        case MAX_TIME:
+            return TimeText(f.max.time);
+        case MAX_DIRECTION:
+            return DirectionText(f.max.direction);
+        case MEAN:
+            return FormatValue(q, f.Mean(), units_);
+    }
+    return {};
+}
+
+}  // namespace nimbary
