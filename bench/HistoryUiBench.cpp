@@ -1,23 +1,36 @@
+// The history browser over a year (105,120 records) and ten years
+// (1,051,200) of 5-minute records, each figure beside its floor in the
+// same run: Update to the first rows of the list against the bare SQLite
+// walk of the same rows (alternating, iteration by iteration), the window's
+// longest pause meanwhile, the process's peak memory of later Updates of
+// ten years against that of the first, a graph switch and scrolling.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QImage>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimeEdit>
+#include <QTimer>
 #include <chrono>
 #include <fstream>
 #include <map>
 #include <memory>
 
 #include "CHistory.h"
+#include "CTchart1.h"
+#include "CountingSource.h"
 #include "HistoryFill.h"
 #include "HistoryTableModel.h"
 #include "RecordTime.h"
+#include "SaveDialog.h"
 #include "TempDir.h"
 
 using namespace nimbary;
@@ -27,6 +40,7 @@ namespace {
 
 constexpr uint32_t kDev = 0x5A17C0DE;
 constexpr int kYear = 105120;  // 365 days of 5-minute records
+using Clock = std::chrono::steady_clock;
 
 void EnsureApp() {
     static int argc = 1;
@@ -35,8 +49,9 @@ void EnsureApp() {
     static QApplication app(argc, argv);
 }
 
-// One database per size, filled once per run: indoor, channel 1, wind,
-// pressure and rain in every record.
+// One database per size: indoor, channel 1, wind, pressure and rain in
+// every record. Filled by a child process, so that filling costs this
+// process no memory.
 struct Store {
     TempDir dir;
     StderrMessages messages;
@@ -49,17 +64,30 @@ Store& StoreOf(int rows) {
     auto& s = stores[rows];
     if (!s) {
         s = std::make_unique<Store>();
-        const uint32_t start = At(2023, 1, 1);
-        s->db.Open(s->dir.File("Nimbary.db"));
-        SaveWeather(s->db, kDev, start, rows);
+        const uint32_t start = At(2015, 1, 1);
+        const std::string path = s->dir.File("Nimbary.db");
+        const pid_t child = fork();
+        if (child == 0) {
+            StderrMessages messages;
+            HistoryDb db(&messages);
+            _exit(db.Open(path) == 0 && SaveWeather(db, kDev, start, rows) == 0 ? 0 : 1);
+        }
+        int status = 1;
+        waitpid(child, &status, 0);
+        if (status != 0 || s->db.Open(path) != 0) std::abort();
         s->from = StationTimeToOleDate(start);
         s->to = StationTimeToOleDate(start + 300u * static_cast<uint32_t>(rows - 1));
     }
     return *s;
 }
 
+double Millis(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
 // The floor: SQLite alone walking the same rows and reading every column.
-double FloorWalk(const Store& s) {
+double FloorWalkMs(const Store& s) {
+    const auto t0 = Clock::now();
     sqlite3* db = nullptr;
     sqlite3_open_v2(s.db.Path().c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     std::string sql = "SELECT ";
@@ -77,33 +105,25 @@ double FloorWalk(const Store& s) {
             if (sqlite3_column_type(st, c) != SQLITE_NULL) sum += sqlite3_column_double(st, c);
     sqlite3_finalize(st);
     sqlite3_close(db);
-    return sum;
+    benchmark::DoNotOptimize(sum);
+    return Millis(Clock::now() - t0);
 }
 
-double Millis(std::chrono::steady_clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
+// The process's peak resident size since the last reset, and the reset.
+double PeakMB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+    return 0;
 }
-
-double BestFloorMs(const Store& s) {
-    double best = 1e300;
-    for (int i = 0; i < 3; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(FloorWalk(s));
-        best = std::min(best, Millis(std::chrono::steady_clock::now() - t0));
-    }
-    return best;
-}
-
-double ResidentMB() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return resident * 4096.0 / 1e6;
+void ResetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 // A browser over the store, shown, with the whole stored range picked.
 struct Browser {
-    explicit Browser(Store& s) : dlg((EnsureApp(), s.db), s.messages, kDev) {
+    explicit Browser(Store& s) : dlg((EnsureApp(), s.db), s.messages, saves, kDev) {
         QDate d;
         QTime t;
         OleDateToCalendar(s.from, d, t);
@@ -112,101 +132,154 @@ struct Browser {
         OleDateToCalendar(s.to, d, t);
         dlg.findChild<QDateEdit*>("idc_1009")->setDate(d);
         dlg.findChild<QTimeEdit*>("idc_1007")->setTime(t);
+        dlg.resize(1400, 900);
         dlg.show();
         QApplication::processEvents();
+        list = dlg.findChild<QTableView*>("idc_1003");
     }
-    void Paint() { dlg.render(&image); }
+    // Update to the list's first rows on the screen; the window's longest
+    // pause meanwhile, as a timer every 5 ms on its thread sees it.
+    double UpdateMs(double& longestPauseMs) {
+        QElapsedTimer since;
+        double longest = 0;
+        QTimer tick;
+        tick.setInterval(5);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            longest = std::max(longest, static_cast<double>(since.restart()));
+        });
+        tick.start();
+        since.start();
+        const auto t0 = Clock::now();
+        dlg.Update();
+        list->render(&listImage);
+        const double ms = Millis(Clock::now() - t0);
+        longestPauseMs = std::max(longest, static_cast<double>(since.elapsed()));
+        return ms;
+    }
+    double ChartMs() {
+        const auto t0 = Clock::now();
+        static_cast<QWidget&>(dlg.Chart()).render(&chartImage);
+        return Millis(Clock::now() - t0);
+    }
+    QtSaveDialog saves;
     CHistory dlg;
-    QImage image{dlg.size(), QImage::Format_RGB32};
+    QTableView* list = nullptr;
+    QImage listImage{dlg.size(), QImage::Format_RGB32};
+    QImage chartImage{dlg.size(), QImage::Format_RGB32};
 };
 
 void BM_SqliteWalkFloor(benchmark::State& state) {
     Store& s = StoreOf(static_cast<int>(state.range(0)));
-    for (auto _ : state) benchmark::DoNotOptimize(FloorWalk(s));
+    for (auto _ : state) {
+        state.SetIterationTime(FloorWalkMs(s) / 1000);
+    }
     state.counters["rows"] = static_cast<double>(state.range(0));
 }
-BENCHMARK(BM_SqliteWalkFloor)->Arg(kYear)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SqliteWalkFloor)
+    ->Arg(kYear)
+    ->Arg(10 * kYear)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
 
-// The table source alone: the query, the walk into the table, no widgets.
-void BM_TableLoad(benchmark::State& state) {
-    Store& s = StoreOf(static_cast<int>(state.range(0)));
-    const double floor = BestFloorMs(s);
-    double total = 0;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        HistoryTable table(RecordTimeText, Units());
-        s.db.SelectRecords(kDev, s.from, s.to);
-        if (table.Load(s.db, kDev) != 0 || table.RowCount() != state.range(0))
-            state.SkipWithError("load failed");
-        s.db.CloseSelection();
-        total += Millis(std::chrono::steady_clock::now() - t0);
-        state.counters["table_MB"] = table.MemoryBytes() / 1e6;
-    }
-    state.counters["floor_ms"] = floor;
-    state.counters["x_floor"] = total / state.iterations() / floor;
-}
-BENCHMARK(BM_TableLoad)->Arg(kYear)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// Update to the first paint of table and chart (List | Chart, the
-// opening mode, Temperature: indoor and channel 1, every record a point).
-// Memory: what the process holds more than before the dialog was made,
-// after the first Update and after the last.
+// Update to the first rows of the list (List | Chart, the opening mode,
+// Temperature charted): each iteration the floor's walk, then Update.
+// x_floor is the mean of the iterations' ratios, x_floor_max the worst.
 void BM_Update(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     Store& s = StoreOf(rows);
-    const double floor = BestFloorMs(s);
-    const double before = ResidentMB();
     Browser b(s);
-    double total = 0, first = 0;
+    double ratios = 0, worst = 0, floorSum = 0, pause = 0, chart = 0;
     for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        b.dlg.Update();
-        b.Paint();
-        total += Millis(std::chrono::steady_clock::now() - t0);
-        if (first == 0) first = ResidentMB() - before;
+        const double floor = FloorWalkMs(s);
+        double longest = 0;
+        const double ms = b.UpdateMs(longest);
+        state.SetIterationTime(ms / 1000);
         if (b.dlg.Table().RowCount() != rows) state.SkipWithError("rows missing");
+        chart += b.ChartMs();
+        floorSum += floor;
+        ratios += ms / floor;
+        worst = std::max(worst, ms / floor);
+        pause = std::max(pause, longest);
     }
+    const double n = static_cast<double>(state.iterations());
     state.counters["rows"] = rows;
-    state.counters["floor_ms"] = floor;
-    state.counters["x_floor"] = total / state.iterations() / floor;
-    state.counters["table_MB"] = b.dlg.Table().MemoryBytes() / 1e6;
-    state.counters["rss_first_MB"] = first;
-    state.counters["rss_last_MB"] = ResidentMB() - before;
+    state.counters["floor_ms"] = floorSum / n;
+    state.counters["x_floor"] = ratios / n;
+    state.counters["x_floor_max"] = worst;
+    state.counters["longest_pause_ms"] = pause;
+    state.counters["chart_paint_ms"] = chart / n;
 }
-BENCHMARK(BM_Update)->Arg(kYear)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
-BENCHMARK(BM_Update)->Arg(10 * kYear)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_Update)->Arg(kYear)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_Update)
+    ->Arg(10 * kYear)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
+
+// The process's peak resident size during Updates of ten years: the first
+// (its floor: one table and one chart) and each later one, the browser
+// already holding ten years when it starts.
+void BM_UpdatePeakMemory(benchmark::State& state) {
+    const int rows = static_cast<int>(state.range(0));
+    Store& s = StoreOf(rows);
+    Browser b(s);
+    double first = 0, later = 0, pause = 0;
+    for (auto _ : state) {
+        ResetPeak();
+        double longest = 0;
+        state.SetIterationTime(b.UpdateMs(longest) / 1000);
+        b.ChartMs();
+        const double peak = PeakMB();
+        if (first == 0)
+            first = peak;
+        else
+            later = std::max(later, peak);
+        pause = std::max(pause, longest);
+    }
+    state.counters["peak_first_MB"] = first;
+    state.counters["peak_later_MB"] = later;
+    state.counters["x_first"] = later / first;
+    state.counters["table_MB"] = b.dlg.Table().MemoryBytes() / 1e6;
+    state.counters["longest_pause_ms"] = pause;
+}
+BENCHMARK(BM_UpdatePeakMemory)
+    ->Arg(10 * kYear)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(4);
 
 // Choosing another graph to its first paint: from Wind to the argument's
 // group, Temperature (indoor and channel 1) or Pressure with two full
-// series, Rainfall with eight. The way back to Wind is not timed.
+// series, Rainfall with eight, against the floor's walk. The way back to
+// Wind is not timed.
 void BM_SwitchGraph(benchmark::State& state) {
     Store& s = StoreOf(kYear);
-    const double floor = BestFloorMs(s);
     Browser b(s);
-    b.dlg.Update();
+    double pause = 0;
+    b.UpdateMs(pause);
     auto* graphs = b.dlg.findChild<QComboBox*>("idc_1158");
     const int wind = graphs->findData(static_cast<int>(Graph::Wind));
     const int other = graphs->findData(static_cast<int>(state.range(0)));
-    double total = 0;
+    double ratios = 0;
     for (auto _ : state) {
-        state.PauseTiming();
         graphs->setCurrentIndex(wind);
-        b.Paint();
-        state.ResumeTiming();
-        const auto t0 = std::chrono::steady_clock::now();
+        b.ChartMs();
+        const double floor = FloorWalkMs(s);
+        const auto t0 = Clock::now();
         graphs->setCurrentIndex(other);
-        b.Paint();
-        total += Millis(std::chrono::steady_clock::now() - t0);
+        b.ChartMs();
+        const double ms = Millis(Clock::now() - t0);
+        state.SetIterationTime(ms / 1000);
+        ratios += ms / floor;
     }
-    state.counters["floor_ms"] = floor;
-    state.counters["x_floor"] = total / state.iterations() / floor;
+    state.counters["x_floor"] = ratios / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_SwitchGraph)
     ->Arg(static_cast<int>(Graph::Temperature))
     ->Arg(static_cast<int>(Graph::Pressure))
     ->Arg(static_cast<int>(Graph::Rainfall))
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
+    ->UseManualTime()
     ->Iterations(10);
 
 // Scrolling the list a page at a time: the cells formatted for each page
@@ -215,23 +288,25 @@ void BM_ScrollTable(benchmark::State& state) {
     Store& s = StoreOf(kYear);
     Browser b(s);
     b.dlg.SelectMode(VIEW_LIST);
-    b.dlg.Update();
-    auto* list = b.dlg.findChild<QTableView*>("idc_1003");
-    QImage image(list->size(), QImage::Format_RGB32);
-    QScrollBar* bar = list->verticalScrollBar();
+    double pause = 0;
+    b.UpdateMs(pause);
+    auto counting = std::make_shared<CountingSource>(b.dlg.SharedTable());
+    b.dlg.Model().SetTable(counting);
+    QImage image(b.list->size(), QImage::Format_RGB32);
+    QScrollBar* bar = b.list->verticalScrollBar();
     long long most = 0;
     for (auto _ : state) {
-        b.dlg.Model().ResetFormattedCells();
+        counting->cells = 0;
         bar->setValue((bar->value() + bar->pageStep()) % bar->maximum());
-        list->render(&image);
-        most = std::max(most, b.dlg.Model().FormattedCells());
+        b.list->render(&image);
+        most = std::max(most, counting->cells);
     }
     const int rowsInSight =
-        list->viewport()->height() / list->verticalHeader()->defaultSectionSize() + 1;
+        b.list->viewport()->height() / b.list->verticalHeader()->defaultSectionSize() + 1;
     int columnsInSight = 0;
     for (int c = 0; c < b.dlg.Table().ColumnCount(); ++c)
         columnsInSight +=
-            list->horizontalHeader()->sectionViewportPosition(c) < list->viewport()->width();
+            b.list->horizontalHeader()->sectionViewportPosition(c) < b.list->viewport()->width();
     state.counters["cells_per_page_max"] = static_cast<double>(most);
     state.counters["cells_in_sight"] = rowsInSight * columnsInSight;
     state.counters["rows"] = b.dlg.Table().RowCount();

@@ -64,6 +64,11 @@ public:
         tenths = pressureOffset;
         return 1;
     }
+    int ReadUnits(UnitSet& out) override {
+        if (!Answer()) return 0;
+        out = UnitSet{};
+        return 1;
+    }
 
     static constexpr uint8_t kMaxChunk = 124;
 

@@ -5,11 +5,11 @@
 
 #include "CAboutDlg.h"
 #include "CDebug.h"
-#include "GuiThread.h"
+#include "CHistory.h"
 #include "CHistoryManage.h"
 #include "CLanguage.h"
-#include "CHistory.h"
 #include "DataFolder.h"
+#include "GuiThread.h"
 #include "MqttSettings.h"
 #include "StringTable.h"
 
@@ -44,7 +44,8 @@ CNimbaryApp::CNimbaryApp(HidBackend& backend, DeviceNoticeSource* notices, const
         if (id == ID_APP_EXIT) {
             frame_.close();
         } else if (id == ID_HISTORY_VIEW) {
-            CHistory history(doc_.Database(), doc_.UserMessages(), view_.DeviceId(), &frame_);
+            CHistory history(doc_.Database(), doc_.UserMessages(), saveDialog_, view_.DeviceId(),
+                             &frame_);
             history.exec();
         } else if (id == ID_APP_ABOUT) {
             CAboutDlg about(dataDir, &frame_);
@@ -70,22 +71,23 @@ void CNimbaryApp::SwitchLanguage(int language) {
         messages_.Show(text::Format(2125, {IniPath(dataDir_).toStdString()}), MessageIcon::Warning);
 }
 
-void CNimbaryApp::ShowHistoryManage() {
+int DocHistoryCommands::Run(Kind kind, uint32_t devId, std::chrono::milliseconds wait) {
     static_assert(
-        int(CHistoryManage::DeleteDatabaseRecords) == int(HistoryCommand::DeleteDatabaseRecords) &&
-        int(CHistoryManage::ClearStationMemory) == int(HistoryCommand::ClearStationMemory));
-    auto run = [this](CHistoryManage::Kind kind, uint32_t devId, std::chrono::milliseconds wait) {
-        return doc_.RunHistoryCommand(static_cast<HistoryCommand::Kind>(kind), devId, wait);
-    };
+        int(HistoryCommands::DeleteDatabaseRecords) == int(HistoryCommand::DeleteDatabaseRecords) &&
+        int(HistoryCommands::ClearStationMemory) == int(HistoryCommand::ClearStationMemory));
+    return doc_.RunHistoryCommand(static_cast<HistoryCommand::Kind>(kind), devId, wait);
+}
+
+void CNimbaryApp::ShowHistoryManage() {
     // The connection as it is now, not as it may become while the dialog is open.
-    CHistoryManage manage(doc_.Database(), doc_.Usb().Connected() != 0, view_.DeviceId(), run,
+    CHistoryManage manage(doc_.Database(), doc_.Usb().Connected() != 0, view_.DeviceId(), commands_,
                           messages_, &frame_);
     manage.exec();
 }
 
 void CNimbaryApp::ShowDebug() {
     StationDataSource station(doc_.Station());
-    CDebug debug(station, messages_, &frame_);
+    CDebug debug(station, messages_, saveDialog_, &frame_);
     debug.exec();
 }
 

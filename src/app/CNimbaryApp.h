@@ -4,11 +4,23 @@
 #include <memory>
 #include <string>
 
+#include "CHistoryManage.h"
 #include "CMainFrame.h"
 #include "CNimbaryDoc.h"
 #include "CNimbaryView.h"
+#include "SaveDialog.h"
 
 namespace nimbary {
+
+// The document's history thread as the history-management dialog reaches it.
+class DocHistoryCommands : public HistoryCommands {
+public:
+    explicit DocHistoryCommands(CNimbaryDoc& doc) : doc_(doc) {}
+    int Run(Kind kind, uint32_t devId, std::chrono::milliseconds wait) override;
+
+private:
+    CNimbaryDoc& doc_;
+};
 
 // The program's parts wired together, in start-up order: the document with
 // its database and threads, the main frame, the view, the device notices.
@@ -43,6 +55,8 @@ private:
     CMainFrame frame_;
     CNimbaryView view_;
     DeviceNoticeSource* notices_;
+    DocHistoryCommands commands_{doc_};
+    QtSaveDialog saveDialog_;
 };
 
 }  // namespace nimbary

@@ -19,8 +19,6 @@ CNimbaryDoc::CNimbaryDoc(HidBackend& backend, Messages& messages, std::string lo
       source_(station_),
       downloader_(source_, db_, &stop_, &command_.busy) {
     usb_.UseLockFile(std::move(lockFile));
-    // The station row's unit codes are the program's display units.
-    PublishUnits(&db_.Info().Units);
     downloader_.onProgress = [this](int n) {
         if (onStatus) onStatus(STATUS_PROGRESS, n, {});
     };
@@ -42,7 +40,6 @@ CNimbaryDoc::CNimbaryDoc(HidBackend& backend, Messages& messages, std::string lo
 CNimbaryDoc::~CNimbaryDoc() {
     Shutdown();
     usb_.SetSink(nullptr);
-    PublishUnits(nullptr);
 }
 
 int CNimbaryDoc::OpenDatabase(const std::string& path) {

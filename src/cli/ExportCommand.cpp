@@ -29,7 +29,8 @@ const char* const kExportHelp =
     "  --db PATH           the database (default: the program's Nimbary.db)\n"
     "\n"
     "TIME is on the station's clock, as for `records`. Times in the table follow\n"
-    "the locale (LC_ALL, LC_TIME, LANG), as in the program.\n";
+    "the locale (LC_ALL, LC_TIME, LANG), as in the program; in the C or POSIX\n"
+    "locale they are ISO 8601 (2026-12-09 18:55:00), which spreadsheets read.\n";
 
 namespace {
 
@@ -62,14 +63,12 @@ int RunExport(std::vector<std::string> args) {
     StderrMessages messages;
     HistoryDb db(&messages);
     if (const int rc = HistoryFile::OpenExisting(dbPath, db); rc != kExitOk) return rc;
-    // The units the station's records were last stored under, as the
-    // program shows them; a station without a row gets the defaults.
+    // The units the station was set to at its last download; a station
+    // without a row gets 0s (°C, hPa, m/s, mm).
     if (db.ReadDevice(range.devId) != 0) return kExitFailure;
     HistoryTable table(RecordTimeText, db.Info().Units);
-    if (db.SelectRecords(range.devId, range.start, range.end) != 0) return kExitFailure;
-    const int loaded = table.Load(db, range.devId);
-    db.CloseSelection();
-    if (loaded != 0) return kExitFailure;
+    if (LoadRange(db, range.devId, range.start, range.end, table) != HistoryTable::LOAD_OK)
+        return kExitFailure;
     if (table.RowCount() == 0) {
         PrintError("the station has no records in that time range; nothing written");
         return kExitFailure;

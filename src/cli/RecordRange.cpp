@@ -50,6 +50,16 @@ bool RecordRange::Take(ArgList& args, std::string& error) {
         }
         end = StationTimeToOleDate(t);
     }
+    // The two the wrong way round are taken as the browser takes them, as
+    // meant: from the earlier to the later, each end whole ("--from
+    // 2024-03-06 --to 2024-03-05" is both days).
+    if (fromGiven && toGiven && start > end) {
+        uint32_t earlier = 0, later = 0;
+        TimeArg::Parse(to, false, earlier, error);
+        TimeArg::Parse(from, true, later, error);
+        start = StationTimeToOleDate(earlier);
+        end = StationTimeToOleDate(later);
+    }
     return true;
 }
 

@@ -8,7 +8,8 @@
 namespace nimbary::cli {
 
 // The records a reading command works on: --station ID, --from TIME and
-// --to TIME taken out of its arguments.
+// --to TIME taken out of its arguments (exchanged when given the wrong way
+// round).
 struct RecordRange {
     uint32_t devId = 0;
     double start = 0.0;  // OLE dates, both ends included

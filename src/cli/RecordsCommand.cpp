@@ -23,7 +23,8 @@ const char* const kRecordsHelp =
     "  --db PATH           the database (default: the program's Nimbary.db)\n"
     "\n"
     "TIME is on the station's clock: 2024-03-05, 2024-03-05T12:00 or\n"
-    "2024-03-05T12:00:30. A date or minute as --to includes the whole of it.\n";
+    "2024-03-05T12:00:30. A date or minute as --to includes the whole of it.\n"
+    "A --from later than --to is taken the other way round.\n";
 
 namespace {
 

@@ -24,14 +24,15 @@ namespace {
 struct Threshold {
     int check, edit, unit;
     int byte, bit;
-    Quantity quantity;
+    RangeQuantity quantity;
     bool indoor;
     std::variant<double AlarmRecord::*, int32_t AlarmRecord::*> field;
 };
 
 using A = AlarmRecord;
-constexpr Quantity kT = Quantity::Temp, kH = Quantity::Humi, kB = Quantity::Baro,
-                   kW = Quantity::Wind, kR = Quantity::Rain;
+constexpr RangeQuantity kT = RangeQuantity::Temp, kH = RangeQuantity::Humi,
+                        kB = RangeQuantity::Baro, kW = RangeQuantity::Wind,
+                        kR = RangeQuantity::Rain;
 
 const Threshold kThresholds[20] = {
     {1025, 1027, 1029, 0, 0, kT, true, &A::InTempHigh},
@@ -72,11 +73,11 @@ std::string Shown(const Threshold& t, const AlarmRecord& a, const UnitSet& u) {
         return FormatHumi(a.**humidity, FMT_VALUE, u);
     const double v = a.*std::get<double A::*>(t.field);
     switch (t.quantity) {
-        case Quantity::Temp:
+        case RangeQuantity::Temp:
             return FormatTemp(v, FMT_VALUE, u);
-        case Quantity::Baro:
+        case RangeQuantity::Baro:
             return FormatBaro(v, FMT_VALUE, u);
-        case Quantity::Wind:
+        case RangeQuantity::Wind:
             return FormatWind(v, FMT_VALUE, u);
         default:
             return FormatRain(v, FMT_VALUE, u);
@@ -90,28 +91,28 @@ bool Take(const Threshold& t, const std::string& text, AlarmRecord& a, const Uni
         return ParseHumi(text, a.**humidity, u);
     double& v = a.*std::get<double A::*>(t.field);
     switch (t.quantity) {
-        case Quantity::Temp:
+        case RangeQuantity::Temp:
             return ParseTemp(text, v, u) && (!t.indoor || ParseTemp(text, v, u, true));
-        case Quantity::Baro:
+        case RangeQuantity::Baro:
             return ParseBaro(text, v, u);
-        case Quantity::Wind:
+        case RangeQuantity::Wind:
             return ParseWind(text, v, u);
         default:
             return ParseRain(text, v, u);
     }
 }
 
-std::string UnitName(Quantity q, const UnitSet& u) {
+std::string UnitName(RangeQuantity q, const UnitSet& u) {
     switch (q) {
-        case Quantity::Temp:
+        case RangeQuantity::Temp:
             return TempUnitName(u);
-        case Quantity::Humi:
+        case RangeQuantity::Humi:
             return "%";
-        case Quantity::Baro:
+        case RangeQuantity::Baro:
             return BaroUnitName(u);
-        case Quantity::Wind:
+        case RangeQuantity::Wind:
             return WindUnitName(u);
-        case Quantity::Rain:
+        case RangeQuantity::Rain:
             return RainUnitName(u);
     }
     return {};

@@ -264,7 +264,7 @@ bool CSetting::TakeColorBounds() {
         if (edit->text() == filled) continue;
         changed = true;
         if (!ParseTemp(edit->text().toStdString(), bound, units_, indoor)) {
-            Refuse(RangeMessage(texts_, Quantity::Temp, indoor, units_), MessageIcon::Warning,
+            Refuse(RangeMessage(texts_, RangeQuantity::Temp, indoor, units_), MessageIcon::Warning,
                    edit);
             return false;
         }

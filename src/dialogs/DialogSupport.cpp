@@ -16,7 +16,7 @@ std::string RangeMessage(TextSource& texts, const std::string& lower, const std:
     return text::FormatText(texts.Load(2095), {lower, upper});
 }
 
-std::string RangeMessage(TextSource& texts, Quantity q, bool indoor, const UnitSet& units) {
+std::string RangeMessage(TextSource& texts, RangeQuantity q, bool indoor, const UnitSet& units) {
     const auto [lower, upper] = RangeEnds(q, indoor, units);
     return RangeMessage(texts, lower, upper);
 }

@@ -22,7 +22,7 @@ QString Text(int id);
 // "Data Range is %s to %s" (2095) with the given ends.
 std::string RangeMessage(TextSource& texts, const std::string& lower, const std::string& upper);
 // The same with a parser's range ends in `units`.
-std::string RangeMessage(TextSource& texts, Quantity q, bool indoor, const UnitSet& units);
+std::string RangeMessage(TextSource& texts, RangeQuantity q, bool indoor, const UnitSet& units);
 
 // The dialogs place their controls by pixel, so they bring their own font:
 // a Latin face of Arial's metrics, then faces with simplified Chinese.

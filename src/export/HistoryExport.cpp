@@ -61,8 +61,7 @@ ExportMessage MessageFor(const ExportResult& result, const std::string& path) {
         case ExportStatus::CannotCreate:
             return {text::Format(2121, {shown}), MessageIcon::Warning};
         case ExportStatus::WriteFailed:
-            return {text::Format(IsDiskFull(result.error) ? 2138 : 2139, {shown}),
-                    MessageIcon::Warning};
+            return {WriteFailureText(result.error, shown), MessageIcon::Warning};
         case ExportStatus::CannotReplace:
             return {text::Format(2122, {shown}), MessageIcon::Warning};
         case ExportStatus::Failed:
@@ -72,6 +71,10 @@ ExportMessage MessageFor(const ExportResult& result, const std::string& path) {
             break;
     }
     return {};
+}
+
+std::string WriteFailureText(int error, const std::string& path) {
+    return text::Format(IsDiskFull(error) ? 2138 : 2139, {path});
 }
 
 void ShowExportResult(const ExportResult& result, const std::string& path, Messages& messages) {

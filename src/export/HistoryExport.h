@@ -1,11 +1,11 @@
 #pragma once
 
-#include <atomic>
 #include <string>
 #include <utility>
 
 #include "Messages.h"
 #include "StringTable.h"
+#include "WorkProgress.h"
 
 namespace nimbary {
 
@@ -41,12 +41,8 @@ struct ExportResult {
 // existing file means that file cannot be replaced.
 ExportResult FileFailure(const ReplacingFile& file);
 
-// Shared between a writer and whoever watches it from another thread.
-struct ExportProgress {
-    std::atomic<int> done{0};   // rows of a text table, pages of a PDF
-    std::atomic<int> total{0};  // set when the writer starts
-    std::atomic<bool> cancel{false};
-};
+// Rows of a text table, pages of a PDF.
+using ExportProgress = WorkProgress;
 
 // What the PDF needs besides the table.
 struct PdfOptions {
@@ -68,6 +64,9 @@ struct ExportMessage {
     MessageIcon icon = MessageIcon::None;
 };
 ExportMessage MessageFor(const ExportResult& result, const std::string& path);
+// A file that could not be written for `error` (errno): a full disk, quota
+// or size limit said as such, with the path.
+std::string WriteFailureText(int error, const std::string& path);
 void ShowExportResult(const ExportResult& result, const std::string& path, Messages& messages);
 
 }  // namespace nimbary

@@ -3,6 +3,9 @@
 #include <cairo-ft.h>
 #include <fontconfig/fontconfig.h>
 
+#include <QString>
+
+#include <algorithm>
 #include <memory>
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -31,12 +34,16 @@ void LoadFontconfig() {
     (void)loaded;
 }
 
-// The font fontconfig would give for the family (and language), as Qt's
-// font database asks for it.
-Pattern Match(const char* family, const char* lang) {
+struct FontSetFree {
+    void operator()(FcFontSet* s) const { FcFontSetDestroy(s); }
+};
+
+// What to ask fontconfig for: the family (and language), as Qt's font
+// database asks for it.
+Pattern Want(const char* family, const char* lang) {
     LoadFontconfig();
     Pattern want(FcPatternCreate());
-    if (family) FcPatternAddString(want.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    FcPatternAddString(want.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
     if (lang) {
         FcLangSet* langs = FcLangSetCreate();
         FcLangSetAdd(langs, reinterpret_cast<const FcChar8*>(lang));
@@ -45,30 +52,75 @@ Pattern Match(const char* family, const char* lang) {
     }
     FcConfigSubstitute(nullptr, want.get(), FcMatchPattern);
     FcDefaultSubstitute(want.get());
-    FcResult result = FcResultNoMatch;
-    return Pattern(FcFontMatch(nullptr, want.get(), &result));
+    return want;
 }
 
-bool Covers(const FcPattern* font, const char* lang) {
-    FcLangSet* langs = nullptr;
-    if (FcPatternGetLangSet(font, FC_LANG, 0, &langs) != FcResultMatch) return false;
-    return FcLangSetHasLang(langs, reinterpret_cast<const FcChar8*>(lang)) != FcLangDifferentLang;
+bool HasAll(const FcPattern* font, const std::vector<uint32_t>& chars) {
+    FcCharSet* set = nullptr;
+    if (FcPatternGetCharSet(font, FC_CHARSET, 0, &set) != FcResultMatch) return false;
+    for (uint32_t c : chars)
+        if (!FcCharSetHasChar(set, c)) return false;
+    return true;
+}
+
+// The first font in fontconfig's order for `want` that has every one of
+// `chars`, ready to load; none when no installed font has them all, and
+// then `lacking` holds the characters no font has (or, when each is in
+// some font, those the first one lacks).
+Pattern FirstWithAll(FcPattern* want, const std::vector<uint32_t>& chars, std::string& lacking) {
+    FcResult result = FcResultNoMatch;
+    std::unique_ptr<FcFontSet, FontSetFree> fonts(
+        FcFontSort(nullptr, want, FcFalse, nullptr, &result));
+    const int n = fonts ? fonts->nfont : 0;
+    for (int i = 0; i < n; ++i)
+        if (HasAll(fonts->fonts[i], chars))
+            return Pattern(FcFontRenderPrepare(nullptr, want, fonts->fonts[i]));
+    // A dozen of them say enough.
+    std::u32string missing;
+    for (uint32_t c : chars) {
+        bool anywhere = false;
+        for (int i = 0; i < n && !anywhere; ++i) anywhere = HasAll(fonts->fonts[i], {c});
+        if (!anywhere) missing += static_cast<char32_t>(c);
+    }
+    if (missing.empty() && n > 0)
+        for (uint32_t c : chars)
+            if (!HasAll(fonts->fonts[0], {c})) missing += static_cast<char32_t>(c);
+    constexpr size_t kShown = 12;
+    lacking =
+        QString::fromUcs4(missing.data(), static_cast<qsizetype>(std::min(missing.size(), kShown)))
+            .toStdString();
+    if (missing.size() > kShown) lacking += "…";
+    return nullptr;
+}
+
+// Every character of `texts` once, in order of appearance.
+std::vector<uint32_t> CharsOf(const std::vector<std::string>& texts) {
+    std::vector<uint32_t> chars;
+    for (const std::string& t : texts)
+        for (size_t i = 0; i < t.size();) {
+            const uint32_t c = NextCodePoint(t, i);
+            if (std::find(chars.begin(), chars.end(), c) == chars.end()) chars.push_back(c);
+        }
+    return chars;
 }
 
 }  // namespace
 
-PdfFont::PdfFont(text::Language language) {
+PdfFont::PdfFont(text::Language language, const std::vector<std::string>& texts) {
     const bool chinese = language == text::Language::Chinese;
     family_ = chinese ? "黑体" : "Arial";
-    const char* lang = chinese ? "zh-cn" : nullptr;
-    Pattern match = Match(family_.c_str(), lang);
-    // A family fontconfig does not know falls back to a font without
-    // Chinese glyphs: then any sans font that has them.
-    if (match && lang && !Covers(match.get(), lang)) match = Match("sans-serif", lang);
+    const std::vector<uint32_t> chars = CharsOf(texts);
+    Pattern want = Want(family_.c_str(), chinese ? "zh-cn" : nullptr);
+    // A family fontconfig does not know comes first with a font of no
+    // Chinese glyphs: the texts' own characters decide.
+    std::string lacking;
+    Pattern match = FirstWithAll(want.get(), chars, lacking);
     FcChar8* file = nullptr;
     int index = 0;
     if (!match || FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch) {
-        error_ = "no font for " + family_;
+        error_ = "No installed font has the characters \"" + lacking +
+                 "\" of the table: install a font that has them" +
+                 (chinese ? ", such as the Chinese font of the package fonts-wqy-zenhei." : ".");
         return;
     }
     FcPatternGetInteger(match.get(), FC_INDEX, 0, &index);
@@ -117,6 +169,7 @@ const PdfFont::Glyph& PdfFont::GlyphOf(uint32_t codePoint, const char* utf8, int
         glyph = {glyphs[0].index, extents.x_advance};
     }
     cairo_glyph_free(glyphs);
+    if (glyph.index == 0) missing_.append(utf8, static_cast<size_t>(n));
     return glyph;
 }
 

@@ -16,6 +16,12 @@ namespace nimbary {
 // sans; the Chinese family, asked for with language zh-cn, to an installed
 // CJK font), loaded through cairo-ft with unhinted metrics so that
 // measured widths are the font's own.
+//
+// Of the fonts fontconfig offers for the family, in its order, the first
+// that has every character of the texts it is given is taken; when none
+// has them all, there is no font (Error() names what is missing). A
+// character met later that the font lacks is drawn as the missing glyph
+// and noted in Missing().
 class PdfFont {
 public:
     static constexpr double kSize = 10.0;
@@ -26,7 +32,7 @@ public:
         double width = 0.0;
     };
 
-    explicit PdfFont(text::Language language);
+    explicit PdfFont(text::Language language, const std::vector<std::string>& texts = {});
     ~PdfFont();
     PdfFont(const PdfFont&) = delete;
     PdfFont& operator=(const PdfFont&) = delete;
@@ -34,6 +40,8 @@ public:
     // False when no usable font was found; Error() says why.
     bool Ok() const { return font_ != nullptr; }
     const std::string& Error() const { return error_; }
+    // The characters (UTF-8) shaped so far that the font has no glyph for.
+    const std::string& Missing() const { return missing_; }
     cairo_scaled_font_t* Scaled() const { return font_; }
 
     // The glyphs of `text`, each distinct text turned into glyphs once; the
@@ -52,6 +60,7 @@ private:
     std::string family_;
     std::string file_;
     std::string error_;
+    std::string missing_;
     cairo_scaled_font_t* font_ = nullptr;
     // Bounded: the Time cells are all distinct, and a year must not keep
     // every one of them.

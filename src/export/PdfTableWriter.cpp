@@ -104,7 +104,9 @@ std::vector<double> PdfTableWriter::ColumnWidths(const HistoryTable& table, PdfF
     std::vector<double> widths;
     for (int c = 0; c < table.ColumnCount(); ++c) {
         double w = font.Width(table.HeaderText(c)) + 8;
-        if (table.FullColumn(c) == 1) w = std::max(w, font.Width(sampleTime) + 8);
+        const int full = table.FullColumn(c);
+        if (full == 0) w = std::max(w, font.Width(std::to_string(table.RowCount())) + 8);
+        if (full == 1) w = std::max(w, font.Width(sampleTime) + 8);
         widths.push_back(w);
     }
     if (!widths.empty()) widths[0] += 8;
@@ -163,27 +165,28 @@ void DrawPage(cairo_t* cr, PageTexts& texts, const Pages& p, int page) {
 
 }  // namespace
 
-ExportResult PdfTableWriter::Write(const HistoryTable& table, const std::string& path,
-                                   const PdfOptions& options, ExportProgress& progress) {
-    if (table.RowCount() == 0) return {ExportStatus::Nothing};
-    PdfFont font(options.language);
-    if (!font.Ok()) return {ExportStatus::Failed, 0, font.Error()};
+namespace {
+
+// One attempt with one font; `missing` tells that a text needed a glyph
+// the font lacks, and nothing was committed then.
+ExportResult WriteWith(PdfFont& font, const HistoryTable& table, const std::string& path,
+                       const PdfOptions& options, ExportProgress& progress, bool& missing) {
     char id[16];
     std::snprintf(id, sizeof id, "ID: %08x", table.DevId());
     Pages pages{table,
                 options,
-                ColumnWidths(table, font, options.sampleTime),
+                PdfTableWriter::ColumnWidths(table, font, options.sampleTime),
                 0,
-                PageCount(table.RowCount()),
+                PdfTableWriter::PageCount(table.RowCount()),
                 id};
-    pages.width = PageWidth(pages.widths);
+    pages.width = PdfTableWriter::PageWidth(pages.widths);
     progress.total = pages.count;
 
     ReplacingFile file(path);
     if (!file.Create()) return FileFailure(file);
     Sink sink{&file};
-    std::unique_ptr<cairo_surface_t, SurfaceFree> surface(
-        cairo_pdf_surface_create_for_stream(WriteToSink, &sink, pages.width, kPageHeight));
+    std::unique_ptr<cairo_surface_t, SurfaceFree> surface(cairo_pdf_surface_create_for_stream(
+        WriteToSink, &sink, pages.width, PdfTableWriter::kPageHeight));
     std::unique_ptr<cairo_t, ContextFree> cr(cairo_create(surface.get()));
     cairo_set_scaled_font(cr.get(), font.Scaled());
     PageTexts texts(font);
@@ -196,18 +199,41 @@ ExportResult PdfTableWriter::Write(const HistoryTable& table, const std::string&
         if ((cancelled = progress.cancel)) break;
         DrawPage(cr.get(), texts, pages, page);
         progress.done = page + 1;
+        if ((missing = !font.Missing().empty())) break;
     }
     // An abandoned document is not finished into the file.
-    sink.discard = cancelled || status() != CAIRO_STATUS_SUCCESS;
+    sink.discard = cancelled || missing || status() != CAIRO_STATUS_SUCCESS;
     cairo_surface_finish(surface.get());
     const cairo_status_t drawn = status();
 
     if (file.Failed() != ReplacingFile::Failure::None) return FileFailure(file);
     if (cancelled) return {ExportStatus::Cancelled};
+    if (missing) return {ExportStatus::Failed};
     if (drawn != CAIRO_STATUS_SUCCESS)
         return {ExportStatus::Failed, 0, cairo_status_to_string(drawn)};
     if (!file.Commit()) return FileFailure(file);
     return {ExportStatus::Ok};
+}
+
+}  // namespace
+
+ExportResult PdfTableWriter::Write(const HistoryTable& table, const std::string& path,
+                                   const PdfOptions& options, ExportProgress& progress) {
+    if (table.RowCount() == 0) return {ExportStatus::Nothing};
+    // The font must have every character: the headers' and the lines' around
+    // the table first, then any a cell turns out to need as well.
+    std::vector<std::string> texts = {options.exportTime, options.sampleTime,
+                                      "ID: 0123456789abcdef/"};
+    for (int c = 0; c < table.ColumnCount(); ++c) texts.push_back(table.HeaderText(c));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        PdfFont font(options.language, texts);
+        if (!font.Ok()) return {ExportStatus::Failed, 0, font.Error()};
+        bool missing = false;
+        const ExportResult result = WriteWith(font, table, path, options, progress, missing);
+        if (!missing) return result;
+        texts.push_back(font.Missing());
+    }
+    return {ExportStatus::Failed, 0, "no font has every character of the table"};
 }
 
 }  // namespace nimbary

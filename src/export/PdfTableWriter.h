@@ -27,8 +27,9 @@ public:
     static ExportResult Write(const HistoryTable& table, const std::string& path,
                               const PdfOptions& options, ExportProgress& progress);
 
-    // Column widths: each header's width + 8, the Time column at least the
-    // sample time's width + 8, column 0 another 8.
+    // Column widths: each header's width + 8, the "No." column at least the
+    // largest row number's width + 8 and the Time column the sample time's,
+    // then column 0 another 8.
     static std::vector<double> ColumnWidths(const HistoryTable& table, PdfFont& font,
                                             const std::string& sampleTime);
     // 595, or the table's width + 50 when it is wider than 545.

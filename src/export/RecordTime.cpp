@@ -10,6 +10,24 @@ namespace {
 
 const QDate kOleBase(1899, 12, 30);
 constexpr double kSecondsPerDay = 86400.0;
+constexpr double kUnixEpochOle = 25569.0;  // 1970-01-01
+
+// The C and POSIX locales: formats of their own that a spreadsheet reads as text.
+bool WithoutFormats(const QLocale& locale) {
+    return locale.language() == QLocale::C;
+}
+
+// The instant the local clock shows `date` `time`; a time the clock skipped
+// (the spring change) is placed at the first minute after the gap.
+double LocalMsecs(const QDate& date, const QTime& time) {
+    QDateTime at(date, time, Qt::LocalTime);
+    const QDateTime wall(date, QTime(time.hour(), time.minute()), Qt::UTC);
+    for (int minute = 1; !at.isValid() && minute <= 24 * 60; ++minute) {
+        const QDateTime later = wall.addSecs(60 * minute);
+        at = QDateTime(later.date(), later.time(), Qt::LocalTime);
+    }
+    return static_cast<double>(at.toMSecsSinceEpoch());
+}
 
 // Drops the time-zone field (t, outside quoted text) and the blank it leaves.
 QString WithoutZone(const QString& format) {
@@ -45,7 +63,9 @@ bool OleDateToCalendar(double oleDate, QDate& date, QTime& time) {
 }
 
 QString ShortDateFormat() {
-    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    const QLocale locale;
+    if (WithoutFormats(locale)) return QStringLiteral("yyyy-MM-dd");
+    QString format = locale.dateFormat(QLocale::ShortFormat);
     // Two-digit years are ambiguous over a long history, and a picker reads
     // them into the wrong century.
     if (!format.contains(QLatin1String("yyyy"))) format.replace(QLatin1String("yy"), "yyyy");
@@ -53,7 +73,9 @@ QString ShortDateFormat() {
 }
 
 QString TimeWithSecondsFormat() {
-    return WithoutZone(QLocale().timeFormat(QLocale::LongFormat));
+    const QLocale locale;
+    if (WithoutFormats(locale)) return QStringLiteral("HH:mm:ss");
+    return WithoutZone(locale.timeFormat(QLocale::LongFormat));
 }
 
 std::string RecordTimeText(double oleDate) {
@@ -89,12 +111,25 @@ double AxisTime::Msecs(double oleDate) {
     const auto day = static_cast<int64_t>(whole);
     if (day != day_) {
         day_ = day;
-        const QDateTime noon(kOleBase.addDays(day), QTime(12, 0), Qt::LocalTime);
-        offsetMs_ = noon.isValid() ? noon.offsetFromUtc() * 1000.0 : 0.0;
+        const QDate date = kOleBase.addDays(day);
+        const QDateTime start(date, QTime(0, 0), Qt::LocalTime);
+        const QDateTime next(date.addDays(1), QTime(0, 0), Qt::LocalTime);
+        changeDay_ =
+            !start.isValid() || !next.isValid() || start.offsetFromUtc() != next.offsetFromUtc();
+        offsetMs_ = start.isValid() ? start.offsetFromUtc() * 1000.0 : 0.0;
     }
-    constexpr double kUnixEpochOle = 25569.0;  // 1970-01-01
     // Whole milliseconds: a record on the minute must not label as the one before.
-    return std::round((oleDate - kUnixEpochOle) * kSecondsPerDay * 1000.0) - offsetMs_;
+    const double wall = std::round((oleDate - kUnixEpochOle) * kSecondsPerDay * 1000.0);
+    if (!changeDay_) return wall - offsetMs_;
+    QDate date;
+    QTime time;
+    if (!OleDateToCalendar(oleDate, date, time)) return wall - offsetMs_;
+    return LocalMsecs(date, time);
+}
+
+double AxisTime::OleDate(double msecs) {
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(msecs)));
+    return OleDateFrom(at.date(), at.time());
 }
 
 }  // namespace nimbary

@@ -20,7 +20,9 @@ double OleDateFrom(const QDate& date, const QTime& time);
 bool OleDateToCalendar(double oleDate, QDate& date, QTime& time);
 
 // The user's locale (QLocale()): its short date with the year in four
-// digits, and its time of day with seconds, without a time zone.
+// digits, and its time of day with seconds, without a time zone. A locale
+// without formats of its own (C, POSIX) gets ISO 8601's, "2026-12-09
+// 18:55:00", which a spreadsheet reads as a time.
 QString ShortDateFormat();
 QString TimeWithSecondsFormat();
 // A record time as the Time column shows it; "Invalid DateTime" outside the range.
@@ -31,15 +33,20 @@ std::string SampleTimeText();
 std::string CurrentTimeText();
 
 // Milliseconds since the epoch at which the local clock shows a record
-// time, for the chart's date-time axis (which shows local time). The zone
-// offset is taken once per day, so walking sorted times costs one zone
-// lookup a day.
+// time, for the chart's date-time axis (which shows local time): each
+// record with its own zone offset. A day without a daylight-saving change
+// costs one zone lookup; on a change day each record is looked up, and a
+// time the clock skipped is placed at the change, so the line never runs
+// backwards.
 class AxisTime {
 public:
     double Msecs(double oleDate);
+    // The record time (OLE date) the local clock shows at `msecs`.
+    static double OleDate(double msecs);
 
 private:
     int64_t day_ = INT64_MIN;
+    bool changeDay_ = false;
     double offsetMs_ = 0;
 };
 

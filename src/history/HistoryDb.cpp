@@ -625,7 +625,7 @@ int HistoryDb::ReadDevice(uint32_t devId) {
     info_.DevID = 0;
     info_.FirstBlock = info_.CurrBlock = info_.CurrRecord = 0;
     info_.TickTime = info_.RecTime = 0;
-    StoreUnits(info_.Units, UnitSet{});  // the published units: written whole
+    info_.Units = UnitSet{};
     for (int k = 0; k < kRainKinds; ++k) {
         info_.RainTime[k] = 0;
         info_.Rain[k] = 0.0;
@@ -657,7 +657,7 @@ int HistoryDb::ReadDevice(uint32_t devId) {
         units.WindUnit = ColumnInt(s, col++, 1);
         units.RainUnit = ColumnInt(s, col++, 1);
         units.LightUnit = ColumnInt(s, col++, 2);
-        StoreUnits(info_.Units, units);
+        info_.Units = units;
         for (uint32_t& t : info_.RainTime) t = ColumnTime(s, col++, VAL_ABSENT);
         for (double& v : info_.Rain) v = ColumnDouble(s, col++, VAL_ABSENT);
         if (!IsNull(s, col)) {
@@ -716,7 +716,7 @@ int HistoryDb::SaveRecords(uint32_t n, ScratchFile& scratch, const std::vector<H
     if (saveHook_) saveHook_();
 
     // The station row: update it in place, or add it when there is none.
-    const UnitSet units = LoadUnits(info_.Units);  // the poll thread may be storing them
+    const UnitSet& units = info_.Units;
     auto bindDevice = [&](sqlite3_stmt* s, int first) {
         int col = first;
         sqlite3_bind_int(s, col++, info_.FirstBlock);

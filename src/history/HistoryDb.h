@@ -31,11 +31,9 @@ struct DeviceInfo {
     int32_t CurrRecord = 0;
     uint32_t TickTime = 0;  // start time of the last block read; identifies it
     uint32_t RecTime = 0;   // time of the newest record handled
-    // The unit codes. The program publishes this member as its one UnitSet
-    // (PublishUnits), so loading a row changes the display units and saving
-    // a row stores the units in force. Other threads read and write it, so
-    // it is only read and written whole (LoadUnits, StoreUnits), and a row
-    // in use is never copied.
+    // The unit codes the station was set to when the row was saved: the
+    // download stores what the station reports. A copy of the station's,
+    // not the program's display units, so a reload never changes those.
     UnitSet Units;
     uint32_t RainTime[kRainKinds] = {};  // start of each rain kind's accumulation period
     double Rain[kRainKinds] = {};        // accumulated value of each rain kind, mm
@@ -121,6 +119,7 @@ public:
     int DeleteDevice(uint32_t devId);
     // Loads the station's row into Info() (NULL columns read as their
     // defaults); without a row every field is zero, the units included.
+    // The program's display units are not touched.
     int ReadDevice(uint32_t devId);
     bool DeviceFound() const { return deviceFound_; }
     DeviceInfo& Info() { return info_; }

@@ -163,16 +163,20 @@ bool HistoryDownloader::RunPass() {
         skippedOf_ = info_.DevID;
     }
 
-    // 2. The bookmark. ReadDevice also loads the stored units (or zeros).
+    // 2. The bookmark, and the units the station is set to now, which its
+    // row stores (a new station's too, rather than defaults it never had).
     if (db_.ReadDevice(info_.DevID) != 0)
         return End(PassOutcome::DatabaseError, "The station's bookmark cannot be read.");
     DeviceInfo& dev = db_.Info();
     const bool known = db_.DeviceFound();
+    UnitSet units;
+    if (!source_.ReadUnits(units))
+        return End(PassOutcome::StationError, "The station did not send its settings.");
+    dev.Units = units;
     if (!known) {
         dev.DevID = info_.DevID;
         dev.FirstBlock = dev.CurrBlock = dev.CurrRecord = 0;
         dev.TickTime = dev.RecTime = 0;
-        StoreUnits(dev.Units, UnitSet{1, 1, 1, 1, 2});  // the published units: written whole
         for (int k = 0; k < kRainKinds; ++k) {
             dev.RainTime[k] = 0;
             dev.Rain[k] = VAL_ABSENT;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "Protocol.h"
 #include "StationData.h"
 
 namespace nimbary {
@@ -21,6 +22,8 @@ public:
     virtual int ReadMemory(uint8_t area, uint16_t address, uint8_t count,
                            std::vector<uint8_t>& data) = 0;
     virtual int ReadPressureOffset(int16_t& tenthsHpa) = 0;
+    // The display units the station is set to (its settings read).
+    virtual int ReadUnits(UnitSet& out) = 0;
 };
 
 // The real thing: the station's command operations.
@@ -35,6 +38,12 @@ public:
     }
     int ReadPressureOffset(int16_t& tenthsHpa) override {
         return station_.ReadPressureOffset(tenthsHpa);
+    }
+    // The settings read also gives the program its display units.
+    int ReadUnits(UnitSet& out) override {
+        if (!station_.ReadSettings()) return 0;
+        CopyUnits(station_.SettingsCopy(), out);
+        return 1;
     }
 
 private:

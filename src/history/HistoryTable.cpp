@@ -100,10 +100,12 @@ HistoryTable::HistoryTable(TimeText timeText, const UnitSet& units)
     BuildColumns();
 }
 
-int HistoryTable::Load(HistoryDb& db, uint32_t devId) {
+int HistoryTable::Load(HistoryDb& db, uint32_t devId, WorkProgress* progress) {
+    constexpr int kProgressRows = 1024;
     HistoryTable next(timeText_, units_);
     next.devId_ = devId;
     const int n = db.SelectionCount();
+    if (progress) progress->total = n;
     next.times_.reserve(n);
     const auto& specs = Specs();
     double flat[kMeasurementFields];
@@ -111,6 +113,10 @@ int HistoryTable::Load(HistoryDb& db, uint32_t devId) {
     // The count and the rows come from one snapshot, so the walk ends with
     // the count unless a step fails.
     for (int i = 0; i < n && !db.IsEof(); ++i) {
+        if (progress && i % kProgressRows == 0) {
+            if (progress->cancel) return LOAD_CANCELLED;
+            progress->done = i;
+        }
         db.ReadRecord();
         const HistoryRecord& r = db.ReadImage();
         int m = 0;
@@ -128,10 +134,22 @@ int HistoryTable::Load(HistoryDb& db, uint32_t devId) {
         }
         db.MoveNext();
     }
-    if (db.SelectionFailed()) return 1;
+    if (db.SelectionFailed()) return LOAD_FAILED;
     next.BuildColumns();
     *this = std::move(next);
-    return 0;
+    if (progress) progress->done = n;
+    return LOAD_OK;
+}
+
+int LoadRange(HistoryDb& db, uint32_t devId, double start, double end, HistoryTable& table,
+              WorkProgress* progress, const std::function<void()>& opened) {
+    if (db.SelectRecords(devId, start, end) != 0) return HistoryTable::LOAD_FAILED;
+    if (opened) opened();
+    const int loaded = table.Load(db, devId, progress);
+    // The records now live in the table: the selection's snapshot can go,
+    // so the download's checkpoints are not held back while the dialog is open.
+    db.CloseSelection();
+    return loaded;
 }
 
 void HistoryTable::BuildColumns() {

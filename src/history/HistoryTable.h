@@ -9,6 +9,7 @@
 
 #include "HistoryRecord.h"
 #include "Units.h"
+#include "WorkProgress.h"
 
 namespace nimbary {
 
@@ -54,6 +55,17 @@ std::string HeaderRule(const std::string& text, const std::string& unit, bool pe
 // Header text of column 2..48 in the current language and `units`.
 std::string ColumnHeader(int fullColumn, const UnitSet& units);
 
+// What a table view shows: headers and cell texts by row and column, in
+// column-index order.
+class TableSource {
+public:
+    virtual ~TableSource() = default;
+    virtual int ColumnCount() const = 0;
+    virtual int RowCount() const = 0;
+    virtual std::string HeaderText(int column) const = 0;
+    virtual std::string CellText(int row, int column) const = 0;
+};
+
 // The records of one selection as the history browser shows them: the table
 // source that the browser's list, the exporters and the command-line tool
 // all read, so the screen and the files cannot drift apart.
@@ -63,7 +75,7 @@ std::string ColumnHeader(int fullColumn, const UnitSet& units);
 // for, in the units in force when the table was loaded. Columns are the
 // kept ones in column-index order: "No.", "Time" and every measurement
 // column with at least one shown value.
-class HistoryTable {
+class HistoryTable : public TableSource {
 public:
     // Text of a record time (OLE date) for the Time column.
     using TimeText = std::function<std::string(double oleDate)>;
@@ -71,16 +83,19 @@ public:
     // An empty table: columns "No." and "Time", no rows.
     HistoryTable(TimeText timeText, const UnitSet& units);
 
+    enum LoadStatus : int { LOAD_OK = 0, LOAD_FAILED = 1, LOAD_CANCELLED = 2 };
+
     // Reads the open selection of `db` from its first row: the browser's
-    // walk. 0 on success; non-zero when a step of the walk failed (the
-    // database has shown its message), and the table is then left as it was.
-    int Load(HistoryDb& db, uint32_t devId);
+    // walk, telling `progress` (when given) how far it is and stopping when
+    // it asks. LOAD_FAILED when a step of the walk failed (the database has
+    // shown its message); the table is left as it was unless LOAD_OK.
+    int Load(HistoryDb& db, uint32_t devId, WorkProgress* progress = nullptr);
 
     // --- The table source --------------------------------------------------
-    int ColumnCount() const { return static_cast<int>(kept_.size()); }
-    int RowCount() const { return static_cast<int>(times_.size()); }
-    const std::string& HeaderText(int column) const { return headers_[column]; }
-    std::string CellText(int row, int column) const;
+    int ColumnCount() const override { return static_cast<int>(kept_.size()); }
+    int RowCount() const override { return static_cast<int>(times_.size()); }
+    std::string HeaderText(int column) const override { return headers_[column]; }
+    std::string CellText(int row, int column) const override;
     // Station of the loaded records (0 before the first load).
     uint32_t DevId() const { return devId_; }
 
@@ -109,5 +124,12 @@ private:
     std::vector<int> kept_;
     std::vector<std::string> headers_;
 };
+
+// Selects the records of `devId` with `start` <= RecTime <= `end`, walks
+// them into `table` and closes the selection: what Update and the
+// command-line export do. `opened` runs once the selection is open, before
+// the walk (the browser lets go of the table it showed then). Any thread.
+int LoadRange(HistoryDb& db, uint32_t devId, double start, double end, HistoryTable& table,
+              WorkProgress* progress = nullptr, const std::function<void()>& opened = {});
 
 }  // namespace nimbary

@@ -44,22 +44,21 @@ BrowserLayout::Placement BrowserLayout::Place(int mode, int sx, int sy) const {
     return p;
 }
 
-int BrowserLayout::DragX(int mouseX) const {
-    int x = mouseX - 4;
-    if (x < left + kMarginX)
-        x = left + kMarginX;
-    else if (x > right - kMarginX)
-        x = right - kMarginX;
-    return x;
+namespace {
+
+int Clamp(int v, int low, int high) {
+    if (high < low) return (low + high) / 2;
+    return v < low ? low : v > high ? high : v;
 }
 
-int BrowserLayout::DragY(int mouseY) const {
-    int y = mouseY - 4;
-    if (y < top + kMarginY)
-        y = top + kMarginY;
-    else if (y > bottom - kMarginY)
-        y = bottom - kMarginY;
-    return y;
+}  // namespace
+
+int BrowserLayout::ClampX(int x) const {
+    return Clamp(x, left + kMarginX, right - kMarginX);
+}
+
+int BrowserLayout::ClampY(int y) const {
+    return Clamp(y, top + kMarginY, bottom - kMarginY);
 }
 
 }  // namespace nimbary

@@ -24,8 +24,12 @@ struct BrowserLayout {
 
     // The splitter position while dragging with the mouse at `mouse`: 4
     // pixels left of (above) it, kept 200 (150) pixels inside the area.
-    int DragX(int mouseX) const;
-    int DragY(int mouseY) const;
+    int DragX(int mouseX) const { return ClampX(mouseX - 4); }
+    int DragY(int mouseY) const { return ClampY(mouseY - 4); }
+    // A splitter position kept within those margins (the middle of an area
+    // too small for both).
+    int ClampX(int x) const;
+    int ClampY(int y) const;
 
     static constexpr int kBarWidth = 8;
     static constexpr int kMarginX = 200;

@@ -1,17 +1,18 @@
 #include "CDebug.h"
 
 #include <QDir>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cstring>
+#include <functional>
 
+#include "HistoryExport.h"
 #include "ReplacingFile.h"
-
+#include "SaveDialog.h"
 #include "StringTable.h"
 
 namespace nimbary {
@@ -40,26 +41,6 @@ std::string WithPath(const char* format, const QString& path) {
     return text::FormatText(format, {QDir::toNativeSeparators(path).toStdString()});
 }
 
-// A dump that could not be written: a full disk said as such, with the path.
-std::string WriteFailure(const ReplacingFile& file, const QString& path) {
-    if (IsDiskFull(file.Errno()))
-        return WithPath("The disk is full: failed to write the file:\n%s", path);
-    return WithPath("Failed to write the file:\n%s", path) + " (" + std::strerror(file.Errno()) +
-           ")";
-}
-
-// The save dialog: Qt's own, so that it speaks the program's language.
-QString AskForPath(QWidget* parent, const QString& suggested) {
-    QFileDialog d(parent);
-    d.setAcceptMode(QFileDialog::AcceptSave);
-    d.setOption(QFileDialog::DontUseNativeDialog);
-    d.setNameFilter("*.bin (*.bin)");
-    d.setDefaultSuffix("bin");
-    d.selectFile(suggested);
-    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return {};
-    return d.selectedFiles().front();
-}
-
 // A wait cursor while a dump holds the window.
 struct WaitCursor {
     WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -68,11 +49,11 @@ struct WaitCursor {
 
 }  // namespace
 
-CDebug::CDebug(HistorySource& station, Messages& messages, QWidget* parent)
+CDebug::CDebug(HistorySource& station, Messages& messages, SaveDialog& saveDialog, QWidget* parent)
     : QDialog(parent),
-      choosePath([this](const QString& suggested) { return AskForPath(this, suggested); }),
       station_(station),
       messages_(messages),
+      saveDialog_(saveDialog),
       monitor_(station) {
     setWindowTitle("Debug");
     auto* ok = new QPushButton("Ok", this);
@@ -132,61 +113,90 @@ void CDebug::paintEvent(QPaintEvent* e) {
 }
 
 void CDebug::ReadFat() {
-    const QString path = choosePath(QDir::home().filePath("block.bin"));
+    const QString path =
+        saveDialog_.AskSavePath(this, {{"*.bin"}, QDir::home().filePath("block.bin")});
     if (!path.isEmpty()) DumpBlockTable(path);
 }
 
 void CDebug::ReadData() {
-    const QString path = choosePath(QDir::home().filePath("data.bin"));
+    const QString path =
+        saveDialog_.AskSavePath(this, {{"*.bin"}, QDir::home().filePath("data.bin")});
     if (!path.isEmpty()) DumpDataArea(path);
+}
+
+bool CDebug::CreateDump(ReplacingFile& file, const QString& path) {
+    if (file.Create()) return true;
+    messages_.Show(WithPath("Can not create the file:\n%s", path), MessageIcon::Warning);
+    return false;
+}
+
+bool CDebug::FinishDump(ReplacingFile& file, const QString& path, const QByteArray& bytes) {
+    if (file.Write(bytes.constData(), static_cast<size_t>(bytes.size())) && file.Commit())
+        return true;
+    messages_.Show(WriteFailureText(file.Errno(), QDir::toNativeSeparators(path).toStdString()),
+                   MessageIcon::Warning);
+    return false;
 }
 
 void CDebug::DumpBlockTable(const QString& path) {
     WaitCursor wait;
-    QByteArray table(kBlockTableBytes, '\0');
-    int at = 0;
+    QByteArray table;
     const bool read = ReadArea(station_, 1, kBlockTableBytes, [&](const std::vector<uint8_t>& c) {
-        std::copy(c.begin(), c.end(), table.begin() + at);
-        at += static_cast<int>(c.size());
+        table.append(reinterpret_cast<const char*>(c.data()), static_cast<qsizetype>(c.size()));
         return true;
     });
     if (!read) {
         messages_.Show("Failed to read the file allocation table.", MessageIcon::Warning);
         return;
     }
+    // Written beside the file and put in its place once complete: a full
+    // disk half-way keeps the earlier dump.
     ReplacingFile file(path.toStdString());
-    if (!file.Create()) {
-        messages_.Show(WithPath("Can not create the file:\n%s", path), MessageIcon::Warning);
-        return;
-    }
-    if (!file.Write(table.constData(), static_cast<size_t>(table.size())) || !file.Commit()) {
-        messages_.Show(WriteFailure(file, path), MessageIcon::Warning);
-        return;
-    }
-    messages_.Show(WithPath("Successful read the fat in to the file:\n%s", path),
-                   MessageIcon::Information);
+    if (CreateDump(file, path) && FinishDump(file, path, table))
+        messages_.Show(WithPath("Successful read the fat in to the file:\n%s", path),
+                       MessageIcon::Information);
+}
+
+QString CDebug::IncompleteDumpPath(const QString& path) {
+    const QFileInfo info(path);
+    const QString suffix = info.suffix().isEmpty() ? QString() : "." + info.suffix();
+    return info.dir().filePath(info.completeBaseName() + "-incomplete" + suffix);
 }
 
 void CDebug::DumpDataArea(const QString& path) {
-    WaitCursor wait;
-    // Written beside the file and put in its place once complete: a full disk
-    // half-way keeps the earlier dump.
-    ReplacingFile file(path.toStdString());
-    if (!file.Create()) {
-        messages_.Show(WithPath("Can not create the file:\n%s", path), MessageIcon::Warning);
+    QByteArray data;
+    {
+        WaitCursor wait;
+        ReplacingFile file(path.toStdString());
+        if (!CreateDump(file, path)) return;
+        const bool read = ReadArea(station_, 2, kDataBytes, [&](const std::vector<uint8_t>& c) {
+            data.append(reinterpret_cast<const char*>(c.data()), static_cast<qsizetype>(c.size()));
+            return true;
+        });
+        if (read) {
+            if (FinishDump(file, path, data))
+                messages_.Show(WithPath("Successful read the data into the file:\n%s", path),
+                               MessageIcon::Information);
+            return;
+        }
+    }
+    // A cut dump would pass for the station's memory: the earlier file stays,
+    // and what was read goes, if wanted, under a name that says what it is.
+    std::string cut = text::FormatText(
+        "The data dump is incomplete: the station stopped answering after %d of %d bytes.\n"
+        "The file was not changed:\n%s",
+        {static_cast<int>(data.size()), kDataBytes, QDir::toNativeSeparators(path).toStdString()});
+    if (data.isEmpty()) {
+        messages_.Show(cut, MessageIcon::Warning);
         return;
     }
-    const bool read = ReadArea(station_, 2, kDataBytes, [&](const std::vector<uint8_t>& c) {
-        return file.Write(c.data(), c.size());
-    });
-    // A read that fails ends the dump quietly; the file keeps what came before.
-    if (file.Failed() != ReplacingFile::Failure::None || !file.Commit()) {
-        messages_.Show(WriteFailure(file, path), MessageIcon::Warning);
-        return;
-    }
-    if (!read) return;
-    messages_.Show(WithPath("Successful read the data into the file:\n%s", path),
-                   MessageIcon::Information);
+    const QString partial = IncompleteDumpPath(path);
+    cut += WithPath("\n\nSave the bytes that were read as:\n%s ?", partial);
+    if (!messages_.AskYesNo(cut)) return;
+    ReplacingFile kept(partial.toStdString());
+    if (CreateDump(kept, partial) && FinishDump(kept, partial, data))
+        messages_.Show(WithPath("The bytes that were read are in the file:\n%s", partial),
+                       MessageIcon::Information);
 }
 
 }  // namespace nimbary

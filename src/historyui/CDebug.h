@@ -2,7 +2,6 @@
 
 #include <QDialog>
 #include <QTimer>
-#include <functional>
 #include <map>
 
 #include "HistorySource.h"
@@ -10,6 +9,9 @@
 #include "Messages.h"
 
 namespace nimbary {
+
+class ReplacingFile;
+class SaveDialog;
 
 // The memory debug dialog, a service tool: once a second it shows the
 // station's memory status and the oldest block's rain header, warning when
@@ -21,12 +23,9 @@ public:
     static constexpr int kBlockTableBytes = 1024;
     static constexpr int kDataBytes = 64256;  // asked for whatever size the station reports
 
-    // Neither is owned.
-    CDebug(HistorySource& station, Messages& messages, QWidget* parent = nullptr);
-
-    // The save dialog: the path chosen for a dump, or empty for Cancel.
-    // Tests answer it themselves.
-    std::function<QString(const QString& suggested)> choosePath;
+    // None is owned.
+    CDebug(HistorySource& station, Messages& messages, SaveDialog& saveDialog,
+           QWidget* parent = nullptr);
 
     // The timer's work: one look at the memory, then the lines redrawn.
     void Tick();
@@ -36,9 +35,12 @@ public:
     // Read FAT (1161) and Read Data (1162): ask for a file and dump into it.
     void ReadFat();
     void ReadData();
-    // The dumps into a chosen file, with their messages.
+    // The dumps into a chosen file, with their messages. A data dump the
+    // station breaks off keeps the earlier file; what was read goes, if the
+    // user wants it, into IncompleteDumpPath(path).
     void DumpBlockTable(const QString& path);
     void DumpDataArea(const QString& path);
+    static QString IncompleteDumpPath(const QString& path);
 
     void done(int result) override;
 
@@ -46,8 +48,13 @@ protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
+    // False, with the message shown, when the file cannot be made or written.
+    bool CreateDump(ReplacingFile& file, const QString& path);
+    bool FinishDump(ReplacingFile& file, const QString& path, const QByteArray& bytes);
+
     HistorySource& station_;
     Messages& messages_;
+    SaveDialog& saveDialog_;
     MemoryMonitor monitor_;
     QTimer timer_;
     bool busy_ = false;  // a tick is running; its message box must not start another

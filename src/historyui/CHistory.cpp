@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
@@ -19,19 +18,17 @@
 #include <utility>
 
 #include "CTchart1.h"
-#include "ExportProgressDialog.h"
 #include "HistoryDb.h"
+#include "HistoryExport.h"
 #include "HistoryTableModel.h"
+#include "HistoryUiText.h"
 #include "RecordTime.h"
-#include "StringTable.h"
+#include "SaveDialog.h"
+#include "WorkProgressDialog.h"
 
 namespace nimbary {
 
 namespace {
-
-QString Text(int id) {
-    return QString::fromStdString(text::Load(id));
-}
 
 std::shared_ptr<const HistoryTable> EmptyTable() {
     return std::make_shared<HistoryTable>(RecordTimeText, Units());
@@ -39,38 +36,22 @@ std::shared_ptr<const HistoryTable> EmptyTable() {
 
 constexpr int kRowHeight = 24;
 
-// Save As with the two kinds; a name typed without an extension gets the
-// one of the kind selected.
-QString AskExportPath(QWidget* parent) {
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilters({"*.csv", "*.pdf"});
-    dialog.setDefaultSuffix("csv");
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                     [&dialog](const QString& filter) { dialog.setDefaultSuffix(filter.mid(2)); });
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().first();
+// A busy cursor while the browser works.
+struct BusyCursor {
+    BusyCursor() { QApplication::setOverrideCursor(Qt::BusyCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+// The "No." column: 50, or what the largest row number needs.
+int NumberColumnWidth(const QFontMetrics& metrics, int rows) {
+    return std::max(50, metrics.horizontalAdvance(QString::number(rows)) + 12);
 }
 
 }  // namespace
 
-uint32_t ParseStationId(const QString& text) {
-    uint64_t v = 0;
-    for (QChar c : text.left(49)) {
-        const int digit = QStringLiteral("0123456789abcdef").indexOf(c.toLower());
-        if (digit < 0) break;
-        // Like the C library's reading: a number too large stays at the top.
-        v = std::min<uint64_t>(v * 16 + digit, 0xFFFFFFFFu);
-    }
-    return static_cast<uint32_t>(v);
-}
-
-CHistory::CHistory(HistoryDb& db, Messages& messages, uint32_t currentDevId, QWidget* parent)
-    : QDialog(parent),
-      chooseExportPath([this] { return AskExportPath(this); }),
-      db_(db),
-      messages_(messages),
-      table_(EmptyTable()) {
+CHistory::CHistory(HistoryDb& db, Messages& messages, SaveDialog& saveDialog, uint32_t currentDevId,
+                   QWidget* parent)
+    : QDialog(parent), db_(db), messages_(messages), saveDialog_(saveDialog), table_(EmptyTable()) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
@@ -92,14 +73,12 @@ CHistory::CHistory(HistoryDb& db, Messages& messages, uint32_t currentDevId, QWi
     splitterY_ = (height() - 100) / 2 + 100;
     Layout();
 
-    ShowTable(table_);
-    RebuildGraphList();
-    DrawChart();
+    ShowLoaded(table_);
 
     std::vector<uint32_t> ids;
     int selected = -1;
     db_.FillDeviceList(ids, currentDevId, selected);
-    for (uint32_t id : ids) idList_->addItem(QString("%1").arg(id, 8, 16, QChar('0')).toUpper());
+    for (uint32_t id : ids) idList_->addItem(StationIdText(id));
     idList_->setCurrentIndex(selected);
 
     modeButtons_[VIEW_LIST_CHART]->setChecked(true);
@@ -236,49 +215,78 @@ void CHistory::LoadCaptions() {
 }
 
 void CHistory::Update() {
+    if (Busy()) return;  // pressed again while loading
     double start = OleDateFrom(startDate_->date(), startTime_->time());
     double end = OleDateFrom(endDate_->date(), endTime_->time());
     // The pickers keep what the user set; only the query runs forwards.
     if (end < start) std::swap(start, end);
     const uint32_t devId = ParseStationId(idList_->currentText());
 
-    // A failed query or walk has shown the database's message; the display
-    // keeps what it showed.
-    if (db_.SelectRecords(devId, start, end) != 0) return;
     auto table = std::make_shared<HistoryTable>(RecordTimeText, Units());
-    const int failed = table->Load(db_, devId);
-    // The records now live in the table: the selection's snapshot can go,
-    // so the download's checkpoints are not held back while the dialog is open.
-    db_.CloseSelection();
-    if (failed) return;
+    int status = HistoryTable::LOAD_FAILED;
+    nextFrom_ = start;
+    nextTo_ = end;
+    letGoPending_ = true;
+    letGoDone_ = false;
+    RunBusy(Text(2021), [&](WorkProgress& progress) {
+        // The views let go of the old table before the new one grows.
+        status = LoadRange(db_, devId, start, end, *table, &progress,
+                           [&progress] { progress.checkpoint = true; });
+    });
+    letGoPending_ = false;
+    // A failed query has shown the database's message and changed nothing;
+    // a walk that failed or was cancelled leaves the browser empty.
+    if (status == HistoryTable::LOAD_OK)
+        ShowLoaded(std::move(table));
+    else if (letGoDone_)
+        ShowLoaded(table_);
+}
 
-    rangeFrom_ = start;
-    rangeTo_ = end;
-    ShowTable(std::move(table));
-    RebuildGraphList();
+void CHistory::LetGoOfTable() {
+    if (!letGoPending_) return;  // an export's progress has no checkpoint
+    letGoDone_ = true;
+    rangeFrom_ = nextFrom_;
+    rangeTo_ = nextTo_;
+    // The graph list stays as it is: the new table's choices remember its index.
+    ShowTable(EmptyTable());
     DrawChart();
 #ifdef __GLIBC__
-    // The previous selection's table and points were large blocks that the
-    // allocator would otherwise keep for itself.
+    // The table's columns were large blocks that the allocator would
+    // otherwise keep for itself.
     malloc_trim(0);
 #endif
 }
 
+void CHistory::RunBusy(const QString& label, const std::function<void(WorkProgress&)>& work) {
+    BusyCursor busy;
+    WorkProgressDialog progress(label, this);
+    connect(&progress, &WorkProgressDialog::checkpointReached, this, &CHistory::LetGoOfTable);
+    running_ = &progress.Progress();
+    progress.Run(work);
+    running_ = nullptr;
+}
+
 void CHistory::Export() {
-    if (table_->RowCount() == 0) return;
-    const std::string path = chooseExportPath().toStdString();
+    if (Busy() || table_->RowCount() == 0) return;
+    const std::string path =
+        saveDialog_.AskSavePath(this, {{"*.csv", "*.pdf"}, QString()}).toStdString();
     if (path.empty()) return;
     const ExportFormat format = ExportFormatOf(path);
     if (format == ExportFormat::None) return;
     // The worker reads the table the list shows; it stays alive and
-    // unchanged until the export ends, as the progress dialog holds the
-    // browser meanwhile.
+    // unchanged until the export ends, as Update is refused meanwhile.
     std::shared_ptr<const HistoryTable> table = table_;
     const PdfOptions pdf = PdfOptions::ForNow();
-    ExportProgressDialog progress(this);
-    const ExportResult result = progress.Run(
-        [&](ExportProgress& p) { return ExportHistory(*table, path, format, pdf, p); });
+    ExportResult result;
+    RunBusy(Text(2022),
+            [&](WorkProgress& p) { result = ExportHistory(*table, path, format, pdf, p); });
     ShowExportResult(result, path, messages_);
+}
+
+void CHistory::ShowLoaded(std::shared_ptr<const HistoryTable> table) {
+    ShowTable(std::move(table));
+    RebuildGraphList();
+    DrawChart();
 }
 
 void CHistory::ShowTable(std::shared_ptr<const HistoryTable> table) {
@@ -290,7 +298,7 @@ void CHistory::ShowTable(std::shared_ptr<const HistoryTable> table) {
     for (int c = 0; c < table_->ColumnCount(); ++c) {
         const int full = table_->FullColumn(c);
         const int w =
-            full == 0   ? 50
+            full == 0   ? NumberColumnWidth(fm, table_->RowCount())
             : full == 1 ? timeWidth
                         : fm.horizontalAdvance(QString::fromStdString(table_->HeaderText(c))) + 12;
         list_->horizontalHeader()->resizeSection(c, w);
@@ -312,7 +320,8 @@ void CHistory::DrawChart() {
     const int index = graphList_->currentIndex();
     const Graph graph =
         index < 0 ? Graph::Temperature : static_cast<Graph>(graphList_->itemData(index).toInt());
-    chart_->Show(ChartData::Build(*table_, graph, Units()), rangeFrom_, rangeTo_);
+    // In the units of the table's Update, whatever the station's are now.
+    chart_->Show(table_, graph, rangeFrom_, rangeTo_);
 }
 
 BrowserLayout CHistory::Area() const {
@@ -321,7 +330,11 @@ BrowserLayout CHistory::Area() const {
 
 void CHistory::Layout() {
     if (!list_ || !chart_) return;
-    const BrowserLayout::Placement p = Area().Place(mode_, splitterX_, splitterY_);
+    // A smaller window keeps the splitter inside it, within its drag margins.
+    const BrowserLayout area = Area();
+    splitterX_ = area.ClampX(splitterX_);
+    splitterY_ = area.ClampY(splitterY_);
+    const BrowserLayout::Placement p = area.Place(mode_, splitterX_, splitterY_);
     feedback_->hide();
     list_->setGeometry(p.list);
     chart_->setGeometry(p.chart);
@@ -408,7 +421,11 @@ void CHistory::EndDrag() {
 
 void CHistory::done(int result) {
     EndDrag();
-    db_.CloseSelection();
+    // Work under way stops; the load closes its own selection.
+    if (running_)
+        running_->cancel = true;
+    else
+        db_.CloseSelection();
     QDialog::done(result);
 }
 

@@ -9,6 +9,7 @@
 #include "ChartData.h"
 #include "HistoryTable.h"
 #include "Messages.h"
+#include "WorkProgress.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -24,6 +25,7 @@ namespace nimbary {
 class CTchart1;
 class HistoryDb;
 class HistoryTableModel;
+class SaveDialog;
 
 // The history browser: one station's records of a time range as a table and
 // as a chart of one quantity group, side by side, stacked or alone, with a
@@ -31,20 +33,26 @@ class HistoryTableModel;
 //
 // It reads the database only, through its browser operations (their own
 // connection, so a download storing records meanwhile neither waits for it
-// nor changes what it shows). Update keeps the records in the table, so the
-// chart and the list never read the database again.
+// nor changes what it shows). Update loads the records on a worker thread
+// into the table, which every view then reads (the list, the chart), so
+// they never read the database again; the window answers meanwhile, with
+// a busy cursor, and a progress window with Cancel comes up after half a
+// second. Once the query is open the table shown is let go, so a long
+// history is never held twice: a walk that fails or is cancelled then
+// leaves the browser empty, as a range without records shows it.
 class CHistory : public QDialog {
     Q_OBJECT
 public:
-    // `db` and `messages` outlive the dialog; `currentDevId` is selected in
-    // the station list (the first station when it is not stored).
-    CHistory(HistoryDb& db, Messages& messages, uint32_t currentDevId = 0,
+    // `db`, `messages` and `saveDialog` outlive the dialog; `currentDevId`
+    // is selected in the station list (the first station when it is not stored).
+    CHistory(HistoryDb& db, Messages& messages, SaveDialog& saveDialog, uint32_t currentDevId = 0,
              QWidget* parent = nullptr);
     ~CHistory() override;
 
     // The table the list shows, with the station of its records: the
     // export's source.
     const HistoryTable& Table() const { return *table_; }
+    std::shared_ptr<const HistoryTable> SharedTable() const { return table_; }
     HistoryTableModel& Model() const { return *model_; }
     CTchart1& Chart() const { return *chart_; }
 
@@ -52,10 +60,8 @@ public:
     int SplitterX() const { return splitterX_; }
     int SplitterY() const { return splitterY_; }
     bool Dragging() const { return dragging_; }
-
-    // The save dialog of the export: the chosen path, or empty for Cancel.
-    // Tests answer it themselves.
-    std::function<QString()> chooseExportPath;
+    // An Update or an export is under way.
+    bool Busy() const { return running_ != nullptr; }
 
     // Button 1010: loads the records of the chosen station and range.
     void Update();
@@ -74,7 +80,13 @@ protected:
 private:
     void BuildControls();
     void LoadCaptions();
+    // Every view shows `table`: the list, the graph list and the chart.
+    void ShowLoaded(std::shared_ptr<const HistoryTable> table);
     void ShowTable(std::shared_ptr<const HistoryTable> table);
+    // Once Update's query is open: the views show nothing until the new table.
+    void LetGoOfTable();
+    // `work` on a worker thread behind a progress window titled `label`.
+    void RunBusy(const QString& label, const std::function<void(WorkProgress&)>& work);
     void RebuildGraphList();
     void DrawChart();
     void Layout();
@@ -83,6 +95,8 @@ private:
 
     HistoryDb& db_;
     Messages& messages_;
+    SaveDialog& saveDialog_;
+    WorkProgress* running_ = nullptr;
     std::shared_ptr<const HistoryTable> table_;
 
     QLabel* startLabel_ = nullptr;
@@ -112,10 +126,9 @@ private:
     bool dragging_ = false;
     // The range of the last query, for the time axis of an empty chart.
     double rangeFrom_ = 0, rangeTo_ = 0;
+    // The Update under way: its range, and whether the views have let go.
+    double nextFrom_ = 0, nextTo_ = 0;
+    bool letGoPending_ = false, letGoDone_ = false;
 };
-
-// The station id of the list's text: hexadecimal digits up to the first
-// other character (empty text gives 0), at most 49 characters read.
-uint32_t ParseStationId(const QString& text);
 
 }  // namespace nimbary

@@ -1,13 +1,14 @@
 #include "CHistoryManage.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "HistoryUiText.h"
 #include "StringTable.h"
 
 namespace nimbary {
@@ -16,32 +17,12 @@ namespace {
 
 constexpr int kMaxIdChars = 49;
 
-QString Text(int id) {
-    return QString::fromStdString(text::Load(id));
-}
-
-QString HexId(uint32_t id) {
-    return QString("%1").arg(id, 8, 16, QChar('0')).toUpper();
-}
-
-// The leading hexadecimal digits of `text`; reading stops at anything else.
-uint32_t ParseHexId(const QString& text) {
-    static const QString kDigits = "0123456789abcdef";
-    uint32_t id = 0;
-    for (QChar c : text) {
-        const auto digit = kDigits.indexOf(c.toLower());
-        if (digit < 0) break;
-        id = id * 16 + static_cast<uint32_t>(digit);
-    }
-    return id;
-}
-
 }  // namespace
 
-CHistoryManage::CHistoryManage(HistoryDb& db, bool connected, uint32_t devId, CommandRunner run,
-                               Messages& messages, QWidget* parent)
+CHistoryManage::CHistoryManage(HistoryDb& db, bool connected, uint32_t devId,
+                               HistoryCommands& commands, Messages& messages, QWidget* parent)
     : QDialog(parent),
-      run_(std::move(run)),
+      commands_(commands),
       messages_(messages),
       list_(new QComboBox(this)),
       station_(new QLabel(this)) {
@@ -80,18 +61,18 @@ CHistoryManage::CHistoryManage(HistoryDb& db, bool connected, uint32_t devId, Co
     std::vector<uint32_t> ids;
     int selected = -1;
     if (db.FillDeviceList(ids, devId, selected) == 0) {
-        for (uint32_t id : ids) list_->addItem(HexId(id));
+        for (uint32_t id : ids) list_->addItem(StationIdText(id));
         list_->setCurrentIndex(selected);
     }
     if (connected)
-        station_->setText(HexId(devId));
+        station_->setText(StationIdText(devId));
     else
         clearDevice->setEnabled(false);
 }
 
 bool CHistoryManage::Run(Kind kind, uint32_t devId) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const int result = run_ ? run_(kind, devId, wait_) : 0;
+    const int result = commands_.Run(kind, devId, kCommandWait);
     QGuiApplication::restoreOverrideCursor();
     return result == 1;
 }
@@ -100,7 +81,7 @@ void CHistoryManage::ClearDatabase() {
     const QString id = list_->currentText().left(kMaxIdChars);
     if (id.isEmpty()) return;
     if (!messages_.AskYesNo(text::Format(2118, {id.toStdString()}))) return;
-    if (!Run(DeleteDatabaseRecords, ParseHexId(id))) return;
+    if (!Run(HistoryCommands::DeleteDatabaseRecords, ParseStationId(id))) return;
     list_->removeItem(list_->currentIndex());
     list_->setCurrentIndex(0);
     messages_.Show(text::Load(2099), MessageIcon::Information);
@@ -109,7 +90,7 @@ void CHistoryManage::ClearDatabase() {
 void CHistoryManage::ClearDevice() {
     const QString id = station_->text().left(kMaxIdChars);
     if (!messages_.AskYesNo(text::Format(2119, {id.toStdString()}))) return;
-    if (!Run(ClearStationMemory, 0)) return;
+    if (!Run(HistoryCommands::ClearStationMemory, 0)) return;
     messages_.Show(text::Load(2099), MessageIcon::Information);
 }
 

@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <chrono>
 #include <cstdint>
-#include <functional>
 
 #include "HistoryDb.h"
 #include "Messages.h"
@@ -18,38 +17,41 @@ namespace nimbary {
 // database, or the connected station's own history memory. The work is done
 // by the history thread, between download passes; the dialog hands it the
 // command and waits a while for the answer.
-class CHistoryManage : public QDialog {
-    Q_OBJECT
+// The history thread as the history-management dialog reaches it. The
+// program answers through its document; tests answer themselves.
+class HistoryCommands {
 public:
-    // The history command kinds.
+    // The command kinds.
     enum Kind : int { DeleteDatabaseRecords = 0, ClearStationMemory = 1 };
+
+    virtual ~HistoryCommands() = default;
     // Places a command for the history thread and waits up to `wait` for its
     // answer: 1 for success, 0 for failure or no answer in time. A late
     // answer still takes effect.
-    using CommandRunner =
-        std::function<int(Kind kind, uint32_t devId, std::chrono::milliseconds wait)>;
+    virtual int Run(Kind kind, uint32_t devId, std::chrono::milliseconds wait) = 0;
+};
 
+class CHistoryManage : public QDialog {
+    Q_OBJECT
+public:
+    using Kind = HistoryCommands::Kind;
     static constexpr std::chrono::milliseconds kCommandWait{5000};
 
     // `connected` and `devId` as they are when the dialog opens. Nothing
     // given is owned.
-    CHistoryManage(HistoryDb& db, bool connected, uint32_t devId, CommandRunner run,
+    CHistoryManage(HistoryDb& db, bool connected, uint32_t devId, HistoryCommands& commands,
                    Messages& messages, QWidget* parent = nullptr);
 
     // Clear in database (1119) and Clear in device (1120).
     void ClearDatabase();
     void ClearDevice();
 
-    // Tests wait less than the user does.
-    void SetCommandWait(std::chrono::milliseconds wait) { wait_ = wait; }
-
 private:
     // Runs the command with a wait cursor; true only for a result of 1.
     bool Run(Kind kind, uint32_t devId);
 
-    CommandRunner run_;
+    HistoryCommands& commands_;
     Messages& messages_;
-    std::chrono::milliseconds wait_ = kCommandWait;
     QComboBox* list_;
     QLabel* station_;
 };

@@ -65,15 +65,29 @@ CTchart1::CTchart1(QWidget* parent) : QChartView(new QChart(), parent) {
     setFrameShape(QFrame::Box);
     setLineWidth(1);
     setRubberBand(QChartView::HorizontalRubberBand);
+
+    refill_.setSingleShot(true);
+    refill_.setInterval(0);
+    connect(&refill_, &QTimer::timeout, this, &CTchart1::RefillForAxis);
+    connect(timeAxis_, &QDateTimeAxis::rangeChanged, this, [this] {
+        if (reducible_ && !showing_) refill_.start();
+    });
 }
 
-void CTchart1::Show(ChartData data, double from, double to) {
-    data_ = std::move(data);
+void CTchart1::Show(std::shared_ptr<const HistoryTable> table, Graph graph, double from,
+                    double to) {
+    showing_ = true;
+    refill_.stop();
+    // The old points go before the new are made: a long history is held once.
+    data_ = ChartData();
+    for (QLineSeries* s : series_)
+        if (s->count()) s->clear();
+    table_ = std::move(table);
+    data_ = ChartData::Build(*table_, graph, table_->Units(), kBuckets);
+    reducible_ = data_.reduced;
     setUpdatesEnabled(false);
     QChart* c = chart();
     if (c->isZoomed()) c->zoomReset();
-    for (QLineSeries* s : series_)
-        if (s->count()) s->clear();
 
     // Ranges, titles and legend first, and the layout settled, so that the
     // points are mapped once, into the plot area they end up in.
@@ -106,17 +120,34 @@ void CTchart1::Show(ChartData data, double from, double to) {
         UpdateMarker(i);
     }
     if (c->layout()) c->layout()->activate();
+    PutPoints();
+    setUpdatesEnabled(true);
+    viewport()->update();
+    showing_ = false;
+}
 
+void CTchart1::PutPoints() {
+    AxisTime axis;
     for (int i = 0; i < kChartSeries; ++i) {
         const ChartSeries& s = data_.series[i];
-        if (s.x.empty()) continue;
+        if (s.x.empty()) {
+            if (series_[i]->count()) series_[i]->clear();
+            continue;
+        }
         QList<QPointF> points;
         points.reserve(s.Count());
         for (int k = 0; k < s.Count(); ++k) points.append(QPointF(axis.Msecs(s.x[k]), s.y[k]));
         series_[i]->replace(points);
     }
-    setUpdatesEnabled(true);
-    viewport()->update();
+}
+
+void CTchart1::RefillForAxis() {
+    if (!table_ || table_->RowCount() == 0) return;
+    const double from = AxisTime::OleDate(timeAxis_->min().toMSecsSinceEpoch());
+    const double to = AxisTime::OleDate(timeAxis_->max().toMSecsSinceEpoch());
+    // A minute either side, so the line runs on to the plot's edges.
+    data_.Refill(*table_, from - 1.0 / 1440, to + 1.0 / 1440, kBuckets);
+    PutPoints();
 }
 
 void CTchart1::ToggleSeries(int index) {
@@ -139,15 +170,14 @@ void CTchart1::UpdateMarker(int index) {
 }
 
 QString CTchart1::TipText(int index, double msecs) const {
-    const ChartSeries& s = data_.series[index];
-    const QList<QPointF> points = series_[index]->points();
-    if (s.x.empty() || points.size() != s.Count()) return {};
-    auto it = std::lower_bound(points.begin(), points.end(), msecs,
-                               [](const QPointF& p, double x) { return p.x() < x; });
-    int k = static_cast<int>(it - points.begin());
-    if (k == s.Count() || (k > 0 && msecs - points[k - 1].x() < points[k].x() - msecs)) --k;
-    return QString::fromStdString(s.title) + '\n' + QString::fromStdString(RecordTimeText(s.x[k])) +
-           "   " + QString::fromStdString(ChartValueText(data_.graph, s.y[k], data_.units));
+    if (!table_ || data_.series[index].x.empty()) return {};
+    const int column = SeriesColumn(data_.graph, index);
+    const int row = NearestPlottedRow(*table_, column, AxisTime::OleDate(msecs));
+    if (row < 0) return {};
+    const double value = ChartValue(data_.graph, table_->Value(row, column), data_.units);
+    return QString::fromStdString(data_.series[index].title) + '\n' +
+           QString::fromStdString(RecordTimeText(table_->RecTime(row))) + "   " +
+           QString::fromStdString(ChartValueText(data_.graph, value, data_.units));
 }
 
 void CTchart1::mouseReleaseEvent(QMouseEvent* event) {

@@ -2,10 +2,10 @@
 
 namespace nimbary {
 
-HistoryTableModel::HistoryTableModel(std::shared_ptr<const HistoryTable> table, QObject* parent)
+HistoryTableModel::HistoryTableModel(std::shared_ptr<const TableSource> table, QObject* parent)
     : QAbstractTableModel(parent), table_(std::move(table)) {}
 
-void HistoryTableModel::SetTable(std::shared_ptr<const HistoryTable> table) {
+void HistoryTableModel::SetTable(std::shared_ptr<const TableSource> table) {
     beginResetModel();
     table_ = std::move(table);
     endResetModel();
@@ -23,7 +23,6 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     if (role == Qt::TextAlignmentRole) return int(Qt::AlignCenter);
     if (role != Qt::DisplayRole) return {};
-    ++formatted_;
     return QString::fromStdString(table_->CellText(index.row(), index.column()));
 }
 

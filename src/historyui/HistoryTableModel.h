@@ -7,16 +7,15 @@
 
 namespace nimbary {
 
-// The history list's model: a view onto a HistoryTable that formats a cell
+// The history list's model: a view onto a table source that formats a cell
 // only when the view asks for it, so a year of records costs no item per
 // cell and scrolling formats just the rows that come into sight.
 class HistoryTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit HistoryTableModel(std::shared_ptr<const HistoryTable> table,
-                               QObject* parent = nullptr);
+    explicit HistoryTableModel(std::shared_ptr<const TableSource> table, QObject* parent = nullptr);
 
-    void SetTable(std::shared_ptr<const HistoryTable> table);
+    void SetTable(std::shared_ptr<const TableSource> table);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -24,13 +23,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // Cells formatted since the last reset of the count.
-    long long FormattedCells() const { return formatted_; }
-    void ResetFormattedCells() { formatted_ = 0; }
-
 private:
-    std::shared_ptr<const HistoryTable> table_;
-    mutable long long formatted_ = 0;
+    std::shared_ptr<const TableSource> table_;
 };
 
 }  // namespace nimbary

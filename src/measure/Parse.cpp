@@ -131,27 +131,27 @@ bool ParseRain(const std::string& text, double& out) {
     return ParseRain(text, out, Units());
 }
 
-std::pair<std::string, std::string> RangeEnds(Quantity q, bool indoor, const UnitSet& u) {
+std::pair<std::string, std::string> RangeEnds(RangeQuantity q, bool indoor, const UnitSet& u) {
     const int both = FMT_VALUE | FMT_UNIT;
     std::string lo, hi;
     switch (q) {
-        case Quantity::Temp:
+        case RangeQuantity::Temp:
             lo = FormatTemp(indoor ? kTempIndoorMessageMin : kTempMin, both, u);
             hi = FormatTemp(kTempMax, both, u);
             break;
-        case Quantity::Humi:
+        case RangeQuantity::Humi:
             lo = FormatHumi(kHumiMin, both, u);
             hi = FormatHumi(kHumiMax, both, u);
             break;
-        case Quantity::Baro:
+        case RangeQuantity::Baro:
             lo = FormatBaro(kBaroMin, both, u);
             hi = FormatBaro(kBaroMax, both, u);
             break;
-        case Quantity::Wind:
+        case RangeQuantity::Wind:
             lo = FormatWind(kWindMin, both, u);
             hi = FormatWind(kWindMax, both, u);
             break;
-        case Quantity::Rain:
+        case RangeQuantity::Rain:
             lo = FormatRain(kRainMin, both, u);
             hi = FormatRain(kRainMax, both, u);
             break;

@@ -43,11 +43,11 @@ constexpr double kBaroMin = 300.0, kBaroMax = 1100.0;
 constexpr double kWindMin = 0.0, kWindMax = 50.0;
 constexpr double kRainMin = 0.0, kRainMax = 999.9;
 
-enum class Quantity { Temp, Humi, Baro, Wind, Rain };
+enum class RangeQuantity { Temp, Humi, Baro, Wind, Rain };
 
 // The two ends of a parser's range message, lower first, formatted with value
 // and unit in the given unit set. `indoor` selects the indoor temperature
 // range of the alarm and settings dialogs.
-std::pair<std::string, std::string> RangeEnds(Quantity q, bool indoor, const UnitSet& u);
+std::pair<std::string, std::string> RangeEnds(RangeQuantity q, bool indoor, const UnitSet& u);
 
 }  // namespace nimbary

@@ -1,13 +1,11 @@
 #include "Units.h"
 
-#include <atomic>
 #include <mutex>
 
 namespace nimbary {
 
 namespace {
-UnitSet g_builtinUnits;
-std::atomic<UnitSet*> g_units{&g_builtinUnits};
+UnitSet g_units;
 std::mutex g_unitsMutex;
 
 // Upper bounds (exclusive) of Beaufort classes 0..11; class 12 has none.
@@ -26,15 +24,11 @@ void StoreUnits(UnitSet& to, const UnitSet& value) {
 }
 
 UnitSet Units() {
-    return LoadUnits(*g_units.load());
+    return LoadUnits(g_units);
 }
 
 void SetUnits(const UnitSet& units) {
-    StoreUnits(*g_units.load(), units);
-}
-
-void PublishUnits(UnitSet* units) {
-    g_units.store(units ? units : &g_builtinUnits);
+    StoreUnits(g_units, units);
 }
 
 int BeaufortClass(double ms) {

@@ -44,16 +44,14 @@ struct UnitSet {
     int32_t Rain() const { return RainUnit == RAIN_IN ? RAIN_IN : RAIN_MM; }
 };
 
-// The program-wide unit set. The database's station row publishes its own
-// unit fields here (PublishUnits), so loading or saving that row moves the
-// display units with it; until then a built-in instance is used.
-// The poll, history and GUI threads all read and write it: it is only ever
-// read or written whole, under one lock, so no thread sees half of a change.
+// The program-wide unit set: the display units, which the settings read of
+// the connected station sets. The poll, history and GUI threads all read
+// and write it: it is only ever read or written whole, under one lock, so
+// no thread sees half of a change.
 UnitSet Units();
 void SetUnits(const UnitSet& units);
-void PublishUnits(UnitSet* units);  // nullptr restores the built-in instance
-// A unit set that may be the published one (a station row's), read or
-// written whole under the same lock.
+// A unit set another thread may be writing, read or written whole under
+// the same lock.
 UnitSet LoadUnits(const UnitSet& from);
 void StoreUnits(UnitSet& to, const UnitSet& value);
 

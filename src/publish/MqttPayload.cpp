@@ -17,21 +17,21 @@ struct ClassOf {
     const char* unit;
 };
 
-ClassOf Classes(Quantity q) {
+ClassOf Classes(MqttQuantity q) {
     switch (q) {
-        case Quantity::Temperature:
+        case MqttQuantity::Temperature:
             return {"temperature", "measurement", "°C"};
-        case Quantity::Humidity:
+        case MqttQuantity::Humidity:
             return {"humidity", "measurement", "%"};
-        case Quantity::Pressure:
+        case MqttQuantity::Pressure:
             return {"atmospheric_pressure", "measurement", "hPa"};
-        case Quantity::Speed:
+        case MqttQuantity::Speed:
             return {"wind_speed", "measurement", "m/s"};
-        case Quantity::Direction:
+        case MqttQuantity::Direction:
             return {"wind_direction", "measurement_angle", "°"};
-        case Quantity::Rain:
+        case MqttQuantity::Rain:
             return {"precipitation", "measurement", "mm"};
-        case Quantity::RainRate:
+        case MqttQuantity::RainRate:
             return {"precipitation_intensity", "measurement", "mm/h"};
     }
     return {"", "", ""};
@@ -39,37 +39,37 @@ ClassOf Classes(Quantity q) {
 
 std::vector<PublishedField> MakeFields() {
     std::vector<PublishedField> f;
-    auto add = [&](std::string key, std::string name, Quantity q) {
+    auto add = [&](std::string key, std::string name, MqttQuantity q) {
         const ClassOf c = Classes(q);
         f.push_back({std::move(key), std::move(name), q, c.deviceClass, c.stateClass, c.unit});
     };
     auto channel = [](int k) {
         return k == 1 ? std::string("Outdoor") : "Channel " + std::to_string(k);
     };
-    add("in_temp", "Indoor temperature", Quantity::Temperature);
-    add("in_humi", "Indoor humidity", Quantity::Humidity);
+    add("in_temp", "Indoor temperature", MqttQuantity::Temperature);
+    add("in_humi", "Indoor humidity", MqttQuantity::Humidity);
     const struct {
         const char* key;
         const char* name;
-        Quantity q;
-    } groups[] = {{"temp", "temperature", Quantity::Temperature},
-                  {"humi", "humidity", Quantity::Humidity},
-                  {"dewpoint", "dew point", Quantity::Temperature},
-                  {"feellike", "feels like", Quantity::Temperature}};
+        MqttQuantity q;
+    } groups[] = {{"temp", "temperature", MqttQuantity::Temperature},
+                  {"humi", "humidity", MqttQuantity::Humidity},
+                  {"dewpoint", "dew point", MqttQuantity::Temperature},
+                  {"feellike", "feels like", MqttQuantity::Temperature}};
     for (const auto& g : groups)
         for (int k = 1; k <= kChannels; ++k)
             add("ch" + std::to_string(k) + "_" + g.key, channel(k) + " " + g.name, g.q);
-    add("abs_baro", "Absolute pressure", Quantity::Pressure);
-    add("rel_baro", "Relative pressure", Quantity::Pressure);
-    add("wind", "Wind speed", Quantity::Speed);
-    add("gust", "Gust", Quantity::Speed);
-    add("wind_dir", "Wind direction", Quantity::Direction);
+    add("abs_baro", "Absolute pressure", MqttQuantity::Pressure);
+    add("rel_baro", "Relative pressure", MqttQuantity::Pressure);
+    add("wind", "Wind speed", MqttQuantity::Speed);
+    add("gust", "Gust", MqttQuantity::Speed);
+    add("wind_dir", "Wind direction", MqttQuantity::Direction);
     const char* rain[kRainKinds][2] = {
         {"rain_event", "Rain event"}, {"rain_rate", "Rain rate"},       {"rain_hour", "Rain hour"},
         {"rain_day", "Rain day"},     {"rain_24hour", "Rain 24 hours"}, {"rain_week", "Rain week"},
         {"rain_month", "Rain month"}, {"rain_total", "Rain total"}};
     for (int k = 0; k < kRainKinds; ++k)
-        add(rain[k][0], rain[k][1], k == RAIN_RATE ? Quantity::RainRate : Quantity::Rain);
+        add(rain[k][0], rain[k][1], k == RAIN_RATE ? MqttQuantity::RainRate : MqttQuantity::Rain);
     // The total only grows, but for a reset of the station: what the
     // statistics of a rain gauge need.
     f.back().stateClass = "total_increasing";
@@ -90,18 +90,18 @@ void AppendFixed(std::string& out, double v, int decimals) {
     if (res.ec == std::errc()) out.append(buf, res.ptr);
 }
 
-void AppendValue(std::string& out, Quantity q, double v) {
+void AppendValue(std::string& out, MqttQuantity q, double v) {
     if (!std::isfinite(v) || IsSentinel(v)) {
         out += "null";
         return;
     }
     switch (q) {
-        case Quantity::Temperature:
+        case MqttQuantity::Temperature:
             // Two decimals keep the station's tenth of a °F apart.
             return AppendFixed(out, (v - 32.0) / 1.8, 2);
-        case Quantity::Humidity:
+        case MqttQuantity::Humidity:
             return AppendFixed(out, v, 0);
-        case Quantity::Direction:
+        case MqttQuantity::Direction:
             if (v >= 0 && v < 360) return AppendFixed(out, v, 0);
             out += "null";
             return;
@@ -166,7 +166,7 @@ std::vector<bool> PresentFields(const PresenceBlock& p, const HistoryRecord& cur
     return on;
 }
 
-std::string JsonValue(Quantity q, double v) {
+std::string JsonValue(MqttQuantity q, double v) {
     std::string out;
     AppendValue(out, q, v);
     return out;

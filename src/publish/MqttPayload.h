@@ -13,12 +13,12 @@
 // display units (°C, %, hPa, m/s, degrees, mm, mm/h), every sentinel is null.
 namespace nimbary {
 
-enum class Quantity { Temperature, Humidity, Pressure, Speed, Direction, Rain, RainRate };
+enum class MqttQuantity { Temperature, Humidity, Pressure, Speed, Direction, Rain, RainRate };
 
 struct PublishedField {
     std::string key;   // JSON key and the end of the object id: "ch1_temp"
     std::string name;  // Home Assistant's entity name: "Outdoor temperature"
-    Quantity quantity;
+    MqttQuantity quantity;
     const char* deviceClass;
     const char* stateClass;
     const char* unit;
@@ -33,7 +33,7 @@ const std::vector<PublishedField>& PublishedFields();
 std::vector<bool> PresentFields(const PresenceBlock& presence, const HistoryRecord& current);
 
 // A field's value as JSON: a number in the metric unit, or null.
-std::string JsonValue(Quantity q, double internalValue);
+std::string JsonValue(MqttQuantity q, double internalValue);
 
 // The display units the station's settings name.
 UnitSet ShownUnits(const StationSettings& settings);

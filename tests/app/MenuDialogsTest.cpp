@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineSeries>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -14,10 +15,13 @@
 
 #include "CAboutDlg.h"
 #include "CDebug.h"
+#include "CHistory.h"
 #include "CHistoryManage.h"
 #include "CLanguage.h"
+#include "CTchart1.h"
 #include "IniFile.h"
 #include "ProgramRig.h"
+#include "StationUnits.h"
 #include "StringTable.h"
 
 using namespace nimbary;
@@ -324,17 +328,22 @@ TEST(MenuDialogs, ALateAnswerTakesEffectWithoutAMessage) {
     p.sim->Plug();
     ASSERT_TRUE(p.WaitFor([&] { return gate->entered.load(); }, 15000));
 
+    // The program's dialog, waiting less than the user does.
+    struct ShortWait : HistoryCommands {
+        DocHistoryCommands doc;
+        explicit ShortWait(CNimbaryDoc& d) : doc(d) {}
+        int Run(Kind kind, uint32_t devId, std::chrono::milliseconds) override {
+            return doc.Run(kind, devId, std::chrono::milliseconds(300));
+        }
+    } shortWait(p.app->Doc());
     p.messages.answer = true;
-    bool dialogGone = false;
-    ASSERT_TRUE(RunDialog<CHistoryManage>(p, ID_HISTORY_MANAGE, [&](CHistoryManage& d) {
-        d.SetCommandWait(std::chrono::milliseconds(300));
-        QObject::connect(&d, &QObject::destroyed, [&] { dialogGone = true; });
+    {
+        CHistoryManage d(p.app->Doc().Database(), true, id, shortWait, p.messages, &p.Frame());
         Child<QPushButton>(d, "idc_1119")->click();
         EXPECT_EQ(Child<QComboBox>(d, "idc_1122")->count(), 1);  // no answer in time
         // A second command while the first still waits is refused, not put in its place.
         Child<QPushButton>(d, "idc_1120")->click();
-    }));
-    EXPECT_TRUE(dialogGone);
+    }
     EXPECT_FALSE(Succeeded(p.messages));
     EXPECT_EQ(p.messages.asked.size(), 2u);
 
@@ -346,4 +355,58 @@ TEST(MenuDialogs, ALateAnswerTakesEffectWithoutAMessage) {
     ASSERT_TRUE(p.WaitFor([&] { return Stations(p).empty() && StoredRecords(p, id) == 0; }, 12000));
     EXPECT_FALSE(Succeeded(p.messages));
     EXPECT_EQ(p.counting->CountOf(0x87), 0);
+}
+
+// A station set to units other than a new station's defaults: its row keeps
+// them, the display units stay with them through every download pass (a
+// pass reloading the row used to put the defaults back until the next
+// poll), and the browser's table and chart and the Debug lines show them.
+TEST(MenuDialogs, TheStationsOwnUnitsReachTheRowTheBrowserAndTheDebugLines) {
+    Program p(1);
+    IniFile(IniPath(p.dataDir)).Write("Menu", "Debug", "1");
+    p.Frame().RefreshMenuTexts(false);
+    const UnitSet station{0, 2, 3, 0, 0};  // °C, mmHg, knots, mm
+    nimbary::testing::SetStationUnits(p.sim->Station(), station);
+    auto same = [&station](const UnitSet& u) {
+        return u.TempUnit == station.TempUnit && u.BaroUnit == station.BaroUnit &&
+               u.WindUnit == station.WindUnit && u.RainUnit == station.RainUnit;
+    };
+    std::atomic<int> settingsReads{0}, strayed{0};
+    p.counting->OnRequest([&](uint8_t code) {
+        if (code == 0x08) ++settingsReads;
+        // Once read (the first reply decoded), at every exchange of either thread.
+        if (settingsReads >= 3 && !same(Units())) ++strayed;
+    });
+    p.app->Start(false);
+    ASSERT_TRUE(p.WaitFor([&] { return p.app->Doc().DownloadPasses() >= 2; }, 20000));
+    const uint32_t id = p.sim->Station().DevId();
+    EXPECT_EQ(strayed.load(), 0);
+    EXPECT_TRUE(same(Units()));
+    {
+        RecordingMessages quiet;
+        HistoryDb db(&quiet);
+        ASSERT_EQ(db.Open(DatabasePath(p.dataDir).toStdString()), 0);
+        ASSERT_EQ(db.ReadDevice(id), 0);
+        ASSERT_TRUE(db.DeviceFound());
+        EXPECT_TRUE(same(db.Info().Units));
+    }
+
+    ASSERT_TRUE(RunDialog<CHistory>(p, ID_HISTORY_VIEW, [&](CHistory& d) {
+        d.Update();
+        std::vector<std::string> headers;
+        for (int c = 0; c < d.Table().ColumnCount(); ++c)
+            headers.push_back(d.Table().HeaderText(c));
+        for (const char* h :
+             {"Out Temp.(°C)", "Wind(knots)", "ABS Pressure(mmHg)", "Rain Total(mm)"})
+            EXPECT_NE(std::find(headers.begin(), headers.end(), h), headers.end()) << h;
+        auto* graphs = Child<QComboBox>(d, "idc_1158");
+        graphs->setCurrentIndex(graphs->findText("Pressure"));
+        EXPECT_EQ(d.Chart().Series(0)->name().toStdString(), "Absolute Pressure(mmHg)");
+    }));
+    ASSERT_TRUE(RunDialog<CDebug>(p, ID_DEBUG, [&](CDebug& d) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !d.LineAt(210).isEmpty(); }, 3000));
+        EXPECT_TRUE(d.LineAt(130).contains(" mm")) << d.LineAt(130).toStdString();
+        EXPECT_TRUE(d.LineAt(210).contains("°C")) << d.LineAt(210).toStdString();
+    }));
+    p.counting->OnRequest(nullptr);
 }

@@ -522,7 +522,7 @@ TEST_F(CliTest, ExportWritesTheTableInTheStationsUnits) {
     ASSERT_EQ(lines.size(), 4);
     EXPECT_TRUE(lines[0].startsWith("序号\t时间\t室内温度(°F)\t")) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains("\t绝对气压(inHg)\t"));
-    EXPECT_TRUE(lines[2].startsWith("2\t5 Mar 2024 00:05:00\t70.")) << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].startsWith("2\t2024-03-05 00:05:00\t70.")) << lines[2].toStdString();
     ASSERT_EQ(Run(args({"--format=pdf", pdf}), &out, &err), 0) << err;
     EXPECT_EQ(FileText(pdf).rfind("%PDF-", 0), 0u);
 
@@ -548,6 +548,50 @@ TEST_F(CliTest, ExportWritesTheTableInTheStationsUnits) {
 // A gap the station left is printed by the download that meets it and
 // listed by info --history; a download --follow waits for the station while
 // another program holds it, and says so once.
+// A download stores the units the station is set to (the simulated one's
+// °C, m/s, hPa and mm, not a new station's defaults), and the export writes
+// in them; times given the wrong way round are exchanged.
+TEST_F(CliTest, ExportWritesTheDownloadedStationsUnitsAndTakesTimesEitherWay) {
+    ASSERT_EQ(Run({"download", "--simulate", "--sim-days", "1", "--db", db}), 0);
+    std::string stations, out, err;
+    ASSERT_EQ(Run({"stations", "--db", db}, &stations), 0);
+    const std::string csv = dir.File("units.csv");
+    ASSERT_EQ(
+        Run({"export", "--db", db, "--station", stations.substr(0, 8), "--format", "csv", csv},
+            &out, &err),
+        0)
+        << err;
+    const std::string bytes = FileText(csv);
+    const QString header = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data() + 2),
+                                              static_cast<qsizetype>(bytes.size() - 2) / 2)
+                               .section("\r\n", 0, 0);
+    for (const char* h :
+         {"\tIn Temp.(°C)\t", "\tWind(m/s)\t", "\tABS Pressure(hpa)\t", "\tRain Total(mm)"})
+        EXPECT_TRUE(header.contains(QString::fromUtf8(h))) << h << " in " << header.toStdString();
+
+    {
+        StderrMessages quiet;
+        HistoryDb h(&quiet);
+        ASSERT_EQ(h.Open(db), 0);
+        ASSERT_EQ(SaveWeather(h, kDev, At(2024, 3, 5), 288), 0);
+    }
+    for (auto [from, to] : {std::pair{"2024-03-05T00:30", "2024-03-05T01:00"},
+                            std::pair{"2024-03-05T01:00", "2024-03-05T00:30"}}) {
+        SCOPED_TRACE(std::string(from) + " to " + to);
+        ASSERT_EQ(Run({"records", "--db", db, "--station", "80000005", "--from", from, "--to", to},
+                      &out, &err),
+                  0)
+            << err;
+        const auto rows = Table(out);
+        ASSERT_EQ(rows.size(), 1u + 7);  // 00:30 to 01:00, every five minutes
+        EXPECT_EQ(rows[1][1], "2024-03-05T00:30:00");
+        EXPECT_EQ(rows[7][1], "2024-03-05T01:00:00");
+        EXPECT_EQ(Run({"export", "--db", db, "--station", "80000005", "--from", from, "--to", to,
+                       "--format", "csv", csv}),
+                  0);
+    }
+}
+
 TEST_F(CliTest, GapsAreReportedAndFollowWaitsForAHeldStation) {
     FakeStation st(64, 64256, kDev);
     const uint32_t t0 = At(2024, 3, 5, 22, 0);
@@ -663,7 +707,8 @@ TEST_F(CliTest, AFullDiskFailsTheSaveAndKeepsWhatWasThere) {
          40000,
          "The database file could not be written (is the disk full?):\n" + db},
         // A batch bigger than the room: the download's own scratch file fills up.
-        {{"download", "--simulate", "--sim-days", "3", "--db", db}, 40000,
+        {{"download", "--simulate", "--sim-days", "3", "--db", db},
+         40000,
          "The download's temporary file cannot be written in " +
              std::filesystem::temp_directory_path().string() + ": the disk is full."},
         // No room even for that index file: the database is not opened.

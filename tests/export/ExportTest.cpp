@@ -1,13 +1,15 @@
+#include <fontconfig/fontconfig.h>
 #include <sys/stat.h>
 
 #include <QStringEncoder>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 
-#include "BrowserFixture.h"
 #include "../history/FileSizeLimit.h"
+#include "BrowserFixture.h"
 #include "HistoryExport.h"
 #include "PdfFont.h"
 #include "PdfTableWriter.h"
@@ -81,7 +83,7 @@ protected:
     static ExportResult Write(const HistoryTable& t, const std::string& path,
                               text::Language lang = text::Language::English) {
         ExportProgress progress;
-        const PdfOptions options{lang, "9 Dec 2026 05:07:36", SampleTimeText()};
+        const PdfOptions options{lang, "2026-12-09 05:07:36", SampleTimeText()};
         return ExportHistory(t, path, ExportFormatOf(path), options, progress);
     }
 };
@@ -103,9 +105,9 @@ TEST_F(ExportTest, TextFileHoldsTheTableByteForByte) {
     EXPECT_EQ(Slurp(path),
               "\xFF\xFE" + Utf16("No.\tTime\tIn Temp.(°C)\tIn Humi.(%)\tWind Direction\t"
                                  "REL Pressure(inHg)\r\n"
-                                 "1\t5 Mar 2024 00:00:00\t21.1\t45\tE\t29.92\r\n"
-                                 "2\t5 Mar 2024 00:05:00\tLow\tHigh\t--\t\r\n"
-                                 "3\t5 Mar 2024 00:10:00\t--.-\t\t\t29.92\r\n"));
+                                 "1\t2024-03-05 00:00:00\t21.1\t45\tE\t29.92\r\n"
+                                 "2\t2024-03-05 00:05:00\tLow\tHigh\t--\t\r\n"
+                                 "3\t2024-03-05 00:10:00\t--.-\t\t\t29.92\r\n"));
 }
 
 TEST_F(ExportTest, PdfPagesHold65RowsWithPageNumbersBelow) {
@@ -128,7 +130,7 @@ TEST_F(ExportTest, PdfPagesHold65RowsWithPageNumbersBelow) {
         std::string page;
         while (std::getline(pages, page, '\f')) {
             std::smatch m;
-            const std::regex tail("\n\\s*(\\d+)\\s+5 Mar 2024[^\n]*\n\\s*(\\d+/\\d+)\\s*$");
+            const std::regex tail("\n\\s*(\\d+)\\s+2024-03-05[^\n]*\n\\s*(\\d+/\\d+)\\s*$");
             if (std::regex_search(page, m, tail)) last.insert(last.end(), {m[1], m[2]});
         }
         EXPECT_EQ(last, c.lastLines);
@@ -136,14 +138,14 @@ TEST_F(ExportTest, PdfPagesHold65RowsWithPageNumbersBelow) {
 }
 
 // Arial's widths at size 10: "No." 15.56, "Time" 22.22 and the sample time
-// "28 Dec 2016 22:58:58" 98.40, so column 0 is 31.56 wide and column 1
-// 106.40. The PDF's glyph widths are whole thousandths of the size.
+// "2016-12-28 22:58:58" 92.84, so column 0 is 31.56 wide and column 1
+// 100.84. The PDF's glyph widths are whole thousandths of the size.
 TEST_F(ExportTest, PdfTextsSitInTheirBoxes) {
     const std::string path = dir.File("g.pdf");
     ASSERT_EQ(Write(Indoor(3), path).status, ExportStatus::Ok);
     const std::string bbox = Shell("pdftotext -bbox " + path + " -");
     EXPECT_NEAR(Find(bbox, "No.").centre, 25 + 31.56 / 2, 0.1);
-    EXPECT_NEAR(Find(bbox, "Time").centre, 25 + 31.56 + 106.40 / 2, 0.1);
+    EXPECT_NEAR(Find(bbox, "Time").centre, 25 + 31.56 + 100.84 / 2, 0.1);
     EXPECT_NEAR(Find(bbox, "05:07:36").xMax, 595 - 25, 0.1);
     EXPECT_NEAR(Find(bbox, "1/1").centre, 595 / 2.0, 0.1);
     const Word id = Find(bbox, "89025cc1"), header = Find(bbox, "No."), one = Find(bbox, "1"),
@@ -161,12 +163,17 @@ TEST_F(ExportTest, PdfInEitherLanguageEmbedsItsFontAsASubset) {
         text::Language lang;
         const char* font;
         std::vector<std::string> texts;
+        double pageWidth;
     };
     const Case cases[] = {
         {text::Language::English,
          "LiberationSans",
-         {"No.", "Time", "In Temp.(°C)", "Out Feel(°C)", "Rain Total(mm)", "5 Mar 2024 00:05:00"}},
-        {text::Language::Chinese, "WenQuanYiZenHei", {"序号", "时间", "室内温度(°C)", "风向"}},
+         {"No.", "Time", "In Temp.(°C)", "Out Feel(°C)", "Rain Total(mm)", "2024-03-05 00:05:00"},
+         31.5615 + 100.8564 + 1403.2062 + 50},
+        {text::Language::Chinese,
+         "WenQuanYiZenHei",
+         {"序号", "时间", "室内温度(°C)", "风向"},
+         36 + 106.9355 + 1207.8399 + 50},
     };
     for (const Case& c : cases) {
         text::SetLanguage(c.lang);
@@ -179,15 +186,13 @@ TEST_F(ExportTest, PdfInEitherLanguageEmbedsItsFontAsASubset) {
         const std::string fonts = Shell("pdffonts " + path);
         EXPECT_TRUE(std::regex_search(fonts, std::regex(std::string(c.font) + ".* yes yes yes")))
             << fonts;
-        // The wide table's pages are 50 wider than the table.
-        PdfFont font(c.lang);
-        double width = 50;
-        for (double w : PdfTableWriter::ColumnWidths(table, font, SampleTimeText())) width += w;
+        // The wide table's pages are 50 wider than the table: its header
+        // widths (FreeType's advances at size 10) + 8 each, the sample time
+        // for "Time", 8 more for "No.".
         std::smatch m;
         const std::string info = Shell("pdfinfo " + path);
         ASSERT_TRUE(std::regex_search(info, m, std::regex("Page size: +([0-9.]+) x 842")));
-        EXPECT_NEAR(std::stod(m[1]), width, 0.01);
-        EXPECT_GT(width, 595);
+        EXPECT_NEAR(std::stod(m[1]), c.pageWidth, 0.05);
     }
 }
 
@@ -276,4 +281,147 @@ TEST_F(ExportTest, FormatsAndMessages) {
         EXPECT_EQ(m.text, text);
         EXPECT_EQ(m.icon, icon);
     }
+}
+
+namespace {
+
+// fontconfig sees the Latin fonts alone for one scope, as on a machine
+// without the Chinese font the package only recommends.
+class LatinFontsOnly {
+public:
+    LatinFontsOnly() {
+        PdfFont loaded(text::Language::English);  // fontconfig's own configuration first
+        saved_ = FcConfigReference(nullptr);
+        FcConfig* latin = FcConfigCreate();
+        const std::string config =
+            "<fontconfig><dir>/usr/share/fonts/truetype/liberation</dir>"
+            "<dir>/usr/share/fonts/truetype/dejavu</dir><cachedir>" +
+            cache_.Path() + "</cachedir></fontconfig>";
+        FcConfigParseAndLoadFromMemory(latin, reinterpret_cast<const FcChar8*>(config.c_str()),
+                                       FcTrue);
+        FcConfigBuildFonts(latin);
+        FcConfigSetCurrent(latin);
+        FcConfigDestroy(latin);  // held as the current one
+    }
+    ~LatinFontsOnly() {
+        FcConfigSetCurrent(saved_);
+        FcConfigDestroy(saved_);
+    }
+
+private:
+    TempDir cache_;
+    FcConfig* saved_ = nullptr;
+};
+
+}  // namespace
+
+// Every text needs its glyphs: a font that lacks some gives way to the next
+// that has them all (Time cells in Japanese beside English headers), and
+// without any (no Chinese font at all) the export fails, saying which font
+// to install, and the earlier file stays.
+TEST_F(ExportTest, PdfTextsWithoutGlyphsTakeTheNextFontOrFail) {
+    const HistoryTable english = Indoor(3);
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    const std::string japanese = dir.File("ja.pdf");
+    ExportProgress progress;
+    const PdfOptions options{text::Language::English, CurrentTimeText(), SampleTimeText()};
+    ASSERT_EQ(ExportHistory(english, japanese, ExportFormat::Pdf, options, progress).status,
+              ExportStatus::Ok);
+    EXPECT_NE(Shell("pdftotext -layout " + japanese + " -").find("0時05分00秒"), std::string::npos);
+    EXPECT_NE(Shell("pdffonts " + japanese).find("WenQuanYiZenHei"), std::string::npos);
+    QLocale::setDefault(QLocale::c());
+
+    text::SetLanguage(text::Language::Chinese);
+    const HistoryTable chinese = LoadTable(kDev);
+    const std::string path = dir.File("zh.pdf");
+    std::ofstream(path) << "earlier";
+    ExportResult result;
+    {
+        LatinFontsOnly latin;
+        result = Write(chinese, path, text::Language::Chinese);
+    }
+    EXPECT_EQ(result.status, ExportStatus::Failed);
+    EXPECT_NE(result.detail.find("序号"), std::string::npos) << result.detail;
+    EXPECT_NE(result.detail.find("fonts-wqy-zenhei"), std::string::npos) << result.detail;
+    EXPECT_EQ(Slurp(path), "earlier");
+    for (const std::string& name : Entries(dir.Path())) EXPECT_NE(name[0], '.') << name;
+}
+
+namespace {
+
+// Page 1 of a PDF rendered at four pixels a point.
+struct Rendered {
+    int width = 0, height = 0;
+    std::string rgb;
+    static constexpr int kScale = 4;
+
+    Rendered(const std::string& pdf, const std::string& prefix) {
+        Shell("pdftoppm -r " + std::to_string(72 * kScale) + " -f 1 -l 1 -singlefile " + pdf + " " +
+              prefix);
+        std::ifstream in(prefix + ".ppm", std::ios::binary);
+        std::string magic;
+        int depth = 0;
+        in >> magic >> width >> height >> depth;
+        in.get();
+        rgb.assign(std::istreambuf_iterator<char>(in), {});
+        if (magic != "P6" || rgb.size() != size_t(width) * height * 3) width = height = 0;
+    }
+    // The colour of the pixel at (x, y), in points from the bottom left.
+    std::array<int, 3> At(double x, double y) const {
+        const int px = static_cast<int>(x * kScale), py = static_cast<int>((842 - y) * kScale);
+        if (px < 0 || py < 0 || px >= width || py >= height) return {-1, -1, -1};
+        const auto* p =
+            reinterpret_cast<const unsigned char*>(rgb.data()) + 3 * (size_t(py) * width + px);
+        return {p[0], p[1], p[2]};
+    }
+    bool White(double x, double y) const { return At(x, y) == std::array<int, 3>{255, 255, 255}; }
+};
+
+}  // namespace
+
+// The frame and the grid of a narrow table, from the rendered page: the
+// frame 1 wide from (25, 25) to (570, 817), the grid 0.5 wide, both in RGB
+// (0.8125, 0.83984375, 0.89453125); the columns' lines end at the table's
+// edge, the rows' lines run on to the frame.
+TEST_F(ExportTest, PdfFrameAndGridOfANarrowTable) {
+    const std::string path = dir.File("grid.pdf");
+    ASSERT_EQ(Write(Indoor(3), path).status, ExportStatus::Ok);
+    const Rendered page(path, dir.File("grid"));
+    ASSERT_EQ(page.width, 595 * Rendered::kScale);
+    const std::array<int, 3> rule = {207, 214, 228};
+    const double quarter = 1.0 / Rendered::kScale;  // a pixel
+    // The frame: 1 wide on each of its four sides.
+    for (double y : {100.0, 500.0}) {
+        for (double x : {25.0, 570.0}) {
+            EXPECT_EQ(page.At(x - 0.5, y), rule) << x;
+            EXPECT_EQ(page.At(x + 0.5 - quarter, y), rule) << x;
+            EXPECT_TRUE(page.White(x - 0.5 - quarter, y)) << x;
+            EXPECT_TRUE(page.White(x + 0.5, y)) << x;
+        }
+    }
+    for (double y : {25.0, 817.0}) {
+        EXPECT_EQ(page.At(300, y - 0.5 + quarter / 2), rule) << y;
+        EXPECT_EQ(page.At(300, y + 0.5 - quarter / 2), rule) << y;
+        EXPECT_TRUE(page.White(300, y + 0.5 + quarter / 2)) << y;
+        EXPECT_TRUE(page.White(300, y - 0.5 - quarter / 2)) << y;
+    }
+    // The rows: 0.5 wide every 12 from 37, from the frame to the frame.
+    for (double y : {37.0, 49.0, 421.0, 805.0}) {
+        for (double x : {26.0, 400.0, 569.0}) {
+            EXPECT_EQ(page.At(x, y - 0.25 + quarter / 2), rule) << x << "," << y;
+            EXPECT_EQ(page.At(x, y + 0.25 - quarter / 2), rule) << x << "," << y;
+            EXPECT_TRUE(page.White(x, y + 0.25 + quarter / 2)) << x << "," << y;
+            EXPECT_TRUE(page.White(x, y - 0.25 - quarter / 2)) << x << "," << y;
+        }
+    }
+    // The columns (31.56, 100.84, 65.34 and 60.78 wide) in the empty last
+    // row, and nothing between the table's edge and the frame.
+    std::vector<double> lines;
+    for (double x = 25.75; x < 569.5; x += quarter)
+        if (!page.White(x, 31) && (lines.empty() || x - lines.back() > 1)) lines.push_back(x);
+    const std::vector<double> columns = {56.56, 157.40, 222.74, 283.52};
+    ASSERT_EQ(lines.size(), columns.size());
+    for (size_t i = 0; i < columns.size(); ++i) EXPECT_NEAR(lines[i], columns[i] - 0.25, 0.3);
+    for (double y : {25.5, 816.5}) EXPECT_FALSE(page.White(283.52, y)) << y;
+    EXPECT_TRUE(page.White(283.52, 817.75));
 }

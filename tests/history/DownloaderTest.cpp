@@ -13,6 +13,7 @@
 #include "RecordingMessages.h"
 #include "SimBackend.h"
 #include "StationImage.h"
+#include "StationUnits.h"
 #include "TempDir.h"
 
 using namespace nimbary;
@@ -104,7 +105,10 @@ protected:
     bool arraysOnlyAllowed = false;  // memory the simulator refuses to load
 
     void SetUp() override { ASSERT_EQ(db.Open(dir.File("Nimbary.db")), 0); }
-    void TearDown() override { route.reset(); }
+    void TearDown() override {
+        route.reset();
+        SetUnits(UnitSet{});  // a settings read through the simulator sets them
+    }
 
     void Route(FakeStation& st) {
         st.route = nullptr;
@@ -118,6 +122,7 @@ protected:
         config.frozen = true;
         auto r = std::make_unique<SimRoute>();
         r->station = std::make_shared<sim::SimStation>(config);
+        SetStationUnits(*r->station, st.units);
         const std::string refused = r->station->LoadImage(img);
         if (!refused.empty()) {
             EXPECT_TRUE(arraysOnlyAllowed) << refused;
@@ -177,6 +182,7 @@ TEST_P(DownloaderTest, NewStationReadsBlocksOneToThreeWhole) {
     st.PutBlock(3, Block(7 * size, t0 + 7 * 300), Records(2, 20, 107));
     st.SetStatus(1, 3);
     st.pressureOffset = 123;
+    st.units = UnitSet{0, 2, 3, 0, 0};  // °C, mmHg, knots, mm
 
     EXPECT_TRUE(Pass(st, PassOutcome::Saved));
     auto rows = Rows();
@@ -199,13 +205,14 @@ TEST_P(DownloaderTest, NewStationReadsBlocksOneToThreeWhole) {
     EXPECT_EQ(rows[0].feel, expect.ChFeelLike[0]);
     ASSERT_EQ(completions, std::vector<int>{9});
 
+    // The station's own units, not a new station's defaults (1, 1, 1, 1, 2).
     DeviceInfo d = Stored();
     EXPECT_TRUE(db.DeviceFound());
-    EXPECT_EQ(d.Units.TempUnit, 1);
-    EXPECT_EQ(d.Units.BaroUnit, 1);
-    EXPECT_EQ(d.Units.WindUnit, 1);
-    EXPECT_EQ(d.Units.RainUnit, 1);
-    EXPECT_EQ(d.Units.LightUnit, 2);
+    EXPECT_EQ(d.Units.TempUnit, 0);
+    EXPECT_EQ(d.Units.BaroUnit, 2);
+    EXPECT_EQ(d.Units.WindUnit, 3);
+    EXPECT_EQ(d.Units.RainUnit, 0);
+    EXPECT_EQ(d.Units.LightUnit, 0);
     EXPECT_EQ(d.FirstBlock, 1);
     EXPECT_EQ(d.CurrBlock, 3);
     EXPECT_EQ(d.CurrRecord, 2);
@@ -607,6 +614,10 @@ TEST_P(DownloaderTest, StationVanishingMidPassStoresNothing) {
         EXPECT_TRUE(Rows().empty());
     }
     st.Revive();
+    st.unitsFail = true;  // no settings: the row would not know its units
+    EXPECT_FALSE(Pass(st, PassOutcome::StationError));
+    EXPECT_TRUE(Rows().empty());
+    st.unitsFail = false;
     EXPECT_TRUE(Pass(st, PassOutcome::Saved));
     EXPECT_EQ(Rows().size(), 100u);
     EXPECT_TRUE(faults.empty());  // a vanished station is not a memory fault

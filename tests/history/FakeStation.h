@@ -85,6 +85,9 @@ public:
     std::vector<uint8_t> table = std::vector<uint8_t>(kBlockTableSize, 0);
     std::vector<uint8_t> data;
     int16_t pressureOffset = 0;
+    // The units the station's settings give; a settings read fails when set.
+    UnitSet units;
+    bool unitsFail = false;
 
     // The same memory as a station image the simulator can load.
     sim::StationImage Image() const {
@@ -196,6 +199,15 @@ public:
         if (route) return route->ReadPressureOffset(tenths) && ok && !pressureFails;
         if (!ok || pressureFails) return 0;
         tenths = pressureOffset;
+        return 1;
+    }
+
+    // Not counted among the exchanges: the memory reads are what the
+    // faults above stand for.
+    int ReadUnits(UnitSet& out) override {
+        if (route) return route->ReadUnits(out) && !unitsFail;
+        if (unitsFail) return 0;
+        out = units;
         return 1;
     }
 

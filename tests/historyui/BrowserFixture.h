@@ -4,11 +4,11 @@
 
 #include <QLocale>
 
+#include "../history/RecordingMessages.h"
 #include "HistoryDb.h"
 #include "HistoryFill.h"
 #include "HistoryTable.h"
 #include "RecordTime.h"
-#include "../history/RecordingMessages.h"
 #include "StringTable.h"
 #include "TempDir.h"
 #include "Units.h"
@@ -16,7 +16,7 @@
 namespace nimbary::testing {
 
 // The C locale, so the Time column's text is the same on every machine
-// ("5 Mar 2024 12:00:00").
+// ("2024-03-05 12:00:00").
 class CLocaleTest : public ::testing::Test {
 protected:
     void SetUp() override { QLocale::setDefault(QLocale::c()); }

@@ -6,8 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "CDebug.h"
 #include "../history/FileSizeLimit.h"
+#include "CDebug.h"
+#include "CannedSave.h"
 #include "RecordingMessages.h"
 #include "SimRig.h"
 
@@ -15,6 +16,7 @@ using namespace nimbary;
 using nimbary::test::HandImage;
 using nimbary::test::SimRig;
 using nimbary::test::WatchedSource;
+using nimbary::testing::CannedSave;
 
 namespace {
 
@@ -56,7 +58,8 @@ TEST(Debug, DumpsAreTheStationsBlockTableAndDataAreaByteForByte) {
     SimRig rig(WithHistory(3));
     RecordingMessages messages;
     Counted counted(*rig.source);
-    CDebug dlg(counted.source, messages);
+    CannedSave saves;
+    CDebug dlg(counted.source, messages, saves);
     QTemporaryDir dir;
     const QString fat = dir.filePath("block.bin"), data = dir.filePath("data.bin");
     dlg.DumpBlockTable(fat);
@@ -75,27 +78,55 @@ TEST(Debug, DumpsAreTheStationsBlockTableAndDataAreaByteForByte) {
     for (const auto& m : messages.shown) EXPECT_EQ(m.icon, MessageIcon::Information);
 }
 
-TEST(Debug, AStationUnpluggedDuringTheDataDumpLeavesWhatWasRead) {
-    SimRig rig(WithHistory(1));
-    const sim::StationImage image = rig.station->Image();
-    RecordingMessages messages;
-    Counted counted(*rig.source);
-    counted.also = [&](uint8_t area) {
-        if (area == 2 && counted.reads[2] == 10) rig.backend->Unplug();
-    };
-    CDebug dlg(counted.source, messages);
-    QTemporaryDir dir;
-    const QString data = dir.filePath("data.bin");
-    dlg.DumpDataArea(data);
-    EXPECT_EQ(Slurp(data), Bytes(image.data, 9 * 124));
-    EXPECT_TRUE(messages.shown.empty());  // no success, and nothing else claimed
+// A dump the station breaks off would pass for its memory: the earlier
+// file stays, and what was read goes, if wanted, under a name that says so.
+TEST(Debug, ADataDumpCutShortKeepsTheEarlierFile) {
+    for (bool keep : {false, true}) {
+        SCOPED_TRACE(keep);
+        SimRig rig(WithHistory(1));
+        const sim::StationImage image = rig.station->Image();
+        RecordingMessages messages;
+        messages.answer = keep;
+        Counted counted(*rig.source);
+        counted.also = [&](uint8_t area) {
+            if (area == 2 && counted.reads[2] == 10) rig.backend->Unplug();
+        };
+        CannedSave saves;
+        CDebug dlg(counted.source, messages, saves);
+        QTemporaryDir dir;
+        const QString data = dir.filePath("data.bin"), cut = dir.filePath("data-incomplete.bin");
+        {
+            QFile earlier(data);
+            ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+            earlier.write(Bytes(image.data, 64256));
+        }
+        dlg.DumpDataArea(data);
+        EXPECT_EQ(Slurp(data), Bytes(image.data, 64256));
+        ASSERT_EQ(messages.asked.size(), 1u);
+        EXPECT_EQ(messages.asked[0],
+                  "The data dump is incomplete: the station stopped answering after 1116 of "
+                  "64256 bytes.\nThe file was not changed:\n" +
+                      data.toStdString() + "\n\nSave the bytes that were read as:\n" +
+                      cut.toStdString() + " ?");
+        if (keep) {
+            EXPECT_EQ(Slurp(cut), Bytes(image.data, 9 * 124));
+            ASSERT_EQ(messages.shown.size(), 1u);
+            EXPECT_EQ(messages.shown[0].text,
+                      "The bytes that were read are in the file:\n" + cut.toStdString());
+        } else {
+            EXPECT_FALSE(QFile::exists(cut));
+            EXPECT_TRUE(messages.shown.empty());
+        }
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), keep ? 2 : 1);
+    }
 }
 
 TEST(Debug, FailuresSayWhatWentWrong) {
     SimRig rig(WithHistory(1));
     RecordingMessages messages;
     Counted counted(*rig.source);
-    CDebug dlg(counted.source, messages);
+    CannedSave saves;
+    CDebug dlg(counted.source, messages, saves);
     QTemporaryDir dir;
     const QString nowhere = dir.filePath("no/such/folder/x.bin");
 
@@ -123,7 +154,8 @@ TEST(Debug, FailuresSayWhatWentWrong) {
 TEST(Debug, AFullDiskKeepsTheEarlierDump) {
     SimRig rig(WithHistory(1));
     RecordingMessages messages;
-    CDebug dlg(*rig.source, messages);
+    CannedSave saves;
+    CDebug dlg(*rig.source, messages, saves);
     QTemporaryDir dir;
     const QString fat = dir.filePath("block.bin"), data = dir.filePath("data.bin");
     for (const QString& p : {fat, data}) {
@@ -139,9 +171,9 @@ TEST(Debug, AFullDiskKeepsTheEarlierDump) {
 
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[0].text,
-              "The disk is full: failed to write the file:\n" + fat.toStdString());
+              "The disk is full: the file could not be written:\n" + fat.toStdString());
     EXPECT_EQ(messages.shown[1].text,
-              "The disk is full: failed to write the file:\n" + data.toStdString());
+              "The disk is full: the file could not be written:\n" + data.toStdString());
     EXPECT_EQ(Slurp(fat), "earlier");
     EXPECT_EQ(Slurp(data), "earlier");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
@@ -151,7 +183,8 @@ TEST(Debug, ButtonsAskForAFileInTheHomeFolderAndCancelReadsNothing) {
     SimRig rig(WithHistory(1));
     RecordingMessages messages;
     Counted counted(*rig.source);
-    CDebug dlg(counted.source, messages);
+    CannedSave saves;
+    CDebug dlg(counted.source, messages, saves);
     EXPECT_EQ(dlg.windowTitle(), "Debug");
     const std::pair<const char*, const char*> buttons[] = {{"idc_1161", "block.bin"},
                                                            {"idc_1162", "data.bin"},
@@ -161,13 +194,11 @@ TEST(Debug, ButtonsAskForAFileInTheHomeFolderAndCancelReadsNothing) {
         QPushButton* b = dlg.findChild<QPushButton*>(name);
         ASSERT_NE(b, nullptr) << name;
         if (!file) continue;
-        QStringList asked;
-        dlg.choosePath = [&](const QString& suggested) {
-            asked << suggested;
-            return QString();
-        };
+        saves.asked.clear();
         b->click();
-        EXPECT_EQ(asked, QStringList{QDir::home().filePath(file)});
+        ASSERT_EQ(saves.asked.size(), 1u);
+        EXPECT_EQ(saves.asked[0].suggested, QDir::home().filePath(file));
+        EXPECT_EQ(saves.asked[0].filters, QStringList{"*.bin"});
     }
     EXPECT_EQ(counted.reads[1] + counted.reads[2], 0);
     EXPECT_TRUE(messages.shown.empty());
@@ -193,7 +224,8 @@ TEST(Debug, AWarningDoesNotLetAnotherTickStartAndTheLinesFollowIt) {
     ASSERT_EQ(rig.station->LoadImage(hand.image), "");
     ReentrantMessages messages;
     Counted counted(*rig.source);
-    CDebug dlg(counted.source, messages);
+    CannedSave saves;
+    CDebug dlg(counted.source, messages, saves);
     messages.dlg = &dlg;
 
     dlg.Tick();
@@ -223,7 +255,8 @@ TEST(Debug, TheTimerLooksOnceASecondUntilTheDialogCloses) {
     SimRig rig(WithHistory(1));
     RecordingMessages messages;
     Counted counted(*rig.source);
-    CDebug dlg(counted.source, messages);
+    CannedSave saves;
+    CDebug dlg(counted.source, messages, saves);
     dlg.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return counted.reads[0] >= 1; }, 3000));
     EXPECT_FALSE(dlg.LineAt(50).isEmpty());

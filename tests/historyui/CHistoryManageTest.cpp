@@ -18,13 +18,13 @@ using std::chrono::milliseconds;
 namespace {
 
 struct Call {
-    CHistoryManage::Kind kind;
+    HistoryCommands::Kind kind;
     uint32_t devId;
     milliseconds wait;
 };
 
 // A database with stored stations and a history thread that answers at once.
-struct Rig {
+struct Rig : HistoryCommands {
     QTemporaryDir dir;
     RecordingMessages messages;
     HistoryDb db{&messages};
@@ -40,12 +40,12 @@ struct Rig {
             EXPECT_EQ(db.SaveRecords(0, none), 0);
         }
     }
+    int Run(Kind kind, uint32_t id, milliseconds wait) override {
+        calls.push_back({kind, id, wait});
+        return result;
+    }
     std::unique_ptr<CHistoryManage> Open(bool connected, uint32_t devId) {
-        auto run = [this](CHistoryManage::Kind kind, uint32_t id, milliseconds wait) {
-            calls.push_back({kind, id, wait});
-            return result;
-        };
-        return std::make_unique<CHistoryManage>(db, connected, devId, run, messages);
+        return std::make_unique<CHistoryManage>(db, connected, devId, *this, messages);
     }
 };
 
@@ -136,7 +136,7 @@ TEST(HistoryManage, ClearInDatabaseAsksThenSendsTheChosenId) {
 
         std::vector<uint32_t> sent;
         for (const Call& call : rig.calls) {
-            EXPECT_EQ(call.kind, CHistoryManage::DeleteDatabaseRecords) << c.name;
+            EXPECT_EQ(call.kind, HistoryCommands::DeleteDatabaseRecords) << c.name;
             EXPECT_EQ(call.wait, milliseconds(5000)) << c.name;
             sent.push_back(call.devId);
         }
@@ -169,14 +169,13 @@ TEST(HistoryManage, ClearInDeviceAsksWithTheStationsId) {
         rig.result = result;
         rig.messages.answer = true;
         auto dlg = rig.Open(true, 0x00C0FFEE);
-        dlg->SetCommandWait(milliseconds(50));
         Child<QPushButton>(*dlg, "idc_1120")->click();
         ASSERT_EQ(rig.messages.asked.size(), 1u);
         EXPECT_EQ(rig.messages.asked[0],
                   "Are you sure to clear all records from device of this ID (00C0FFEE) ?");
         ASSERT_EQ(rig.calls.size(), 1u);
-        EXPECT_EQ(rig.calls[0].kind, CHistoryManage::ClearStationMemory);
-        EXPECT_EQ(rig.calls[0].wait, milliseconds(50));
+        EXPECT_EQ(rig.calls[0].kind, HistoryCommands::ClearStationMemory);
+        EXPECT_EQ(rig.calls[0].wait, milliseconds(5000));
         EXPECT_EQ(rig.messages.shown.size(), result == 1 ? 1u : 0u);
         // The database list is not touched by a clear of the station.
         EXPECT_EQ(Child<QComboBox>(*dlg, "idc_1122")->count(), 1);

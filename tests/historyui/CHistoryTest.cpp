@@ -15,15 +15,21 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QValueAxis>
 #include <thread>
 
 #include "BrowserFixture.h"
 #include "CHistory.h"
 #include "CTchart1.h"
+#include "CannedSave.h"
+#include "CountingSource.h"
 #include "HistoryTableModel.h"
+#include "HistoryUiText.h"
+#include "PdfFont.h"
+#include "PdfTableWriter.h"
 #include "RecordTime.h"
-#include "TextTableWriter.h"
+#include "WorkProgressDialog.h"
 
 using namespace nimbary;
 using namespace nimbary::testing;
@@ -34,6 +40,8 @@ constexpr uint32_t kDev = 0x89025CC1;
 
 class CHistoryTest : public BrowserFixture {
 protected:
+    CannedSave saves;
+
     template <class T>
     static T* Find(const CHistory& dlg, int id) {
         T* w = dlg.findChild<T*>(QString("idc_%1").arg(id));
@@ -70,7 +78,7 @@ protected:
 TEST_F(CHistoryTest, OpensWithTwoColumnsTemperatureAndAnEmptyChart) {
     StoreDay();
     const QDateTime before = QDateTime::currentDateTime();
-    CHistory dlg(db, messages, kDev);
+    CHistory dlg(db, messages, saves, kDev);
     EXPECT_EQ(dlg.windowTitle(), "History");
     EXPECT_EQ(dlg.Mode(), VIEW_LIST_CHART);
     EXPECT_TRUE(Find<QPushButton>(dlg, 1014)->isChecked());
@@ -89,7 +97,7 @@ TEST_F(CHistoryTest, OpensWithTwoColumnsTemperatureAndAnEmptyChart) {
     EXPECT_EQ(list->model()->headerData(1, Qt::Horizontal).toString(), "Time");
     EXPECT_EQ(list->horizontalHeader()->sectionSize(0), 50);
     EXPECT_EQ(list->horizontalHeader()->sectionSize(1),
-              list->fontMetrics().horizontalAdvance("28 Dec 2016 22:58:58") + 8);
+              list->fontMetrics().horizontalAdvance("2016-12-28 22:58:58") + 8);
     EXPECT_EQ(Items(Find<QComboBox>(dlg, 1158)), QStringList{"Temperature"});
     EXPECT_EQ(Find<QComboBox>(dlg, 1159)->currentText(), "89025CC1");
 
@@ -120,7 +128,7 @@ TEST_F(CHistoryTest, CaptionsInBothLanguages) {
     };
     for (const Case& c : cases) {
         text::SetLanguage(c.lang);
-        CHistory dlg(db, messages, 0);
+        CHistory dlg(db, messages, saves, 0);
         QStringList got = {dlg.windowTitle()};
         for (int id : {1004, 1005, 1157, 1160}) got << Find<QLabel>(dlg, id)->text();
         for (int id : {1010, 1011, 1012, 1013, 1014, 1015, 2})
@@ -134,10 +142,10 @@ TEST_F(CHistoryTest, StationListSelectsTheCurrentStationOrTheFirst) {
         ASSERT_EQ(SaveWeather(db, dev, 1000, 1), 0);
     // In the database's order (here its index's, by the signed value).
     const QStringList all = {"80000001", "89025CC1", "00000007"};
-    CHistory current(db, messages, 0x00000007);
+    CHistory current(db, messages, saves, 0x00000007);
     EXPECT_EQ(Items(Find<QComboBox>(current, 1159)), all);
     EXPECT_EQ(Find<QComboBox>(current, 1159)->currentIndex(), 2);
-    CHistory unknown(db, messages, 0x12345678);
+    CHistory unknown(db, messages, saves, 0x12345678);
     EXPECT_EQ(Find<QComboBox>(unknown, 1159)->currentIndex(), 0);
 }
 
@@ -160,13 +168,13 @@ TEST(StationId, HexDigitsUpToTheFirstOther) {
 // Both ends are included, and an end before the start loads the same.
 TEST_F(CHistoryTest, UpdateLoadsTheRangeEitherWayRound) {
     StoreDay();
-    CHistory dlg(db, messages, kDev);
+    CHistory dlg(db, messages, saves, kDev);
     const QDateTime from = Time(At(2024, 3, 5, 1)), to = Time(At(2024, 3, 5, 2));
     SetRange(dlg, from, to);
     Press(dlg, 1010);
     ASSERT_EQ(dlg.Table().RowCount(), 13);  // 01:00 to 02:00, every five minutes
-    EXPECT_EQ(dlg.Table().CellText(0, 1), "5 Mar 2024 01:00:00");
-    EXPECT_EQ(dlg.Table().CellText(12, 1), "5 Mar 2024 02:00:00");
+    EXPECT_EQ(dlg.Table().CellText(0, 1), "2024-03-05 01:00:00");
+    EXPECT_EQ(dlg.Table().CellText(12, 1), "2024-03-05 02:00:00");
     EXPECT_EQ(dlg.Table().DevId(), kDev);
 
     SetRange(dlg, to, from);
@@ -183,7 +191,7 @@ TEST_F(CHistoryTest, UpdateLoadsTheRangeEitherWayRound) {
 
 TEST_F(CHistoryTest, ARangeWithoutRecordsShowsNumberAndTimeOnly) {
     StoreDay();
-    CHistory dlg(db, messages, kDev);
+    CHistory dlg(db, messages, saves, kDev);
     for (auto [from, to] : {std::pair{Time(At(2024, 3, 7)), Time(At(2024, 3, 8))},
                             std::pair{QDateTime(QDate(1800, 1, 1), QTime(0, 0)),
                                       QDateTime(QDate(1800, 1, 2), QTime(0, 0))},
@@ -214,7 +222,7 @@ TEST_F(CHistoryTest, GraphListRemembersItsIndexAndPlotsWhatItNames) {
         dry.push_back(r);
     }
     ASSERT_EQ(SaveAll(db, 7, dry), 0);
-    CHistory dlg(db, messages, kDev);
+    CHistory dlg(db, messages, saves, kDev);
     SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
     Press(dlg, 1010);
     auto* graphs = Find<QComboBox>(dlg, 1158);
@@ -245,7 +253,7 @@ TEST_F(CHistoryTest, GraphListRemembersItsIndexAndPlotsWhatItNames) {
 // the series without data hidden and out of the legend.
 TEST_F(CHistoryTest, ChartShowsTheSelectedGroup) {
     StoreDay();
-    CHistory dlg(db, messages, kDev);
+    CHistory dlg(db, messages, saves, kDev);
     SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
     Press(dlg, 1010);
     CTchart1& chart = dlg.Chart();
@@ -282,7 +290,7 @@ TEST_F(CHistoryTest, ChartShowsTheSelectedGroup) {
 
 TEST_F(CHistoryTest, HeadersCellsAndChartFollowTheUnitsInForce) {
     StoreDay();
-    CHistory dlg(db, messages, kDev);
+    CHistory dlg(db, messages, saves, kDev);
     SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
     SetUnits(MakeUnits(1, 1, 4, 1));
     Press(dlg, 1010);
@@ -296,15 +304,22 @@ TEST_F(CHistoryTest, HeadersCellsAndChartFollowTheUnitsInForce) {
     EXPECT_EQ(dlg.Chart().Series(0)->name(), "Absolute Pressure(inHg)");
     EXPECT_DOUBLE_EQ(dlg.Chart().Series(0)->at(0).y(), first.AbsBaro / 33.8638866667);
 
-    // Units changing later leave the loaded table as it was built.
+    // Units changing later (the poll sets them every second) leave the
+    // loaded table as it was built, and the chart drawn again with it.
     SetUnits(UnitSet{});
     EXPECT_EQ(dlg.Model().data(dlg.Model().index(0, 2)).toString(), "70.0");
+    graphs->setCurrentIndex(graphs->findText("Temperature"));
+    EXPECT_EQ(dlg.Chart().Series(0)->name(), "In Temp.(°F)");
+    EXPECT_DOUBLE_EQ(dlg.Chart().Series(0)->at(0).y(), first.InTemp);
+    graphs->setCurrentIndex(graphs->findText("Pressure"));
+    EXPECT_EQ(dlg.Chart().Series(0)->name(), "Absolute Pressure(inHg)");
+    EXPECT_DOUBLE_EQ(dlg.Chart().Series(0)->at(0).y(), first.AbsBaro / 33.8638866667);
     Press(dlg, 1010);
     EXPECT_EQ(dlg.Model().data(dlg.Model().index(0, 2)).toString(), "21.1");
 }
 
 TEST_F(CHistoryTest, ViewModesPlaceListChartAndSplitter) {
-    CHistory dlg(db, messages, 0);
+    CHistory dlg(db, messages, saves, 0);
     dlg.resize(1000, 700);
     dlg.show();
     auto* list = Find<QTableView>(dlg, 1003);
@@ -351,7 +366,7 @@ TEST_F(CHistoryTest, ViewModesPlaceListChartAndSplitter) {
 // Dragging stops 200 pixels inside either side of the working area (150
 // for the horizontal bar); the feedback bar shows only while dragging.
 TEST_F(CHistoryTest, SplitterDragStopsAtItsMargins) {
-    CHistory dlg(db, messages, 0);
+    CHistory dlg(db, messages, saves, 0);
     dlg.resize(1000, 700);
     dlg.show();
     auto* bar = dlg.findChild<QWidget*>("idc_1000");
@@ -395,6 +410,37 @@ TEST_F(CHistoryTest, SplitterDragStopsAtItsMargins) {
     QTest::mouseRelease(&dlg, Qt::LeftButton, Qt::NoModifier, bar->geometry().center());
 }
 
+// A window made smaller keeps the splitter inside, within its margins, in
+// either mode: the bar can still be grabbed and the chart keeps its room.
+TEST_F(CHistoryTest, TheSplitterStaysInsideAWindowMadeSmaller) {
+    CHistory dlg(db, messages, saves, 0);
+    dlg.show();
+    auto* bar = dlg.findChild<QWidget*>("idc_1000");
+    auto* chart = Find<CTchart1>(dlg, 1002);
+    auto drag = [&](QPoint to) {
+        QTest::mousePress(&dlg, Qt::LeftButton, Qt::NoModifier, bar->geometry().center());
+        QMouseEvent move(QEvent::MouseMove, to, dlg.mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(&dlg, &move);
+        QTest::mouseRelease(&dlg, Qt::LeftButton, Qt::NoModifier, to);
+    };
+    dlg.resize(1900, 1000);
+    drag(QPoint(1604, 500));
+    ASSERT_EQ(dlg.SplitterX(), 1600);
+    dlg.resize(1100, 1000);
+    EXPECT_EQ(dlg.SplitterX(), 1090 - 200);
+    EXPECT_EQ(bar->geometry(), QRect(890, 100, 8, 890));
+    EXPECT_EQ(chart->geometry(), QRect(897, 100, 193, 890));
+
+    dlg.SelectMode(VIEW_CHART_LIST);
+    drag(QPoint(500, 904));
+    ASSERT_EQ(dlg.SplitterY(), 840);
+    dlg.resize(1100, 600);
+    EXPECT_EQ(dlg.SplitterY(), 590 - 150);
+    EXPECT_EQ(bar->geometry(), QRect(10, 440, 1080, 8));
+    EXPECT_EQ(Find<QTableView>(dlg, 1003)->geometry(), QRect(10, 447, 1080, 143));
+}
+
 // A database that fails the query, or fails in the middle of the walk:
 // the database's own message, and the display as it was. A download
 // writing meanwhile does not get in the way.
@@ -416,7 +462,7 @@ TEST_F(CHistoryTest, ADatabaseErrorLeavesTheDisplayAsItWas) {
             &trip);
     });
     ASSERT_EQ(browsing.Open(db.Path()), 0);
-    CHistory dlg(browsing, messages, kDev);
+    CHistory dlg(browsing, messages, saves, kDev);
     SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
     Press(dlg, 1010);
     ASSERT_EQ(dlg.Model().rowCount(), 288);
@@ -447,20 +493,24 @@ TEST_F(CHistoryTest, ADatabaseErrorLeavesTheDisplayAsItWas) {
     EXPECT_EQ(messages.texts[0], "no such table: Record");
     ASSERT_EQ(exec("ALTER TABLE Gone RENAME TO Record"), SQLITE_OK);
     sqlite3_close(other);
-
-    // A step of the walk fails.
-    messages.texts.clear();
-    trip.armed = true;
-    Press(dlg, 1010);
-    ASSERT_EQ(messages.texts.size(), 1u);
-    EXPECT_EQ(messages.texts[0], "interrupted");
-
     EXPECT_EQ(dlg.Model().rowCount(), 144);
     EXPECT_EQ(dlg.Model().columnCount(), columns);
     EXPECT_EQ(graphs->currentIndex(), 3);
     EXPECT_EQ(dlg.Chart().Series(0)->name(), "Wind(m/s)");
     EXPECT_EQ(dlg.Chart().Series(0)->count(), 144);
-    EXPECT_EQ(dlg.Table().CellText(0, 1), "5 Mar 2024 12:00:00");
+    EXPECT_EQ(dlg.Table().CellText(0, 1), "2024-03-05 12:00:00");
+
+    // A step of the walk fails, once the query is open and the table shown
+    // has been let go: the browser is left as a range without records.
+    messages.texts.clear();
+    trip.armed = true;
+    Press(dlg, 1010);
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_EQ(messages.texts[0], "interrupted");
+    EXPECT_EQ(dlg.Model().rowCount(), 0);
+    EXPECT_EQ(dlg.Model().columnCount(), 2);
+    EXPECT_EQ(Items(graphs), QStringList{"Temperature"});
+    EXPECT_EQ(dlg.Chart().Series(0)->count(), 0);
 
     trip.armed = false;  // and it works again once the database does
     Press(dlg, 1010);
@@ -471,7 +521,7 @@ TEST_F(CHistoryTest, ADatabaseErrorLeavesTheDisplayAsItWas) {
 // next Update, not in the middle of the table shown.
 TEST_F(CHistoryTest, ADownloadMeanwhileLeavesTheShownTableAlone) {
     StoreDay();
-    CHistory dlg(db, messages, kDev);
+    CHistory dlg(db, messages, saves, kDev);
     SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 7)));
     Press(dlg, 1010);
     ASSERT_EQ(dlg.Model().rowCount(), 288);
@@ -487,7 +537,7 @@ TEST_F(CHistoryTest, ADownloadMeanwhileLeavesTheShownTableAlone) {
 TEST_F(CHistoryTest, UpdateWhileADownloadStoresShowsWholeBatches) {
     constexpr int kBatches = 20, kBatch = 48;  // four hours each
     ASSERT_EQ(SaveWeather(db, kDev, At(2024, 3, 1), kBatch), 0);
-    CHistory dlg(db, messages, kDev);
+    CHistory dlg(db, messages, saves, kDev);
     SetRange(dlg, Time(At(2024, 3, 1)), Time(At(2024, 4, 1)));
     std::atomic<int> stored{1};
     std::thread download([&] {
@@ -512,27 +562,29 @@ TEST_F(CHistoryTest, UpdateWhileADownloadStoresShowsWholeBatches) {
 // Showing and scrolling the list formats only the cells that come into sight.
 TEST_F(CHistoryTest, ScrollingFormatsOnlyTheRowsInSight) {
     ASSERT_EQ(SaveWeather(db, kDev, At(2024, 3, 1), 5000), 0);
-    CHistory dlg(db, messages, kDev);
+    CHistory dlg(db, messages, saves, kDev);
     SetRange(dlg, Time(At(2024, 3, 1)), Time(At(2024, 4, 1)));
     dlg.show();
     Press(dlg, 1010);
+    auto counting = std::make_shared<CountingSource>(dlg.SharedTable());
+    dlg.Model().SetTable(counting);
     auto* list = Find<QTableView>(dlg, 1003);
     QImage image(list->size(), QImage::Format_RGB32);
     const int rowsInSight =
         list->viewport()->height() / list->verticalHeader()->defaultSectionSize() + 2;
     const int bound = rowsInSight * dlg.Model().columnCount();
     for (int page = 0; page < 5; ++page) {
-        dlg.Model().ResetFormattedCells();
+        counting->cells = 0;
         list->verticalScrollBar()->setValue(page * 1000);
         list->render(&image);
-        EXPECT_GT(dlg.Model().FormattedCells(), 0) << page;
-        EXPECT_LE(dlg.Model().FormattedCells(), bound) << page;
+        EXPECT_GT(counting->cells, 0) << page;
+        EXPECT_LE(counting->cells, bound) << page;
     }
 }
 
 TEST_F(CHistoryTest, ChartZoomsBackOnARightClickAndTellsTheNearestPoint) {
     StoreDay();
-    CHistory dlg(db, messages, kDev);
+    CHistory dlg(db, messages, saves, kDev);
     SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
     dlg.resize(1000, 700);
     dlg.show();
@@ -551,9 +603,8 @@ TEST_F(CHistoryTest, ChartZoomsBackOnARightClickAndTellsTheNearestPoint) {
     // Nearest point to a time a little after the third record.
     const double at = chart.Series(1)->at(2).x() + 100000;
     const QString tip = chart.TipText(1, at);
-    EXPECT_TRUE(tip.startsWith("Out Temp.(°C)\n5 Mar 2024 00:10:00")) << tip.toStdString();
-    EXPECT_TRUE(tip.endsWith(QString::fromStdString(
-        ChartValueText(Graph::Temperature, chart.Data().series[1].y[2], UnitSet{}))));
+    // Record 2 holds 50.7 °F outdoors.
+    EXPECT_EQ(tip, "Out Temp.(°C)\n2024-03-05 00:10:00   10.4");
     EXPECT_TRUE(chart.TipText(5, at).isEmpty());
 }
 
@@ -562,29 +613,192 @@ TEST_F(CHistoryTest, ChartZoomsBackOnARightClickAndTellsTheNearestPoint) {
 // nothing, and an empty table does not even ask for a name.
 TEST_F(CHistoryTest, ExportWritesTheTableToTheChosenFile) {
     StoreDay();
-    CHistory dlg(db, messages, kDev);
-    QString chosen;
-    int asked = 0;
-    dlg.chooseExportPath = [&] {
-        ++asked;
-        return chosen;
-    };
+    CHistory dlg(db, messages, saves, kDev);
     Press(dlg, 1011);
-    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(saves.asked.empty());
 
     SetRange(dlg, Time(At(2024, 3, 5, 1)), Time(At(2024, 3, 5, 2)));
     Press(dlg, 1010);
     Find<QTableView>(dlg, 1003)->horizontalHeader()->moveSection(2, 0);
     for (const char* name : {"hour.txt", "hour.CSV"}) {
-        chosen = QString::fromStdString(dir.File(name));
+        saves.answer = QString::fromStdString(dir.File(name));
         Press(dlg, 1011);
     }
+    ASSERT_EQ(saves.asked.size(), 2u);
+    EXPECT_EQ(saves.asked[0].filters, (QStringList{"*.csv", "*.pdf"}));
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.File("hour.txt"))));
-    ExportProgress progress;
-    const std::string again = dir.File("again.csv");
-    ASSERT_EQ(TextTableWriter::Write(dlg.Table(), again, progress).status, ExportStatus::Ok);
-    QFile written(chosen), expected(QString::fromStdString(again));
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly) && expected.open(QIODevice::ReadOnly));
-    EXPECT_EQ(written.readAll(), expected.readAll());
+    QFile written(saves.answer);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray bytes = written.readAll();
+    ASSERT_TRUE(bytes.startsWith("\xFF\xFE"));
+    const QStringList lines =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2),
+                           (bytes.size() - 2) / 2)
+            .split("\r\n");
+    ASSERT_EQ(lines.size(), 15);  // header, 13 rows, nothing after the last CR LF
+    EXPECT_EQ(lines[0],
+              "No.\tTime\tIn Temp.(°C)\tIn Humi.(%)\tOut Temp.(°C)\tOut Humi.(%)\tOut Dew(°C)\t"
+              "Out Feel(°C)\tWind(m/s)\tGust(m/s)\tWind Direction\tABS Pressure(hpa)\t"
+              "REL Pressure(hpa)\tRain Event(mm)\tRain Rate(mm)/h\tRain Hour(mm)\tRain Day(mm)\t"
+              "Rain 24Hour(mm)\tRain Week(mm)\tRain Month(mm)\tRain Total(mm)");
+    // Record 12 of the day (01:00), in °C.
+    EXPECT_EQ(lines[1],
+              "1\t2024-03-05 01:00:00\t21.4\t50\t12.2\t72\t4.1\t10.9\t3.6\t6.0\tE\t1006.2\t"
+              "1014.2\t3.6\t7.2\t10.8\t14.4\t18.0\t21.6\t25.2\t28.8");
+    EXPECT_TRUE(lines[13].startsWith("13\t2024-03-05 02:00:00\t"));
+    EXPECT_EQ(lines[14], "");
     EXPECT_EQ(messages.texts, std::vector<std::string>{"Successful export data!"});
+}
+
+// A quick run leaves nothing on the screen, even once the progress window's
+// delay has passed; a slow one shows it, and its Cancel stops the work.
+TEST(WorkProgressDialog, ShowsForSlowWorkOnlyAndLeavesNothingBehind) {
+    QWidget window;
+    window.show();
+    constexpr int kPastTheDelay = WorkProgressDialog::kShowAfterMs + 300;
+    {
+        WorkProgressDialog quick("Export", &window);
+        quick.Run([](WorkProgress&) {});
+        QTest::qWait(kPastTheDelay);
+        EXPECT_FALSE(quick.isVisible());
+    }
+    WorkProgressDialog slow("Export", &window);
+    bool shown = false, stopped = false;
+    QTimer::singleShot(kPastTheDelay, &window, [&] {
+        shown = slow.isVisible();
+        if (auto* cancel = slow.findChild<QPushButton*>()) cancel->click();
+    });
+    slow.Run([&](WorkProgress& p) {
+        p.total = 100;
+        for (int i = 0; i < 500 && !p.cancel; ++i) {
+            p.done = i / 5;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        stopped = p.cancel;
+    });
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(stopped);
+    QTest::qWait(kPastTheDelay);
+    EXPECT_FALSE(slow.isVisible());
+}
+
+// Update loads on a worker: while the walk is held, the window answers with
+// a busy cursor, ignores another Update, and brings up the progress window,
+// whose Cancel leaves the browser empty; an Update that runs through loads.
+TEST_F(CHistoryTest, UpdateLoadsOnAWorkerWhileTheWindowAnswers) {
+    StoreDay();
+    struct Gate {
+        std::atomic<bool> armed{false}, open{false}, held{false};
+    } gate;
+    HistoryDb browsing(&messages);
+    browsing.SetConnectionHook([&gate](sqlite3* c) {
+        sqlite3_progress_handler(
+            c, 1,
+            [](void* p) {
+                // Holds the first step after arming until the gate opens, three
+                // seconds at most (a load on the window's thread would hang).
+                auto* g = static_cast<Gate*>(p);
+                if (!g->armed || g->held.exchange(true)) return 0;
+                for (int i = 0; i < 300 && !g->open; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                return 0;
+            },
+            &gate);
+    });
+    ASSERT_EQ(browsing.Open(db.Path()), 0);
+    CHistory dlg(browsing, messages, saves, kDev);
+    dlg.show();
+    SetRange(dlg, Time(At(2024, 3, 5)), Time(At(2024, 3, 6)));
+    Press(dlg, 1010);
+    ASSERT_EQ(dlg.Model().rowCount(), 288);
+
+    struct Seen {
+        bool answered = false, busy = false, cursor = false, progress = false;
+    } seen;
+    QTimer::singleShot(WorkProgressDialog::kShowAfterMs + 300, &dlg, [&] {
+        seen.answered = true;
+        seen.busy = dlg.Busy();
+        const QCursor* cursor = QApplication::overrideCursor();
+        seen.cursor = cursor && cursor->shape() == Qt::BusyCursor;
+        Press(dlg, 1010);  // ignored while loading
+        auto* progress = dlg.findChild<WorkProgressDialog*>();
+        seen.progress = progress && progress->isVisible();
+        if (progress) progress->findChild<QPushButton*>()->click();
+        gate.open = true;
+    });
+    gate.armed = true;
+    Press(dlg, 1010);
+    EXPECT_TRUE(gate.held);
+    EXPECT_TRUE(seen.answered);
+    EXPECT_TRUE(seen.busy);
+    EXPECT_TRUE(seen.cursor);
+    EXPECT_TRUE(seen.progress);
+    EXPECT_FALSE(dlg.Busy());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(dlg.Model().rowCount(), 0);  // cancelled
+    EXPECT_EQ(dlg.Model().columnCount(), 2);
+    EXPECT_TRUE(messages.texts.empty());
+
+    gate.armed = false;
+    Press(dlg, 1010);
+    EXPECT_EQ(dlg.Model().rowCount(), 288);
+}
+
+// A long history: each series keeps its buckets' first, lowest, highest and
+// last points, with the range of all of them; zooming in draws the records
+// of the span themselves, and the tip tells the nearest record.
+TEST_F(CHistoryTest, ALongHistoryIsDrawnFromItsBucketsAndAZoomFromItsRecords) {
+    constexpr int kRecords = 5 * CTchart1::kBuckets;
+    ASSERT_EQ(SaveWeather(db, kDev, At(2024, 1, 1), kRecords), 0);
+    CHistory dlg(db, messages, saves, kDev);
+    dlg.resize(1000, 700);
+    dlg.show();
+    SetRange(dlg, Time(At(2024, 1, 1)), Time(At(2025, 1, 1)));
+    Press(dlg, 1010);
+    ASSERT_EQ(dlg.Table().RowCount(), kRecords);
+    CTchart1& chart = dlg.Chart();
+    const QLineSeries* in = chart.Series(0);
+    EXPECT_TRUE(chart.Data().reduced);
+    EXPECT_LE(in->count(), 4 * CTchart1::kBuckets);
+    EXPECT_GE(in->count(), CTchart1::kBuckets);
+    double low = 1e9, high = -1e9;
+    for (const QPointF& p : in->points()) {
+        low = std::min(low, p.y());
+        high = std::max(high, p.y());
+    }
+    // 68 to 72 °F, the indoor swing of a day.
+    EXPECT_DOUBLE_EQ(low, (68.0 - 32) / 1.8);
+    EXPECT_DOUBLE_EQ(high, (72.0 - 32) / 1.8);
+    // The range over every point: indoors up to 72 °F, outdoors down to
+    // 35 °F, padded by a fifth of the span.
+    EXPECT_NEAR(chart.Data().max, 22.2222222 + 0.2 * (22.2222222 - 1.6666667), 1e-6);
+
+    // A zoom into two hours of the third day: its 25 records, each one.
+    AxisTime axis;
+    const double from = axis.Msecs(StationTimeToOleDate(At(2024, 1, 3, 10)));
+    const double to = axis.Msecs(StationTimeToOleDate(At(2024, 1, 3, 12)));
+    chart.TimeAxis()->setRange(QDateTime::fromMSecsSinceEpoch(qint64(from)),
+                               QDateTime::fromMSecsSinceEpoch(qint64(to)));
+    QApplication::processEvents();
+    int inSpan = 0;
+    for (const QPointF& p : in->points()) inSpan += p.x() >= from && p.x() <= to;
+    EXPECT_EQ(inSpan, 25);
+    // Record 696 holds 71.0 °F.
+    EXPECT_EQ(chart.TipText(0, from + 100000), "In Temp.(°C)\n2024-01-03 10:00:00   21.7");
+}
+
+// Six-digit row numbers fit the "No." column, in the list and in the PDF.
+TEST_F(CHistoryTest, TheNumberColumnHoldsTheLargestRowNumber) {
+    constexpr int kRows = 100000;
+    ASSERT_EQ(SaveWeather(db, kDev, At(2024, 1, 1), kRows), 0);
+    CHistory dlg(db, messages, saves, kDev);
+    SetRange(dlg, Time(At(2024, 1, 1)), Time(At(2025, 1, 1)));
+    Press(dlg, 1010);
+    ASSERT_EQ(dlg.Table().RowCount(), kRows);
+    auto* list = Find<QTableView>(dlg, 1003);
+    EXPECT_GE(list->horizontalHeader()->sectionSize(0),
+              list->fontMetrics().horizontalAdvance("100000") + 12);
+    // Liberation Sans digits are 5.56 wide at size 10: 33.36 + 8, and 8 more.
+    PdfFont font(text::Language::English);
+    EXPECT_NEAR(PdfTableWriter::ColumnWidths(dlg.Table(), font, SampleTimeText())[0], 49.36, 0.01);
 }

@@ -5,11 +5,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QTableView>
 #include <QTimeEdit>
 #include <cstdio>
 
 #include "CHistory.h"
 #include "HistoryDb.h"
+#include "SaveDialog.h"
 #include "StringTable.h"
 
 using namespace nimbary;
@@ -23,6 +25,7 @@ int main(int argc, char** argv) {
     const QString out = QString::fromLocal8Bit(argv[2]);
     const int days = argc > 3 ? std::atoi(argv[3]) : 7;
     StderrMessages messages;
+    QtSaveDialog saves;
     HistoryDb db(&messages);
     if (db.Open(argv[1]) != 0) {
         std::fprintf(stderr, "cannot open %s: %s\n", argv[1], db.LastError().c_str());
@@ -31,7 +34,7 @@ int main(int argc, char** argv) {
     for (auto lang : {text::Language::English, text::Language::Chinese}) {
         text::SetLanguage(lang);
         const QString tag = lang == text::Language::English ? "en" : "zh";
-        CHistory dlg(db, messages, 0);
+        CHistory dlg(db, messages, saves, 0);
         const QDateTime from = QDateTime::currentDateTime().addDays(-days);
         dlg.findChild<QDateEdit*>("idc_1008")->setDate(from.date());
         dlg.findChild<QTimeEdit*>("idc_1006")->setTime(from.time());
@@ -42,6 +45,11 @@ int main(int argc, char** argv) {
             app.processEvents();
             dlg.grab().save(QString("%1/history-%2-mode%3.png").arg(out, tag).arg(m));
         }
+        // The list's last rows, where the row numbers are longest.
+        dlg.SelectMode(VIEW_LIST);
+        dlg.findChild<QTableView*>("idc_1003")->scrollToBottom();
+        app.processEvents();
+        dlg.grab().save(QString("%1/history-%2-end.png").arg(out, tag));
         dlg.SelectMode(VIEW_CHART);
         auto* graphs = dlg.findChild<QComboBox*>("idc_1158");
         for (int g = 0; g < graphs->count(); ++g) {

@@ -81,7 +81,7 @@ TEST_F(HistoryTableTest, SentinelOnlyColumnsStay) {
     EXPECT_EQ(Headers(t),
               (std::vector<std::string>{"No.", "Time", "In Temp.(°C)", "Wind(m/s)", "Gust(m/s)",
                                         "Wind Direction", "ABS Pressure(hpa)"}));
-    EXPECT_EQ(Row(t, 0), (std::vector<std::string>{"1", "1 Jan 2024 00:00:00", "20.0", "--.-",
+    EXPECT_EQ(Row(t, 0), (std::vector<std::string>{"1", "2024-01-01 00:00:00", "20.0", "--.-",
                                                    "Low", "", "High"}));
     EXPECT_EQ(Row(t, 1)[5], "--");
     EXPECT_EQ(t.DataCount(38), 1);
@@ -116,7 +116,7 @@ TEST_F(HistoryTableTest, HeadersAndCellsFollowTheUnitsOfTheLoad) {
         std::vector<std::string> headers = Headers(t), cells = Row(t, 0);
         EXPECT_EQ(std::vector<std::string>(headers.begin() + 2, headers.end()), c.headers);
         EXPECT_EQ(std::vector<std::string>(cells.begin() + 2, cells.end()), c.cells);
-        EXPECT_EQ(cells[1], "5 Mar 2024 12:30:15");
+        EXPECT_EQ(cells[1], "2024-03-05 12:30:15");
     }
 }
 
@@ -139,18 +139,18 @@ TEST_F(RecordTime, TimeTextsAndTheirRange) {
         const char* text;
     };
     const Case cases[] = {
-        {36526.0, "1 Jan 2000 00:00:00"},
-        {StationTimeToOleDate(At(2016, 12, 28, 22, 58, 58)), "28 Dec 2016 22:58:58"},
-        {0.0, "30 Dec 1899 00:00:00"},
-        {-1.25, "29 Dec 1899 06:00:00"},  // before 1899-12-30 the fraction still counts forward
-        {36526.0 + 86399.6 / 86400, "2 Jan 2000 00:00:00"},  // rounds to the next day
-        {kOleMin, "1 Jan 0100 00:00:00"},
+        {36526.0, "2000-01-01 00:00:00"},
+        {StationTimeToOleDate(At(2016, 12, 28, 22, 58, 58)), "2016-12-28 22:58:58"},
+        {0.0, "1899-12-30 00:00:00"},
+        {-1.25, "1899-12-29 06:00:00"},  // before 1899-12-30 the fraction still counts forward
+        {36526.0 + 86399.6 / 86400, "2000-01-02 00:00:00"},  // rounds to the next day
+        {kOleMin, "0100-01-01 00:00:00"},
         {kOleMin - 1, "Invalid DateTime"},
         {kOleEnd, "Invalid DateTime"},
         {std::nan(""), "Invalid DateTime"},
     };
     for (const Case& c : cases) EXPECT_EQ(RecordTimeText(c.ole), c.text) << c.ole;
-    EXPECT_EQ(SampleTimeText(), "28 Dec 2016 22:58:58");
+    EXPECT_EQ(SampleTimeText(), "2016-12-28 22:58:58");
     for (double ole : {-1.25, 0.5, 36526.75, 45000.0 + 3723.0 / 86400}) {
         QDate d;
         QTime t;
@@ -170,4 +170,45 @@ TEST_F(RecordTime, LocaleFormatsHaveFourDigitYearsAndSecondsWithoutZone) {
     }
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(SampleTimeText(), "12/28/2016 10:58:58 PM");
+}
+
+// The chart's axis places every record at its own clock reading, also on the
+// days the clocks change: the line never runs backwards, and a time the
+// clock skipped sits at the change.
+TEST(AxisTime, EachRecordAtItsOwnZoneOffset) {
+    const std::string saved = getenv("TZ") ? getenv("TZ") : "";
+    const bool had = getenv("TZ") != nullptr;
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    struct Case {
+        const char* day;
+        int from, to;  // station minutes of the day, every 5
+    };
+    const Case cases[] = {
+        {"2024-03-31", 0, 5 * 60},  // spring: 02:00 becomes 03:00
+        {"2024-10-27", 0, 5 * 60},  // autumn: 03:00 becomes 02:00
+        {"2024-06-15", 0, 5 * 60},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.day);
+        const QDate date = QDate::fromString(c.day, Qt::ISODate);
+        AxisTime axis;
+        double last = -1e300;
+        for (int m = c.from; m <= c.to; m += 5) {
+            const QTime time(m / 60, m % 60);
+            const double msecs = axis.Msecs(OleDateFrom(date, time));
+            EXPECT_GE(msecs, last) << m;
+            last = msecs;
+            const QDateTime shown = QDateTime::fromMSecsSinceEpoch(qint64(msecs));
+            if (date == QDate(2024, 3, 31) && m >= 120 && m < 180)
+                EXPECT_EQ(shown.time(), QTime(3, 0)) << m;  // skipped: at the change
+            else
+                EXPECT_EQ(shown, QDateTime(date, time)) << m;
+        }
+    }
+    if (had)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
 }

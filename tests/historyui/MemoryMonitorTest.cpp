@@ -24,13 +24,13 @@ sim::SimConfig Frozen() {
 
 // Display units of °F and mm for the lines, restored afterwards.
 struct FahrenheitAndMm {
-    UnitSet units;
     FahrenheitAndMm() {
+        UnitSet units;
         units.TempUnit = TEMP_F;
         units.RainUnit = RAIN_MM;
-        PublishUnits(&units);
+        SetUnits(units);
     }
-    ~FahrenheitAndMm() { PublishUnits(nullptr); }
+    ~FahrenheitAndMm() { SetUnits(UnitSet{}); }
 };
 
 std::map<int, std::string> ByY(const MemoryMonitor::Lines& lines) {

@@ -45,6 +45,7 @@ public:
         return before_(area, address) ? inner_.ReadMemory(area, address, count, data) : 0;
     }
     int ReadPressureOffset(int16_t& tenths) override { return inner_.ReadPressureOffset(tenths); }
+    int ReadUnits(UnitSet& out) override { return inner_.ReadUnits(out); }
 
 private:
     HistorySource& inner_;

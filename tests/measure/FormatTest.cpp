@@ -79,18 +79,6 @@ TEST(Format, FlagsSelectValueUnitOrBoth) {
     EXPECT_EQ(FormatRain(1.0, FMT_UNIT, u), "in");
 }
 
-TEST(Format, GlobalUnitSetCanBeRepublished) {
-    UnitSet row = Make(1, 0, 0, 0);
-    PublishUnits(&row);
-    EXPECT_EQ(FormatTemp(50.0, kBoth), "50.0 °F");
-    row.TempUnit = 0;
-    EXPECT_EQ(FormatTemp(50.0, kBoth), "10.0 °C");  // the published row is the unit set
-    PublishUnits(nullptr);
-    EXPECT_EQ(FormatTemp(50.0, kBoth), "10.0 °C");
-    row.TempUnit = 1;
-    EXPECT_EQ(FormatTemp(50.0, kBoth), "10.0 °C") << "the built-in set again, not the row";
-}
-
 TEST(Beaufort, ClassesAtTheirBounds) {
     const double upper[] = {0.3, 1.5, 3.4, 5.4, 7.9, 10.7, 13.8, 17.1, 20.7, 24.4, 28.4, 32.6};
     for (int c = 0; c < 12; ++c) {

@@ -28,22 +28,22 @@ UnitSet Make(int temp, int baro, int wind, int rain) {
 // One parser in one unit, with humidity's whole numbers widened.
 using Parser = std::function<bool(const std::string&, double&)>;
 
-Parser Of(Quantity q, bool indoor, const UnitSet& u) {
+Parser Of(RangeQuantity q, bool indoor, const UnitSet& u) {
     return [=](const std::string& text, double& out) {
         switch (q) {
-            case Quantity::Temp:
+            case RangeQuantity::Temp:
                 return ParseTemp(text, out, u, indoor);
-            case Quantity::Humi: {
+            case RangeQuantity::Humi: {
                 int32_t h = 0;
                 if (!ParseHumi(text, h, u)) return false;
                 out = h;
                 return true;
             }
-            case Quantity::Baro:
+            case RangeQuantity::Baro:
                 return ParseBaro(text, out, u);
-            case Quantity::Wind:
+            case RangeQuantity::Wind:
                 return ParseWind(text, out, u);
-            case Quantity::Rain:
+            case RangeQuantity::Rain:
                 return ParseRain(text, out, u);
         }
         return false;
@@ -106,10 +106,10 @@ TEST(Parse, DecimalPointDoesNotFollowTheProcessLocale) {
 // Both ends of every range in every unit: the end the message shows is taken
 // (stored inside the range), one step beyond it is refused.
 TEST(Parse, TheEndsTheMessageShowsAreTakenAndNothingBeyond) {
-    const Quantity T = Quantity::Temp, H = Quantity::Humi, B = Quantity::Baro, W = Quantity::Wind,
-                   R = Quantity::Rain;
+    const RangeQuantity T = RangeQuantity::Temp, H = RangeQuantity::Humi, B = RangeQuantity::Baro,
+                        W = RangeQuantity::Wind, R = RangeQuantity::Rain;
     struct Case {
-        Quantity q;
+        RangeQuantity q;
         bool indoor;
         UnitSet u;
         // `above` is nullptr where anything above counts as the top.
@@ -155,9 +155,10 @@ TEST(Parse, TheEndsTheMessageShowsAreTakenAndNothingBeyond) {
 
 TEST(Parse, TextThatIsNoNumberIsRefusedByEveryParser) {
     const UnitSet f = Make(1, 0, 0, 0), bft = Make(1, 0, 4, 0);
-    const Parser parsers[] = {Of(Quantity::Temp, false, f),   Of(Quantity::Humi, false, f),
-                              Of(Quantity::Baro, false, f),   Of(Quantity::Wind, false, f),
-                              Of(Quantity::Wind, false, bft), Of(Quantity::Rain, false, f)};
+    const Parser parsers[] = {
+        Of(RangeQuantity::Temp, false, f),   Of(RangeQuantity::Humi, false, f),
+        Of(RangeQuantity::Baro, false, f),   Of(RangeQuantity::Wind, false, f),
+        Of(RangeQuantity::Wind, false, bft), Of(RangeQuantity::Rain, false, f)};
     for (const Parser& parse : parsers)
         for (const char* text : {"", "abc", "--.-", "-.--", "21abc", "21,5,0", "nan"}) {
             double v = -7;

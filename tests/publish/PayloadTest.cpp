@@ -217,34 +217,34 @@ TEST(MqttDiscovery, ClassOfEachQuantity) {
 // direction that is none, as null.
 TEST(MqttPayload, ValuesAndNullSentinels) {
     const struct {
-        Quantity q;
+        MqttQuantity q;
         double value;
         const char* json;
     } cases[] = {
-        {Quantity::Temperature, 70.0, "21.11"},
-        {Quantity::Temperature, 32.0, "0.00"},
-        {Quantity::Temperature, -40.0, "-40.00"},
-        {Quantity::Temperature, 70.1, "21.17"},
-        {Quantity::Humidity, 45, "45"},
-        {Quantity::Pressure, 1013.2, "1013.2"},
-        {Quantity::Speed, 3.6, "3.6"},
-        {Quantity::Direction, 0, "0"},
-        {Quantity::Direction, 359, "359"},
-        {Quantity::Direction, 360, "null"},
-        {Quantity::Direction, -1, "null"},
-        {Quantity::Rain, 123.4, "123.4"},
-        {Quantity::RainRate, 2.5, "2.5"},
-        {Quantity::Temperature, VAL_INVALID, "null"},
-        {Quantity::Temperature, VAL_ABSENT, "null"},
-        {Quantity::Temperature, VAL_LOW, "null"},
-        {Quantity::Temperature, VAL_HIGH, "null"},
-        {Quantity::Humidity, VAL_LOW, "null"},
-        {Quantity::Humidity, 8388607, "null"},
-        {Quantity::Pressure, VAL_HIGH, "null"},
-        {Quantity::Speed, VAL_INVALID, "null"},
-        {Quantity::Direction, VAL_INVALID, "null"},
-        {Quantity::Rain, VAL_ABSENT, "null"},
-        {Quantity::Rain, std::nan(""), "null"},
+        {MqttQuantity::Temperature, 70.0, "21.11"},
+        {MqttQuantity::Temperature, 32.0, "0.00"},
+        {MqttQuantity::Temperature, -40.0, "-40.00"},
+        {MqttQuantity::Temperature, 70.1, "21.17"},
+        {MqttQuantity::Humidity, 45, "45"},
+        {MqttQuantity::Pressure, 1013.2, "1013.2"},
+        {MqttQuantity::Speed, 3.6, "3.6"},
+        {MqttQuantity::Direction, 0, "0"},
+        {MqttQuantity::Direction, 359, "359"},
+        {MqttQuantity::Direction, 360, "null"},
+        {MqttQuantity::Direction, -1, "null"},
+        {MqttQuantity::Rain, 123.4, "123.4"},
+        {MqttQuantity::RainRate, 2.5, "2.5"},
+        {MqttQuantity::Temperature, VAL_INVALID, "null"},
+        {MqttQuantity::Temperature, VAL_ABSENT, "null"},
+        {MqttQuantity::Temperature, VAL_LOW, "null"},
+        {MqttQuantity::Temperature, VAL_HIGH, "null"},
+        {MqttQuantity::Humidity, VAL_LOW, "null"},
+        {MqttQuantity::Humidity, 8388607, "null"},
+        {MqttQuantity::Pressure, VAL_HIGH, "null"},
+        {MqttQuantity::Speed, VAL_INVALID, "null"},
+        {MqttQuantity::Direction, VAL_INVALID, "null"},
+        {MqttQuantity::Rain, VAL_ABSENT, "null"},
+        {MqttQuantity::Rain, std::nan(""), "null"},
     };
     for (const auto& c : cases) EXPECT_EQ(JsonValue(c.q, c.value), c.json) << c.value;
 

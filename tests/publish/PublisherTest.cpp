@@ -128,10 +128,14 @@ TEST(MqttPublisher, BacklogSurvivesABrokerKilledAndRestarted) {
     publisher.Start();
     publisher.SetStation(kDev);
     ASSERT_TRUE(sub.WaitFor([](const auto& m) { return Times(m).size() >= 3000; }, 30000));
+    const int failed = publisher.Counters().failedAttempts;
     broker.Kill();
     ASSERT_TRUE(Eventually([&] { return !publisher.Counters().connected; }, 5s));
     ASSERT_LT(Times(sub.Messages()).size(), size_t(kRecords)) << "the kill came after the end";
-    // Back before the publisher's first retry, a second after it lost the broker.
+    // Back after two retries, so that the subscriber is in again well before
+    // the third (four seconds later): what the broker takes meanwhile would
+    // reach nobody, however slow the machine.
+    ASSERT_TRUE(Eventually([&] { return publisher.Counters().failedAttempts >= failed + 2; }, 20s));
     ASSERT_TRUE(broker.Restart(why_)) << why_;
     ASSERT_TRUE(sub.Reconnect());
     ASSERT_TRUE(
