@@ -10,7 +10,7 @@ namespace nimbary {
 
 namespace {
 
-constexpr int kOutTemp = 2;  // Ch1Temp
+constexpr int kOutTemp = kOutdoorTemperatureField;
 
 const char* const kMonthNames[] = {"January",   "February", "March",    "April",
                                    "May",       "June",     "July",     "August",

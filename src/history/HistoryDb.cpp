@@ -452,8 +452,7 @@ int HistoryDb::ReadGaps(uint32_t devId, std::vector<HistoryGap>& gaps) {
     return 0;
 }
 
-int HistoryDb::BrowserQuery(const std::string& sql,
-                            const std::function<void(sqlite3_stmt*)>& bind,
+int HistoryDb::BrowserQuery(const std::string& sql, const std::function<void(sqlite3_stmt*)>& bind,
                             const std::function<void(sqlite3_stmt*)>& row) {
     std::lock_guard<std::mutex> lock(browserLock_);
     Connection* c = BrowserConnection();

@@ -19,7 +19,6 @@ using summary::RainPart;
 using summary::SlotPart;
 using summary::StatPart;
 
-constexpr int kOutTempField = 2;  // Ch1Temp: the outdoor temperature of the degree days
 constexpr uint32_t kDay = 86400;
 
 // One day's row of the summary query.
@@ -232,7 +231,7 @@ int Summarize(HistoryDb& db, const SummaryRequest& request, std::vector<PeriodSu
             }
             if (!s.rainHour.Valid()) s.rainHour = Extreme{0.0, 0, VAL_ABSENT};
         }
-        const FieldSummary& out1 = s.fields[kOutTempField];
+        const FieldSummary& out1 = s.fields[kOutdoorTemperatureField];
         if (out1.count) {
             const double mean = out1.Mean();
             s.degreeDays = 1;

@@ -19,7 +19,8 @@ enum class SummaryPeriod { Day, Month, Year };
 // The measurements that get a minimum, maximum and mean: the first 38
 // fields in ForEachMeasurement order, InTemp up to Gust.
 constexpr int kStatFields = 38;
-constexpr int kStatWind = 36;  // Wind, then Gust
+constexpr int kOutdoorTemperatureField = 2;  // Ch1Temp, of the degree days
+constexpr int kStatWind = 36;                // Wind, then Gust
 constexpr int kStatGust = 37;
 constexpr int kCompassPoints = 16;
 

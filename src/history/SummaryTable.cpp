@@ -14,7 +14,6 @@ namespace {
 
 // What a column's cells show: a statistic of a measurement (field 0..37)
 // or one of the period's own values.
-enum Stat { MIN, MIN_TIME, MAX, MAX_TIME, MAX_DIRECTION, MEAN };
 enum Special : int {
     C_PERIOD = -1,
     C_RECORDS = -2,
@@ -140,10 +139,11 @@ std::string SummaryTable::TimeText(uint32_t t) const {
     return buf;
 }
 
-void SummaryTable::Add(Kind kind, int group, const std::string& groupText,
+void SummaryTable::Add(Kind kind, Stat stat, int group, const std::string& groupText,
                        const std::string& statText, const std::string& unit, Cell cell,
                        bool perHour) {
-    Column c{kind, group, groupText, statText, unit, perHour, {}};
+    Column c{kind, stat,    group, cell.field >= 0 ? cell.field : -1, groupText, statText,
+             unit, perHour, {}};
     std::string text = groupText;
     if (!statText.empty()) text += " " + statText;
     c.header = HeaderRule(text, unit, perHour);
@@ -156,11 +156,11 @@ SummaryTable::SummaryTable(SummaryPeriod period, std::vector<PeriodSummary> peri
     : period_(period), periods_(std::move(periods)), units_(units), devId_(devId) {
     static const int kPeriodIds[] = {2011, 2013, 2200};
     int group = 0;
-    Add(Kind::Period, group, text::Load(kPeriodIds[static_cast<int>(period)]), {}, {},
-        {C_PERIOD, 0});
-    Add(Kind::Count, group, text::Load(2202), {}, {}, {C_RECORDS, 0});
-    Add(Kind::Count, group, text::Load(2203), {}, {}, {C_EXPECTED, 0});
-    Add(Kind::Count, group, text::Load(2204), {}, "%", {C_COVERAGE, 0});
+    Add(Kind::Period, Stat::None, group, text::Load(kPeriodIds[static_cast<int>(period)]), {}, {},
+        {C_PERIOD, Stat::None});
+    Add(Kind::Count, Stat::None, group, text::Load(2202), {}, {}, {C_RECORDS, Stat::None});
+    Add(Kind::Count, Stat::None, group, text::Load(2203), {}, {}, {C_EXPECTED, Stat::None});
+    Add(Kind::Count, Stat::None, group, text::Load(2204), {}, "%", {C_COVERAGE, Stat::None});
 
     auto stored = [&](int field) {
         for (const PeriodSummary& p : periods_)
@@ -169,50 +169,94 @@ SummaryTable::SummaryTable(SummaryPeriod period, std::vector<PeriodSummary> peri
     };
     const std::string min = text::Load(2055), max = text::Load(2054), mean = text::Load(2201);
     const std::string time = text::Load(2015), direction = text::Load(2205);
+    // A column of a measurement's statistic.
+    auto stat = [&](Kind kind, Stat st, const std::string& name, const std::string& statText,
+                    const std::string& unit, int field) {
+        Add(kind, st, group, name, statText, unit, {field, st});
+    };
     for (int field : FieldOrder()) {
         if (!stored(field)) continue;
         const std::string name = FieldName(field), unit = UnitOf(FieldQuantity(field), units_);
         ++group;
-        Add(Kind::Value, group, name, min, unit, {field, MIN});
-        Add(Kind::Time, group, name, min + " " + time, {}, {field, MIN_TIME});
-        Add(Kind::Value, group, name, max, unit, {field, MAX});
-        Add(Kind::Time, group, name, max + " " + time, {}, {field, MAX_TIME});
-        Add(Kind::Value, group, name, mean, unit, {field, MEAN});
+        stat(Kind::Value, Stat::Min, name, min, unit, field);
+        stat(Kind::Time, Stat::MinTime, name, min + " " + time, {}, field);
+        stat(Kind::Value, Stat::Max, name, max, unit, field);
+        stat(Kind::Time, Stat::MaxTime, name, max + " " + time, {}, field);
+        stat(Kind::Value, Stat::Mean, name, mean, unit, field);
     }
     const std::string windUnit = WindUnitName(units_);
     if (stored(kWindField)) {
         const std::string name = FieldName(kWindField);
         ++group;
-        Add(Kind::Value, group, name, mean, windUnit, {kWindField, MEAN});
-        Add(Kind::Value, group, name, max, windUnit, {kWindField, MAX});
-        Add(Kind::Time, group, name, max + " " + time, {}, {kWindField, MAX_TIME});
-        Add(Kind::Direction, group, name, max + " " + direction, {}, {kWindField, MAX_DIRECTION});
+        stat(Kind::Value, Stat::Mean, name, mean, windUnit, kWindField);
+        stat(Kind::Value, Stat::Max, name, max, windUnit, kWindField);
+        stat(Kind::Time, Stat::MaxTime, name, max + " " + time, {}, kWindField);
+        stat(Kind::Direction, Stat::MaxDirection, name, max + " " + direction, {}, kWindField);
         ++group;
-        Add(Kind::Direction, group, text::Load(2206), {}, {}, {C_DOMINANT, 0});
+        Add(Kind::Direction, Stat::None, group, text::Load(2206), {}, {}, {C_DOMINANT, Stat::None});
     }
     if (stored(kGustField)) {
         const std::string name = FieldName(kGustField);
         ++group;
-        Add(Kind::Value, group, name, max, windUnit, {kGustField, MAX});
-        Add(Kind::Time, group, name, max + " " + time, {}, {kGustField, MAX_TIME});
-        Add(Kind::Direction, group, name, max + " " + direction, {}, {kGustField, MAX_DIRECTION});
+        stat(Kind::Value, Stat::Max, name, max, windUnit, kGustField);
+        stat(Kind::Time, Stat::MaxTime, name, max + " " + time, {}, kGustField);
+        stat(Kind::Direction, Stat::MaxDirection, name, max + " " + direction, {}, kGustField);
     }
     bool rain = false;
     for (const PeriodSummary& p : periods_) rain = rain || p.rainReadings > 0;
     if (rain) {
-        const std::string unit = RainUnitName(units_);
+        const std::string unit = RainUnitName(units_), rate = text::Load(2025);
         ++group;
-        Add(Kind::Value, group, text::Load(2023), {}, unit, {C_RAIN, 0});
+        rainColumn_ = ColumnCount();
+        Add(Kind::Value, Stat::Total, group, text::Load(2023), {}, unit, {C_RAIN, Stat::Total});
         ++group;
-        Add(Kind::Value, group, text::Load(2025), max, unit, {C_RAIN_HOUR, 0}, true);
-        Add(Kind::Time, group, text::Load(2025), max + " " + time, {}, {C_RAIN_HOUR_TIME, 0});
+        Add(Kind::Value, Stat::Max, group, rate, max, unit, {C_RAIN_HOUR, Stat::Max}, true);
+        Add(Kind::Time, Stat::MaxTime, group, rate, max + " " + time, {},
+            {C_RAIN_HOUR_TIME, Stat::MaxTime});
     }
-    if (stored(2)) {  // outdoor temperature
+    if (stored(kOutdoorTemperatureField)) {
         const std::string unit = TempUnitName(units_);
         ++group;
-        Add(Kind::Value, group, text::Load(2207), {}, unit, {C_HEATING, 0});
+        Add(Kind::Value, Stat::Total, group, text::Load(2207), {}, unit, {C_HEATING, Stat::Total});
         ++group;
-        Add(Kind::Value, group, text::Load(2208), {}, unit, {C_COOLING, 0});
+        Add(Kind::Value, Stat::Total, group, text::Load(2208), {}, unit, {C_COOLING, Stat::Total});
+    }
+}
+
+double SummaryTable::Number(int row, int column) const {
+    const PeriodSummary& p = periods_[row];
+    const Cell cell = cells_[column];
+    const double none = std::nan("");
+    switch (cell.field) {
+        case C_RAIN:
+            return p.rainReadings ? ConvertRain(p.rain, units_) : none;
+        case C_RAIN_HOUR:
+            return p.rainReadings ? ConvertRain(p.rainHour.value, units_) : none;
+        case C_HEATING:
+        case C_COOLING: {
+            const double v = cell.field == C_HEATING ? p.heating : p.cooling;
+            return p.degreeDays ? (units_.Celsius() ? v / 1.8 : v) : none;
+        }
+        default:
+            break;
+    }
+    if (cell.field < 0) return none;
+    const FieldSummary& f = p.fields[cell.field];
+    if (!f.count) return none;
+    const double v = cell.stat == Stat::Min    ? f.min.value
+                     : cell.stat == Stat::Max  ? f.max.value
+                     : cell.stat == Stat::Mean ? f.Mean()
+                                               : none;
+    if (std::isnan(v)) return v;
+    switch (FieldQuantity(cell.field)) {
+        case Quantity::Temp:
+            return ConvertTemp(v, units_);
+        case Quantity::Baro:
+            return ConvertBaro(v, units_);
+        case Quantity::Wind:
+            return ConvertWind(v, units_);
+        default:
+            return v;
     }
 }
 
@@ -245,9 +289,11 @@ std::string SummaryTable::CellText(int row, int column) const {
             return p.rainReadings && p.rainHour.value > 0 ? TimeText(p.rainHour.time)
                                                           : std::string();
         case C_HEATING:
-            return p.fields[2].stored ? degreeDays(p.heating) : std::string();
+            return p.fields[kOutdoorTemperatureField].stored ? degreeDays(p.heating)
+                                                             : std::string();
         case C_COOLING:
-            return p.fields[2].stored ? degreeDays(p.cooling) : std::string();
+            return p.fields[kOutdoorTemperatureField].stored ? degreeDays(p.cooling)
+                                                             : std::string();
         default:
             break;
     }
@@ -256,22 +302,25 @@ std::string SummaryTable::CellText(int row, int column) const {
     const Quantity q = FieldQuantity(cell.field);
     // The station had the quantity but no reading: dashes, as in the list.
     if (!f.count)
-        return cell.stat == MIN || cell.stat == MAX || cell.stat == MEAN
+        return cell.stat == Stat::Min || cell.stat == Stat::Max || cell.stat == Stat::Mean
                    ? FormatValue(q, VAL_INVALID, units_)
                    : std::string();
     switch (cell.stat) {
-        case MIN:
+        case Stat::Min:
             return FormatValue(q, f.min.value, units_);
-        case MIN_TIME:
+        case Stat::MinTime:
             return TimeText(f.min.time);
-        case MAX:
+        case Stat::Max:
             return FormatValue(q, f.max.value, units_);
-        case MAX_TIME:
+        case Stat::MaxTime:
             return TimeText(f.max.time);
-        case MAX_DIRECTION:
+        case Stat::MaxDirection:
             return DirectionText(f.max.direction);
-        case MEAN:
+        case Stat::Mean:
             return FormatValue(q, f.Mean(), units_);
+        case Stat::None:
+        case Stat::Total:
+            break;
     }
     return {};
 }
