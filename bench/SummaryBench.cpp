@@ -1,12 +1,21 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <QApplication>
+#include <QDateEdit>
+#include <QImage>
+#include <QTimeEdit>
 #include <chrono>
 #include <map>
 #include <memory>
 
+#include "CHistory.h"
 #include "HistoryFill.h"
 #include "HistorySummary.h"
+#include "RecordTime.h"
+#include "SaveDialog.h"
+#include "SummaryTable.h"
+#include "SummaryView.h"
 #include "TempDir.h"
 
 using namespace nimbary;
@@ -126,5 +135,40 @@ BENCHMARK(BM_Summarize)
     ->Args({10 * kYear, static_cast<int>(SummaryPeriod::Month)})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// The Summary view of a year by day, from Update to its first paint: the
+// query on the worker, the table and the chart made and drawn.
+void BM_SummaryView(benchmark::State& state) {
+    static int argc = 1;
+    static char name[] = "bench_summary";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    Store& s = StoreOf(kYear);
+    const double floor = BestFloorMs(s);
+    QtSaveDialog saves;
+    CHistory dlg(s.db, s.messages, saves, kDev);
+    QDate d;
+    QTime t;
+    OleDateToCalendar(s.from, d, t);
+    dlg.findChild<QDateEdit*>("idc_1008")->setDate(d);
+    dlg.findChild<QTimeEdit*>("idc_1006")->setTime(t);
+    OleDateToCalendar(s.to, d, t);
+    dlg.findChild<QDateEdit*>("idc_1009")->setDate(d);
+    dlg.findChild<QTimeEdit*>("idc_1007")->setTime(t);
+    dlg.show();
+    dlg.SelectMode(VIEW_SUMMARY);
+    QImage image(dlg.size(), QImage::Format_RGB32);
+    double total = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        dlg.Update();
+        dlg.render(&image);
+        total += Millis(std::chrono::steady_clock::now() - t0);
+        if (dlg.Summary().Table().RowCount() != 365) state.SkipWithError("days missing");
+    }
+    state.counters["floor_ms"] = floor;
+    state.counters["x_floor"] = total / state.iterations() / floor;
+}
+BENCHMARK(BM_SummaryView)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 
 }  // namespace
