@@ -18,27 +18,31 @@ const char* const kMonthNames[] = {"January",   "February", "March",    "April",
 const char* const kMonthShort[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                    "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 
-// One line of right-aligned cells, each in its width; no trailing blanks.
-class Line {
-public:
-    explicit Line(const std::vector<int>& widths) : widths_(widths) {}
-    Line& operator<<(const std::string& cell) {
-        const int width = widths_[column_++];
-        if (static_cast<int>(cell.size()) < width) text_.append(width - cell.size(), ' ');
-        text_ += cell;
-        return *this;
-    }
-    std::string Text() const {
-        std::string t = text_;
-        while (!t.empty() && t.back() == ' ') t.pop_back();
-        return t + "\n";
-    }
+using Cells = std::vector<std::string>;
 
-private:
-    const std::vector<int>& widths_;
-    size_t column_ = 0;
-    std::string text_;
-};
+// One line of right-aligned cells, each in its width; no trailing blanks.
+std::string Line(const std::vector<int>& widths, const Cells& cells) {
+    std::string text;
+    for (size_t c = 0; c < cells.size(); ++c) {
+        const size_t width = static_cast<size_t>(widths[c]);
+        if (cells[c].size() < width) text.append(width - cells[c].size(), ' ');
+        text += cells[c];
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text + "\n";
+}
+
+std::string Rule(const std::vector<int>& widths) {
+    int width = 0;
+    for (int w : widths) width += w;
+    return std::string(width, '-') + "\n";
+}
+
+// The three header lines of the columns, then the rule.
+std::string Header(const std::vector<int>& widths, const Cells& top, const Cells& middle,
+                   const Cells& bottom) {
+    return Line(widths, top) + Line(widths, middle) + Line(widths, bottom) + Rule(widths);
+}
 
 std::string TwoDigits(int v) {
     char buf[8];
@@ -99,12 +103,6 @@ std::string Heading(const std::string& title, uint32_t devId, const UnitSet& u) 
            RainUnitName(u) + "), WIND SPEED (" + WindUnitName(u) + ")\n\n";
 }
 
-std::string Rule(const std::vector<int>& widths) {
-    int width = 0;
-    for (int w : widths) width += w;
-    return std::string(width, '-') + "\n";
-}
-
 std::string CoverageLine(const PeriodSummary* whole) {
     char buf[96];
     std::snprintf(buf, sizeof buf, "RECORDS: %d OF %d EXPECTED (%s%%)\n",
@@ -137,49 +135,22 @@ std::string ClimateReport::Monthly(uint32_t devId, int year, int month,
     std::string out = Heading(std::string("MONTHLY CLIMATOLOGICAL SUMMARY for ") +
                                   kMonthNames[month - 1] + " " + std::to_string(year),
                               devId, u);
-    out += (Line(w) << ""
-                    << ""
-                    << ""
-                    << ""
-                    << ""
-                    << ""
-                    << "HEAT"
-                    << "COOL"
-                    << ""
-                    << "AVG"
-                    << ""
-                    << ""
-                    << "")
-               .Text();
-    out += (Line(w) << ""
-                    << "MEAN"
-                    << ""
-                    << ""
-                    << ""
-                    << ""
-                    << "DEG"
-                    << "DEG"
-                    << ""
-                    << "WIND"
-                    << ""
-                    << ""
-                    << "DOM")
-               .Text();
-    out += (Line(w) << "DAY"
-                    << "TEMP"
-                    << "HIGH"
-                    << "TIME"
-                    << "LOW"
-                    << "TIME"
-                    << "DAYS"
-                    << "DAYS"
-                    << "RAIN"
-                    << "SPEED"
-                    << "HIGH"
-                    << "TIME"
-                    << "DIR")
-               .Text();
-    out += Rule(w);
+    out += Header(w, {"", "", "", "", "", "", "HEAT", "COOL", "", "AVG", "", "", ""},
+                  {"", "MEAN", "", "", "", "", "DEG", "DEG", "", "WIND", "", "", "DOM"},
+                  {"DAY", "TEMP", "HIGH", "TIME", "LOW", "TIME", "DAYS", "DAYS", "RAIN", "SPEED",
+                   "HIGH", "TIME", "DIR"});
+    // A day's line (its extremes' times), or the foot's (their days).
+    auto row = [&](const std::string& first, const PeriodSummary& p, auto when) {
+        const FieldSummary& t = p.fields[kOutTemp];
+        const FieldSummary& high = HighWind(p);
+        return Line(w, {first, TempCell(t, t.Mean(), u), TempCell(t, t.max.value, u),
+                        t.count ? when(t.max.time) : "", TempCell(t, t.min.value, u),
+                        t.count ? when(t.min.time) : "", DegreeDaysCell(p, p.heating, u),
+                        DegreeDaysCell(p, p.cooling, u), RainCell(p, u),
+                        WindCell(p.fields[kStatWind], p.fields[kStatWind].Mean(), u),
+                        WindCell(high, high.max.value, u), high.count ? when(high.max.time) : "",
+                        Dominant(p)});
+    };
 
     CalendarTime c;
     c.Year = year;
@@ -190,37 +161,12 @@ std::string ClimateReport::Monthly(uint32_t devId, int year, int month,
     size_t d = 0;
     for (uint32_t dayStart = first; dayStart < next && dayStart >= first; dayStart += 86400) {
         while (d < days.size() && days[d].start < dayStart) ++d;
-        Line line(w);
-        line << TwoDigits(DayOf(dayStart));
-        if (d < days.size() && days[d].start < dayStart + 86400) {
-            const PeriodSummary& p = days[d];
-            const FieldSummary& t = p.fields[kOutTemp];
-            const FieldSummary& high = HighWind(p);
-            line << TempCell(t, t.Mean(), u) << TempCell(t, t.max.value, u)
-                 << (t.count ? Clock(t.max.time) : "") << TempCell(t, t.min.value, u)
-                 << (t.count ? Clock(t.min.time) : "") << DegreeDaysCell(p, p.heating, u)
-                 << DegreeDaysCell(p, p.cooling, u) << RainCell(p, u)
-                 << WindCell(p.fields[kStatWind], p.fields[kStatWind].Mean(), u)
-                 << WindCell(high, high.max.value, u) << (high.count ? Clock(high.max.time) : "")
-                 << Dominant(p);
-        }
-        out += line.Text();
+        const std::string day = TwoDigits(DayOf(dayStart));
+        const bool recorded = d < days.size() && days[d].start < dayStart + 86400;
+        out += recorded ? row(day, days[d], Clock) : Line(w, {day});
     }
     out += Rule(w);
-    if (whole) {
-        const FieldSummary& t = whole->fields[kOutTemp];
-        const FieldSummary& high = HighWind(*whole);
-        out +=
-            (Line(w) << "" << TempCell(t, t.Mean(), u) << TempCell(t, t.max.value, u)
-                     << (t.count ? TwoDigits(DayOf(t.max.time)) : "") << TempCell(t, t.min.value, u)
-                     << (t.count ? TwoDigits(DayOf(t.min.time)) : "")
-                     << DegreeDaysCell(*whole, whole->heating, u)
-                     << DegreeDaysCell(*whole, whole->cooling, u) << RainCell(*whole, u)
-                     << WindCell(whole->fields[kStatWind], whole->fields[kStatWind].Mean(), u)
-                     << WindCell(high, high.max.value, u)
-                     << (high.count ? TwoDigits(DayOf(high.max.time)) : "") << Dominant(*whole))
-                .Text();
-    }
+    if (whole) out += row("", *whole, [](uint32_t t) { return TwoDigits(DayOf(t)); });
     out += "\n";
     const RainDays rain = RainOf(days, first, next - 1);
     if (rain.wettest)
@@ -237,61 +183,12 @@ std::string ClimateReport::Yearly(uint32_t devId, int year, const std::vector<Pe
     static const std::vector<int> w = {3, 7, 7, 7, 7, 6, 7, 6, 8, 7, 8, 7, 6, 7, 7, 6, 5};
     std::string out =
         Heading("ANNUAL CLIMATOLOGICAL SUMMARY for " + std::to_string(year), devId, u);
-    out += (Line(w) << ""
-                    << ""
-                    << ""
-                    << ""
-                    << ""
-                    << ""
-                    << ""
-                    << ""
-                    << "HEAT"
-                    << "COOL"
-                    << ""
-                    << "MAX"
-                    << ""
-                    << "AVG"
-                    << ""
-                    << ""
-                    << "")
-               .Text();
-    out += (Line(w) << ""
-                    << "MEAN"
-                    << "MEAN"
-                    << ""
-                    << ""
-                    << ""
-                    << ""
-                    << ""
-                    << "DEG"
-                    << "DEG"
-                    << ""
-                    << "DAY"
-                    << ""
-                    << "WIND"
-                    << ""
-                    << ""
-                    << "DOM")
-               .Text();
-    out += (Line(w) << "MO"
-                    << "MAX"
-                    << "MIN"
-                    << "MEAN"
-                    << "HIGH"
-                    << "DAY"
-                    << "LOW"
-                    << "DAY"
-                    << "DAYS"
-                    << "DAYS"
-                    << "RAIN"
-                    << "RAIN"
-                    << "DAY"
-                    << "SPEED"
-                    << "HIGH"
-                    << "DAY"
-                    << "DIR")
-               .Text();
-    out += Rule(w);
+    out += Header(
+        w, {"", "", "", "", "", "", "", "", "HEAT", "COOL", "", "MAX", "", "AVG", "", "", ""},
+        {"", "MEAN", "MEAN", "", "", "", "", "", "DEG", "DEG", "", "DAY", "", "WIND", "", "",
+         "DOM"},
+        {"MO", "MAX", "MIN", "MEAN", "HIGH", "DAY", "LOW", "DAY", "DAYS", "DAYS", "RAIN", "RAIN",
+         "DAY", "SPEED", "HIGH", "DAY", "DIR"});
 
     // The means of the days' highs and lows of the outdoor temperature.
     auto dailyMeans = [&](uint32_t from, uint32_t to, FieldSummary& highs, FieldSummary& lows) {
@@ -307,24 +204,25 @@ std::string ClimateReport::Yearly(uint32_t devId, int year, const std::vector<Pe
             lows.sum += t.min.value;
         }
     };
-    // A row of a month (day of month) or the foot (month and day).
-    auto row = [&](Line& line, const PeriodSummary& p, uint32_t from, uint32_t to, bool foot) {
-        auto dayText = [&](uint32_t t) { return foot ? MonthDay(t) : TwoDigits(DayOf(t)); };
+    // A month's line (the day of its extremes), or the foot's (month and day).
+    auto row = [&](const std::string& first, const PeriodSummary& p, uint32_t from, uint32_t to,
+                   bool foot) {
+        auto when = [&](uint32_t t) { return foot ? MonthDay(t) : TwoDigits(DayOf(t)); };
         const FieldSummary& t = p.fields[kOutTemp];
         const FieldSummary& high = HighWind(p);
         FieldSummary highs, lows;
         dailyMeans(from, to, highs, lows);
         const RainDays rain = RainOf(days, from, to);
-        line << TempCell(highs, highs.Mean(), u) << TempCell(lows, lows.Mean(), u)
-             << TempCell(t, t.Mean(), u) << TempCell(t, t.max.value, u)
-             << (t.count ? dayText(t.max.time) : "") << TempCell(t, t.min.value, u)
-             << (t.count ? dayText(t.min.time) : "") << DegreeDaysCell(p, p.heating, u)
-             << DegreeDaysCell(p, p.cooling, u) << RainCell(p, u)
-             << (rain.wettest ? FormatRain(rain.wettest->rain, FMT_VALUE, u) : "")
-             << (rain.wettest ? dayText(rain.wettest->start) : "")
-             << WindCell(p.fields[kStatWind], p.fields[kStatWind].Mean(), u)
-             << WindCell(high, high.max.value, u) << (high.count ? dayText(high.max.time) : "")
-             << Dominant(p);
+        return Line(w, {first, TempCell(highs, highs.Mean(), u), TempCell(lows, lows.Mean(), u),
+                        TempCell(t, t.Mean(), u), TempCell(t, t.max.value, u),
+                        t.count ? when(t.max.time) : "", TempCell(t, t.min.value, u),
+                        t.count ? when(t.min.time) : "", DegreeDaysCell(p, p.heating, u),
+                        DegreeDaysCell(p, p.cooling, u), RainCell(p, u),
+                        rain.wettest ? FormatRain(rain.wettest->rain, FMT_VALUE, u) : "",
+                        rain.wettest ? when(rain.wettest->start) : "",
+                        WindCell(p.fields[kStatWind], p.fields[kStatWind].Mean(), u),
+                        WindCell(high, high.max.value, u), high.count ? when(high.max.time) : "",
+                        Dominant(p)});
     };
     size_t m = 0;
     for (int month = 1; month <= 12; ++month) {
@@ -335,18 +233,12 @@ std::string ClimateReport::Yearly(uint32_t devId, int year, const std::vector<Pe
         c.ToStationTime(from);
         const uint32_t to = static_cast<uint32_t>(PeriodEnd(SummaryPeriod::Month, from) - 1);
         while (m < months.size() && months[m].last < from) ++m;
-        Line line(w);
-        line << kMonthShort[month - 1];
-        if (m < months.size() && months[m].start <= to) row(line, months[m], from, to, false);
-        out += line.Text();
+        const bool recorded = m < months.size() && months[m].start <= to;
+        out += recorded ? row(kMonthShort[month - 1], months[m], from, to, false)
+                        : Line(w, {kMonthShort[month - 1]});
     }
     out += Rule(w);
-    if (whole) {
-        Line line(w);
-        line << "";
-        row(line, *whole, whole->start, whole->last, true);
-        out += line.Text();
-    }
+    if (whole) out += row("", *whole, whole->start, whole->last, true);
     out += "\n" + CoverageLine(whole);
     return out;
 }

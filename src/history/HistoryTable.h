@@ -39,6 +39,11 @@ enum HistoryColumn : int {
 // What a measurement column holds, for its unit and its formatter.
 enum class Quantity { Temp, Humi, Wind, WindDir, Baro, Rain };
 
+// A value as the list shows it, without its unit (humidity and direction
+// cut to whole numbers); the unit's name (none for the wind direction).
+std::string FormatQuantity(Quantity q, double value, const UnitSet& units);
+std::string QuantityUnit(Quantity q, const UnitSet& units);
+
 struct HistoryColumnSpec {
     int stringId;  // header text
     Quantity quantity;

@@ -36,42 +36,9 @@ Quantity FieldQuantity(int field) {
     return Quantity::Temp;
 }
 
-std::string UnitOf(Quantity q, const UnitSet& u) {
-    switch (q) {
-        case Quantity::Temp:
-            return TempUnitName(u);
-        case Quantity::Humi:
-            return "%";
-        case Quantity::Baro:
-            return BaroUnitName(u);
-        case Quantity::Wind:
-            return WindUnitName(u);
-        case Quantity::Rain:
-            return RainUnitName(u);
-        case Quantity::WindDir:
-            break;
-    }
-    return {};
-}
-
+// A value of a field: a humidity's mean to the nearest whole number.
 std::string FormatValue(Quantity q, double v, const UnitSet& u) {
-    switch (q) {
-        case Quantity::Temp:
-            return FormatTemp(v, FMT_VALUE, u);
-        case Quantity::Humi:
-            return FormatHumi(
-                IsSentinel(v) ? static_cast<int32_t>(v) : static_cast<int32_t>(std::lround(v)),
-                FMT_VALUE, u);
-        case Quantity::Baro:
-            return FormatBaro(v, FMT_VALUE, u);
-        case Quantity::Wind:
-            return FormatWind(v, FMT_VALUE, u);
-        case Quantity::Rain:
-            return FormatRain(v, FMT_VALUE, u);
-        case Quantity::WindDir:
-            break;
-    }
-    return {};
+    return FormatQuantity(q, q == Quantity::Humi && !IsSentinel(v) ? std::round(v) : v, u);
 }
 
 // The quantity's name: the history list's header for the indoor sensor,
@@ -176,7 +143,7 @@ SummaryTable::SummaryTable(SummaryPeriod period, std::vector<PeriodSummary> peri
     };
     for (int field : FieldOrder()) {
         if (!stored(field)) continue;
-        const std::string name = FieldName(field), unit = UnitOf(FieldQuantity(field), units_);
+        const std::string name = FieldName(field), unit = QuantityUnit(FieldQuantity(field), units_);
         ++group;
         stat(Kind::Value, Stat::Min, name, min, unit, field);
         stat(Kind::Time, Stat::MinTime, name, min + " " + time, {}, field);
