@@ -100,11 +100,166 @@ int SlotsWithin(int64_t span, int64_t interval) {
     return span > 0 && interval > 0 ? static_cast<int>(span / interval) : 0;
 }
 
-// The days of the summary, before they are merged into periods.
+// A day of the summary, before the days are merged into periods, with
+// what the merge needs of its records' times.
 struct Day {
     PeriodSummary s;
+    uint32_t firstTime = 0, lastTime = 0;
     int64_t firstInterval = 0, lastInterval = 0;
 };
+
+// The rain counter's last valid reading so far.
+struct RainCounter {
+    bool known = false;
+    double last = 0;
+};
+
+int ReadDays(HistoryDb& db, const SummaryRequest& request, double lo, double hi,
+             std::vector<DayPart>& parts) {
+    static const std::string kDayQuery = summary::DayQuery();
+    const int rc = db.BrowserQuery(
+        kDayQuery,
+        [&](sqlite3_stmt* s) {
+            sqlite3_bind_int(s, 1, static_cast<int32_t>(request.devId));
+            sqlite3_bind_int64(s, 2, static_cast<int64_t>(std::floor(lo)));
+            sqlite3_bind_int64(s, 3, static_cast<int64_t>(std::floor(hi)));
+            sqlite3_bind_double(s, 4, lo);
+            sqlite3_bind_double(s, 5, hi);
+        },
+        [&](sqlite3_stmt* s) {
+            DayPart d;
+            d.day = sqlite3_column_int64(s, 0);
+            d.records = sqlite3_column_int(s, 1);
+            ReadBlob(s, 2, d.stats);
+            ReadBlob(s, 3, d.compass);
+            ReadBlob(s, 4, d.rain);
+            ReadBlob(s, 5, d.slots);
+            parts.push_back(d);
+        });
+    std::sort(parts.begin(), parts.end(),
+              [](const DayPart& a, const DayPart& b) { return a.day < b.day; });
+    return rc;
+}
+
+int ReadRainBefore(HistoryDb& db, uint32_t devId, double lo, RainCounter& counter) {
+    return db.BrowserQuery(
+        kRainBefore,
+        [&](sqlite3_stmt* s) {
+            sqlite3_bind_int(s, 1, static_cast<int32_t>(devId));
+            sqlite3_bind_double(s, 2, lo);
+        },
+        [&](sqlite3_stmt* s) {
+            counter.known = true;
+            counter.last = sqlite3_column_double(s, 0);
+        });
+}
+
+// A day from its query row, within [from, to]; `counter` carries the rain
+// counter from the day before.
+Day MakeDay(const DayPart& p, uint32_t from, uint32_t to, RainCounter& counter) {
+    Day d;
+    PeriodSummary& s = d.s;
+    s.start = std::max(p.Start(), from);
+    s.last = static_cast<uint32_t>(std::min<uint64_t>(uint64_t(p.Start()) + (kDay - 1), to));
+    for (int m = 0; m < kStatFields; ++m) s.fields[m] = FromPart(p.stats[m]);
+    std::copy(std::begin(p.compass.points), std::end(p.compass.points), s.compass.begin());
+    if (p.rain.count > 0) {
+        double hours[24];
+        std::copy(std::begin(p.rain.hours), std::end(p.rain.hours), hours);
+        // The rise up to the day's first reading belongs to the day.
+        if (counter.known && p.rain.first > counter.last)
+            hours[p.rain.firstTime % kDay / 3600] += p.rain.first - counter.last;
+        counter = {true, p.rain.last};
+        s.rainReadings = static_cast<int>(p.rain.count);
+        s.rainHour = Extreme{0.0, 0, VAL_ABSENT};  // a dry day's
+        for (int h = 0; h < 24; ++h) {
+            s.rain += hours[h];
+            if (hours[h] > 0)
+                KeepMax(s.rainHour, Extreme{hours[h], p.Start() + h * 3600u, VAL_ABSENT});
+        }
+    }
+    const FieldSummary& outdoor = s.fields[kOutdoorTemperatureField];
+    if (outdoor.count) {
+        const double mean = outdoor.Mean();
+        s.degreeDays = 1;
+        s.heating = std::max(0.0, kDegreeDayBase - mean);
+        s.cooling = std::max(0.0, mean - kDegreeDayBase);
+    }
+    s.records = p.records;
+    s.present = static_cast<int>(p.slots.present);
+    s.expected = static_cast<int>(p.slots.present + p.slots.missing);
+    d.firstTime = p.slots.firstTime;
+    d.lastTime = p.slots.lastTime;
+    d.firstInterval = p.slots.firstInterval;
+    d.lastInterval = p.slots.lastInterval;
+    return d;
+}
+
+// Each day's slots between its bounds and its first and last records; a
+// day of one record takes the interval of the days around it.
+void ExpectDayEnds(std::vector<Day>& days) {
+    int64_t known = 0;
+    for (Day& d : days) {
+        if (d.firstInterval)
+            known = d.lastInterval;
+        else
+            d.firstInterval = d.lastInterval = known;
+    }
+    known = 0;
+    for (auto d = days.rbegin(); d != days.rend(); ++d) {
+        if (d->firstInterval)
+            known = d->firstInterval;
+        else
+            d->firstInterval = d->lastInterval = known;
+    }
+    for (Day& d : days)
+        d.s.expected += SlotsWithin(int64_t(d.firstTime) - d.s.start, d.firstInterval) +
+                        SlotsWithin(int64_t(d.s.last) - d.lastTime, d.lastInterval);
+}
+
+void Merge(PeriodSummary& into, const PeriodSummary& d) {
+    for (int m = 0; m < kStatFields; ++m) Merge(into.fields[m], d.fields[m]);
+    for (int c = 0; c < kCompassPoints; ++c) into.compass[c] += d.compass[c];
+    into.rainReadings += d.rainReadings;
+    into.rain += d.rain;
+    KeepMax(into.rainHour, d.rainHour);
+    into.degreeDays += d.degreeDays;
+    into.heating += d.heating;
+    into.cooling += d.cooling;
+    into.records += d.records;
+    into.present += d.present;
+    into.expected += d.expected;
+}
+
+// Months or years of the days, within [from, to]; the days without a
+// record are expected at the interval of the nearest day before them (else
+// after).
+std::vector<PeriodSummary> MergeDays(const std::vector<Day>& days, SummaryPeriod period,
+                                     uint32_t from, uint32_t to) {
+    std::vector<PeriodSummary> out;
+    for (size_t i = 0; i < days.size();) {
+        const uint64_t periodEnd = PeriodEnd(period, days[i].s.start);
+        PeriodSummary p;
+        p.start = std::max(PeriodStart(period, days[i].s.start), from);
+        p.last = static_cast<uint32_t>(std::min<uint64_t>(periodEnd - 1, to));
+        int64_t interval = i > 0 ? days[i - 1].lastInterval : days[i].firstInterval;
+        uint64_t emptyFrom = p.start;  // the first second not yet accounted for
+        for (; i < days.size() && days[i].s.start < periodEnd; ++i) {
+            const PeriodSummary& d = days[i].s;
+            const uint64_t dayStart = d.start / kDay * kDay;
+            if (dayStart > emptyFrom)
+                p.expected += SlotsWithin(int64_t(dayStart - emptyFrom),
+                                          interval ? interval : days[i].firstInterval);
+            emptyFrom = uint64_t(d.last) + 1;
+            interval = days[i].lastInterval;
+            Merge(p, d);
+        }
+        if (p.last >= emptyFrom)
+            p.expected += SlotsWithin(int64_t(p.last - emptyFrom + 1), interval);
+        out.push_back(p);
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -157,156 +312,27 @@ int Summarize(HistoryDb& db, const SummaryRequest& request, std::vector<PeriodSu
     out.clear();
     const double lo = RecTimeLowerBound(request.start), hi = RecTimeUpperBound(request.end);
     std::vector<DayPart> parts;
-    static const std::string kDayQuery = summary::DayQuery();
-    int rc = db.BrowserQuery(
-        kDayQuery,
-        [&](sqlite3_stmt* s) {
-            sqlite3_bind_int(s, 1, static_cast<int32_t>(request.devId));
-            sqlite3_bind_int64(s, 2, static_cast<int64_t>(std::floor(lo)));
-            sqlite3_bind_int64(s, 3, static_cast<int64_t>(std::floor(hi)));
-            sqlite3_bind_double(s, 4, lo);
-            sqlite3_bind_double(s, 5, hi);
-        },
-        [&](sqlite3_stmt* s) {
-            DayPart d;
-            d.day = sqlite3_column_int64(s, 0);
-            d.records = sqlite3_column_int(s, 1);
-            ReadBlob(s, 2, d.stats);
-            ReadBlob(s, 3, d.compass);
-            ReadBlob(s, 4, d.rain);
-            ReadBlob(s, 5, d.slots);
-            parts.push_back(d);
-        });
-    if (rc != 0) return 1;
+    if (ReadDays(db, request, lo, hi, parts) != 0) return 1;
     if (parts.empty()) return 0;
-    std::sort(parts.begin(), parts.end(),
-              [](const DayPart& a, const DayPart& b) { return a.day < b.day; });
-
     // The rain counter just before the range, for the range's first rise.
-    bool haveRain = false;
-    double lastRain = 0;
-    const auto firstRain =
-        std::find_if(parts.begin(), parts.end(), [](const DayPart& d) { return d.rain.count > 0; });
-    if (firstRain != parts.end()) {
-        rc = db.BrowserQuery(
-            kRainBefore,
-            [&](sqlite3_stmt* s) {
-                sqlite3_bind_int(s, 1, static_cast<int32_t>(request.devId));
-                sqlite3_bind_double(s, 2, lo);
-            },
-            [&](sqlite3_stmt* s) {
-                haveRain = true;
-                lastRain = sqlite3_column_double(s, 0);
-            });
-        if (rc != 0) return 1;
-    }
+    RainCounter counter;
+    const bool rain =
+        std::any_of(parts.begin(), parts.end(), [](const DayPart& d) { return d.rain.count > 0; });
+    if (rain && ReadRainBefore(db, request.devId, lo, counter) != 0) return 1;
 
     // The range in station seconds: an open end stops at the records.
     const uint32_t from =
         request.openStart ? parts.front().slots.firstTime : ToStation(request.start);
     const uint32_t to = request.openEnd ? parts.back().slots.lastTime : ToStation(request.end);
-
     std::vector<Day> days;
     days.reserve(parts.size());
-    for (const DayPart& p : parts) {
-        Day d;
-        PeriodSummary& s = d.s;
-        s.start = std::max(p.Start(), from);
-        s.last = static_cast<uint32_t>(std::min<uint64_t>(uint64_t(p.Start()) + (kDay - 1), to));
-        for (int m = 0; m < kStatFields; ++m) s.fields[m] = FromPart(p.stats[m]);
-        std::copy(std::begin(p.compass.points), std::end(p.compass.points), s.compass.begin());
-        if (p.rain.count > 0) {
-            double hours[24];
-            std::copy(std::begin(p.rain.hours), std::end(p.rain.hours), hours);
-            // The rise up to the day's first reading belongs to the day.
-            if (haveRain && p.rain.first > lastRain)
-                hours[p.rain.firstTime % kDay / 3600] += p.rain.first - lastRain;
-            haveRain = true;
-            lastRain = p.rain.last;
-            s.rainReadings = static_cast<int>(p.rain.count);
-            for (int h = 0; h < 24; ++h) {
-                s.rain += hours[h];
-                if (hours[h] > 0)
-                    KeepMax(s.rainHour, Extreme{hours[h], p.Start() + h * 3600u, VAL_ABSENT});
-            }
-            if (!s.rainHour.Valid()) s.rainHour = Extreme{0.0, 0, VAL_ABSENT};
-        }
-        const FieldSummary& out1 = s.fields[kOutdoorTemperatureField];
-        if (out1.count) {
-            const double mean = out1.Mean();
-            s.degreeDays = 1;
-            s.heating = std::max(0.0, kDegreeDayBase - mean);
-            s.cooling = std::max(0.0, mean - kDegreeDayBase);
-        }
-        s.records = p.records;
-        s.present = static_cast<int>(p.slots.present);
-        s.expected = static_cast<int>(p.slots.present + p.slots.missing);
-        d.firstInterval = p.slots.firstInterval;
-        d.lastInterval = p.slots.lastInterval;
-        days.push_back(d);
-    }
-
-    // A day of one record takes the interval of the days around it.
-    int64_t known = 0;
-    for (Day& d : days) {
-        if (d.firstInterval)
-            known = d.lastInterval;
-        else
-            d.firstInterval = d.lastInterval = known;
-    }
-    known = 0;
-    for (auto d = days.rbegin(); d != days.rend(); ++d) {
-        if (d->firstInterval)
-            known = d->firstInterval;
-        else
-            d->firstInterval = d->lastInterval = known;
-    }
-    // The slots between the day's bounds and its first and last records.
-    for (size_t i = 0; i < days.size(); ++i) {
-        Day& d = days[i];
-        const SlotPart& slots = parts[i].slots;
-        d.s.expected += SlotsWithin(int64_t(slots.firstTime) - d.s.start, d.firstInterval) +
-                        SlotsWithin(int64_t(d.s.last) - slots.lastTime, d.lastInterval);
-    }
+    for (const DayPart& p : parts) days.push_back(MakeDay(p, from, to, counter));
+    ExpectDayEnds(days);
 
     if (request.period == SummaryPeriod::Day) {
-        for (Day& d : days) out.push_back(d.s);
-        return 0;
-    }
-
-    // Months and years: the days merged, and the days without a record
-    // expected at the interval of the nearest day before them (else after).
-    for (size_t i = 0; i < days.size();) {
-        const uint32_t periodStart = PeriodStart(request.period, days[i].s.start);
-        const uint64_t periodEnd = PeriodEnd(request.period, days[i].s.start);
-        PeriodSummary p;
-        p.start = std::max(periodStart, from);
-        p.last = static_cast<uint32_t>(std::min<uint64_t>(periodEnd - 1, to));
-        int64_t interval = i > 0 ? days[i - 1].lastInterval : days[i].firstInterval;
-        uint32_t emptyFrom = p.start;  // the first second not yet accounted for
-        for (; i < days.size() && days[i].s.start < periodEnd; ++i) {
-            const PeriodSummary& d = days[i].s;
-            const uint32_t dayStart = d.start / kDay * kDay;
-            if (dayStart > emptyFrom)
-                p.expected +=
-                    SlotsWithin(dayStart - emptyFrom, interval ? interval : days[i].firstInterval);
-            emptyFrom = d.last + 1;
-            interval = days[i].lastInterval;
-            for (int m = 0; m < kStatFields; ++m) Merge(p.fields[m], d.fields[m]);
-            for (int c = 0; c < kCompassPoints; ++c) p.compass[c] += d.compass[c];
-            p.rainReadings += d.rainReadings;
-            p.rain += d.rain;
-            KeepMax(p.rainHour, d.rainHour);
-            p.degreeDays += d.degreeDays;
-            p.heating += d.heating;
-            p.cooling += d.cooling;
-            p.records += d.records;
-            p.present += d.present;
-            p.expected += d.expected;
-        }
-        if (p.last >= emptyFrom)
-            p.expected += SlotsWithin(int64_t(p.last) - emptyFrom + 1, interval);
-        out.push_back(p);
+        for (const Day& d : days) out.push_back(d.s);
+    } else {
+        out = MergeDays(days, request.period, from, to);
     }
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -96,8 +97,12 @@ template <class T>
 bool Collect(sqlite3_context* ctx, T value) {
     auto* slot = static_cast<std::vector<T>**>(sqlite3_aggregate_context(ctx, sizeof(void*)));
     if (!slot) return false;
-    if (!*slot) *slot = new std::vector<T>();
-    (*slot)->push_back(value);
+    try {  // no exception may cross SQLite's C frames
+        if (!*slot) *slot = new std::vector<T>();
+        (*slot)->push_back(value);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     return true;
 }
 
@@ -111,8 +116,7 @@ std::vector<T> TakeSorted(sqlite3_context* ctx) {
     values = std::move(**slot);
     delete *slot;
     *slot = nullptr;
-    if (!std::is_sorted(values.begin(), values.end()))
-        std::stable_sort(values.begin(), values.end());
+    if (!std::is_sorted(values.begin(), values.end())) std::sort(values.begin(), values.end());
     return values;
 }
 
@@ -137,9 +141,7 @@ void RainFinal(sqlite3_context* ctx) {
     for (size_t i = 1; i < readings.size(); ++i) {
         // A counter that falls back was reset: it starts afresh from there.
         const double rise = readings[i].second - readings[i - 1].second;
-        if (rise <= 0) continue;
-        p.rise += rise;
-        p.hours[readings[i].first % 86400 / 3600] += rise;
+        if (rise > 0) p.hours[readings[i].first % 86400 / 3600] += rise;
     }
     ResultBlob(ctx, p);
 }

@@ -37,8 +37,7 @@ struct RainPart {
     int64_t count = 0;
     uint32_t firstTime = 0, lastTime = 0;  // station seconds
     double first = 0, last = 0;            // the counter, mm
-    double rise = 0;                       // sum of the rises between the day's readings
-    double hours[24] = {};                 // the rises by clock hour of the later reading
+    double hours[24] = {};  // the rises between its readings, by clock hour of the later one
 };
 
 // summary_slots(time): the record times of one day, distinct, in order.

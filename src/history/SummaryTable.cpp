@@ -1,5 +1,6 @@
 #include "SummaryTable.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 
@@ -29,11 +30,20 @@ enum Special : int {
 
 constexpr int kWindField = kStatWind, kGustField = kStatGust;
 
+// The history list's column of each measured field, which knows its
+// quantity and its header.
+const HistoryColumnSpec& FieldSpec(int field) {
+    static const std::array<int, kStatFields> columns = [] {
+        std::array<int, kStatFields> c{};
+        for (int col = kFirstMeasureColumn; col < kHistoryColumns; ++col)
+            if (ColumnSpec(col).measurement < kStatFields) c[ColumnSpec(col).measurement] = col;
+        return c;
+    }();
+    return ColumnSpec(columns[field]);
+}
+
 Quantity FieldQuantity(int field) {
-    if (field == 1 || (field >= 10 && field < 18)) return Quantity::Humi;
-    if (field == 34 || field == 35) return Quantity::Baro;
-    if (field >= kWindField) return Quantity::Wind;
-    return Quantity::Temp;
+    return FieldSpec(field).quantity;
 }
 
 // A value of a field: a humidity's mean to the nearest whole number.
@@ -41,33 +51,24 @@ std::string FormatValue(Quantity q, double v, const UnitSet& u) {
     return FormatQuantity(q, q == Quantity::Humi && !IsSentinel(v) ? std::round(v) : v, u);
 }
 
-// The quantity's name: the history list's header for the indoor sensor,
-// channel 1 and the pressures, "Channel k" and the kind for channels 2-8.
+// The quantity's name: the history list's header, but "Channel k" and the
+// kind for channels 2-8, whose headers there read alike.
 std::string FieldName(int field) {
-    if (field == 0) return text::Load(2043);
-    if (field == 1) return text::Load(2044);
-    if (field >= 34)
-        return text::Load(field == 34 ? 2005 : field == 35 ? 2006 : field == 36 ? 2049 : 2050);
-    const int group = (field - 2) / kChannels;  // temperature, humidity, dew point, feels-like
-    const int channel = (field - 2) % kChannels + 1;
-    if (channel == 1) return text::Load(2045 + group);
+    const HistoryColumnSpec& spec = FieldSpec(field);
+    if (spec.channel < 2) return text::Load(spec.stringId);
+    // Out Temp., Out Humi., Out Dew, Out Feel: Temperature, Humidity, Dew Point, Feels Like.
     static const int kKinds[] = {2034, 2035, 2040, 2041};
-    return text::Format(2042, {channel}) + " " + text::Load(kKinds[group]);
+    return text::Format(2042, {spec.channel}) + " " + text::Load(kKinds[spec.stringId - 2045]);
 }
 
-// The fields in the order the history list shows them.
+// The fields with a minimum and maximum in the order the history list
+// shows them; the wind and gust have groups of their own.
 std::vector<int> FieldOrder() {
-    std::vector<int> order = {0, 1};
-    for (int k = 0; k < kChannels; ++k) {
-        order.push_back(2 + k);
-        order.push_back(10 + k);
+    std::vector<int> order;
+    for (int col = kFirstMeasureColumn; col < kHistoryColumns; ++col) {
+        const int field = ColumnSpec(col).measurement;
+        if (field < kStatWind) order.push_back(field);
     }
-    for (int k = 0; k < kChannels; ++k) {
-        order.push_back(18 + k);
-        order.push_back(26 + k);
-    }
-    order.push_back(34);
-    order.push_back(35);
     return order;
 }
 
@@ -143,7 +144,8 @@ SummaryTable::SummaryTable(SummaryPeriod period, std::vector<PeriodSummary> peri
     };
     for (int field : FieldOrder()) {
         if (!stored(field)) continue;
-        const std::string name = FieldName(field), unit = QuantityUnit(FieldQuantity(field), units_);
+        const std::string name = FieldName(field),
+                          unit = QuantityUnit(FieldQuantity(field), units_);
         ++group;
         stat(Kind::Value, Stat::Min, name, min, unit, field);
         stat(Kind::Time, Stat::MinTime, name, min + " " + time, {}, field);

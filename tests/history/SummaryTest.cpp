@@ -119,6 +119,12 @@ TEST_F(SummaryTest, ExtremesWithTheirFirstTimesAndMeans) {
     EXPECT_EQ(p.fields[kStatGust].max.direction, 271);
     EXPECT_EQ(p.fields[10].stored, 0);  // no channel 1 humidity
     EXPECT_EQ(p.rainReadings, 0);
+    text::SetLanguage(text::Language::English);
+    const SummaryTable table(SummaryPeriod::Day, s, UnitSet{});
+    std::vector<std::string> headers;
+    for (int c = 0; c < table.ColumnCount(); ++c) headers.push_back(table.HeaderText(c));
+    EXPECT_NE(std::find(headers.begin(), headers.end(), "Channel 5 Temperature Mean(°C)"),
+              headers.end());
 }
 
 TEST_F(SummaryTest, RainAcrossAResetAndAMonthBoundary) {
