@@ -1,7 +1,8 @@
 // Draws the history browser over a database for looking at (not a test):
 // history_sample DB OUTDIR [DAYS | FROM TO]
 // writes history-<en|zh>-mode<0..3>.png, history-<en|zh>-<graph>.png and
-// history-<en|zh>-summary-<day|month|year>.png, the browser loaded with
+// history-<en|zh>-summary-<day|month|year>.png (and the summaries' PDF
+// exports, summary-<en|zh>-<period>.pdf), the browser loaded with
 // the last DAYS days (default 7) or from the date FROM to the date TO.
 // history_sample --fill-year DB stores a simulated year (2023) into DB.
 #include <QApplication>
@@ -14,10 +15,12 @@
 
 #include "CHistory.h"
 #include "HistoryDb.h"
+#include "HistoryExport.h"
 #include "HistoryFill.h"
 #include "SaveDialog.h"
 #include "SimulatedYear.h"
 #include "StringTable.h"
+#include "SummaryTable.h"
 #include "SummaryView.h"
 
 using namespace nimbary;
@@ -82,6 +85,10 @@ int main(int argc, char** argv) {
             dlg.findChild<QPushButton*>(QString("summary_period%1").arg(p))->click();
             app.processEvents();
             dlg.grab().save(QString("%1/history-%2-summary-%3.png").arg(out, tag, kPeriods[p]));
+            ExportProgress progress;
+            ExportHistory(dlg.Summary().Table(),
+                          QString("%1/summary-%2-%3.pdf").arg(out, tag, kPeriods[p]).toStdString(),
+                          ExportFormat::Pdf, PdfOptions::ForNow(), progress);
         }
     }
     return 0;
