@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     BuildReadGraph(f, GRAPH_BARO, 0), asks.push_back({"graph-baro", 8, 5, 0, f});
     BuildReadGraph(f, GRAPH_WIND, 1), asks.push_back({"graph-gust", 8, 6, 1, f});
 
-    std::string capture = "# nimbary-cli 0.1.0 capture\n";
+    std::string capture = "# nimbary-cli 1.2.0 capture\n";
     Bytes plugin;
     for (const Ask1& a : asks) {
         const Bytes reply = Ask(st, a.request);

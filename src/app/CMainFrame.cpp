@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
+#include "AccessKeys.h"
 #include "AppIcon.h"
 #include "DataFolder.h"
 #include "IniFile.h"
@@ -21,6 +22,17 @@ QString Text(int id) {
     return QString::fromStdString(text::Load(id));
 }
 
+// The desktop's Quit (Ctrl+Q on Linux); Ctrl+Q too where the platform names
+// none (Windows' keys, the screenless platform of the tests).
+QList<QKeySequence> QuitKeys() {
+    const QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Quit);
+    return keys.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Q)} : keys;
+}
+
+QString KeyedText(text::KeyPlace place, int id) {
+    return QString::fromStdString(text::LoadWithKey(place, id));
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame(QString dataDir, QWidget* parent)
@@ -32,7 +44,7 @@ CMainFrame::CMainFrame(QString dataDir, QWidget* parent)
     setWindowIcon(AppIcon());
 
     for (int i = 0; i < 4; ++i) menus_[i] = menuBar()->addMenu(QString());
-    AddItem(menus_[0], ID_APP_EXIT);
+    AddItem(menus_[0], ID_APP_EXIT)->setShortcuts(QuitKeys());
     AddItem(menus_[1], ID_SETTING);
     AddItem(menus_[1], ID_ALARM);
     AddItem(menus_[1], ID_MAXMIN);
@@ -85,21 +97,29 @@ void CMainFrame::RefreshMenuTexts(bool relayout) {
         emit relayoutRequested();
         ReadyPane0();
     }
+    using text::KeyPlace;
     static const int kTopIds[4] = {2103, 2106, 2111, 2113};
-    for (int i = 0; i < 4; ++i) menus_[i]->setTitle(Text(kTopIds[i]));
+    static const KeyPlace kPlaces[4] = {KeyPlace::FileMenu, KeyPlace::EditMenu,
+                                        KeyPlace::HistoryMenu, KeyPlace::HelpMenu};
     // Item texts by command id; About carries the literal "..." as well.
     static const std::pair<int, int> kItemIds[] = {
         {ID_APP_EXIT, 2104},       {ID_SETTING, 2107},  {ID_ALARM, 2108},
         {ID_MAXMIN, 2109},         {ID_LANGUAGE, 2110}, {ID_HISTORY_VIEW, 2063},
         {ID_HISTORY_MANAGE, 2115}, {ID_APP_ABOUT, 2114}};
-    for (QMenu* m : menus_)
-        for (QAction* a : m->actions())
+    for (int i = 0; i < 4; ++i) {
+        menus_[i]->setTitle(KeyedText(KeyPlace::MenuBar, kTopIds[i]));
+        for (QAction* a : menus_[i]->actions())
             for (const auto& [command, stringId] : kItemIds)
                 if (a->data().toInt() == command)
-                    a->setText(Text(stringId) + (command == ID_APP_ABOUT ? "..." : ""));
+                    a->setText(KeyedText(kPlaces[i], stringId) +
+                               (command == ID_APP_ABOUT ? "..." : ""));
+    }
     if (IniFile(IniPath(dataDir_)).Read("Menu", "Debug") == "1" && !HasDebugItem()) {
+        static_assert(ID_DEBUG == text::kDebugItem);
         menus_[3]->addSeparator();
-        AddItem(menus_[3], ID_DEBUG)->setText("Debug");
+        AddItem(menus_[3], ID_DEBUG)
+            ->setText(QString::fromStdString(
+                text::WithAccessKey("Debug", text::AccessKey(KeyPlace::HelpMenu, ID_DEBUG))));
     }
 }
 

@@ -20,7 +20,8 @@ CAboutDlg::CAboutDlg(const QString& dataDir, QWidget* parent)
     auto* icon = new QLabel(this);
     icon->setObjectName("idc_128");
     icon->setPixmap(AppIcon().pixmap(32, 32));
-    auto* version = new QLabel("Nimbary, Version 1.2", this);
+    // The template text, with the project's major and minor version.
+    auto* version = new QLabel("Nimbary, Version " NIMBARY_SHORT_VERSION, this);
     version->setObjectName("idc_1114");
     auto* copyright = new QLabel(ini.Read("About", "Copyright"), this);
     copyright->setObjectName("idc_1115");

@@ -167,8 +167,11 @@ CAlarm::CAlarm(StationAccess& station, TextSource& texts, Messages& messages, bo
         unit->setText(QString::fromStdString(UnitName(t.quantity, units_)));
     }
 
-    Place<QLabel>(this, Idc(1096), QRect(502, 214, 130, 20))->setText(Text(texts_, 2007));
+    auto* timeLabel = Place<QLabel>(this, Idc(1096), QRect(502, 214, 130, 20));
+    timeLabel->setText(Text(texts_, 2007));
     timeCheck_ = Place<QCheckBox>(this, Idc(1097), QRect(640, 214, 20, 20));
+    SetAccessKey(timeLabel, timeCheck_, text::KeyPlace::Alarm, 1097);
+    SetAccessKeys(*this, text::KeyPlace::Alarm);
     picker_ = Place<QDateTimeEdit>(this, Idc(1098), QRect(663, 212, 110, 24));
     picker_->setDisplayFormat(PickerFormat(QLocale().timeFormat(QLocale::LongFormat)));
     picker_->setDateTime(QDateTime(QDate(2016, 1, 1), QTime(0, 0)));

@@ -12,9 +12,11 @@ namespace nimbary {
 CLanguage::CLanguage(int language, std::function<void(int)> apply, QWidget* parent)
     : QDialog(parent), apply_(std::move(apply)), list_(new QComboBox(this)) {
     setWindowTitle(Text(2110));
-    auto* label = new QLabel(Text(2110) + ":", this);
+    auto* label = new QLabel(Text(2110), this);
     label->setObjectName("idc_1118");
     list_->setObjectName("idc_1117");
+    SetAccessKey(label, list_, text::KeyPlace::Language, 1117);
+    label->setText(label->text() + ":");
     // The names stay English in both languages.
     list_->addItems({"English", "Chinese"});
     list_->setCurrentIndex(language == 1 ? 1 : 0);

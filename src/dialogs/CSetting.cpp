@@ -125,10 +125,11 @@ CSetting::CSetting(StationAccess& station, TextSource& texts, Messages& messages
     intervalUnit_->addItems({T(2009), T(2008)});
 
     group("group_misc", QString(), QRect(320, 298, 200, 100));
-    AddLabel(1152, 2109, RowLabel(332, 322, 80));
-    AddList(1152, RowList(415, 320, 95), {T(2111), T(2057)}, &S::MaxMinMode);
-    AddLabel(1154, 2086, RowLabel(332, 352, 80));
-    AddList(1154, RowList(415, 350, 95), {T(2089), T(2090)}, &S::Buzzer);
+    // Room for "最大 / 最小值(&X)" with its access key.
+    AddLabel(1152, 2109, RowLabel(332, 322, 92));
+    AddList(1152, RowList(427, 320, 83), {T(2111), T(2057)}, &S::MaxMinMode);
+    AddLabel(1154, 2086, RowLabel(332, 352, 92));
+    AddList(1154, RowList(427, 350, 83), {T(2089), T(2090)}, &S::Buzzer);
 
     QGroupBox* timeGroup = group(Idc(1153), QString(), QRect(530, 298, 221, 130));
     QStringList zones;
@@ -173,6 +174,7 @@ CSetting::CSetting(StationAccess& station, TextSource& texts, Messages& messages
         disable({1147, 1148});
     }
     if (!(station_.Presence().Flags & QF_RAIN)) disable({1134, 1138});
+    SetAccessKeys(*this, text::KeyPlace::Setting);
 
     // Connected after filling, so only the user's changes are validated.
     connect(colorBy_, &QComboBox::currentIndexChanged, this, &CSetting::OnColorByChanged);

@@ -6,13 +6,14 @@
 #include <QWidget>
 #include <string>
 
+#include "AccessKeyLabels.h"
 #include "Parse.h"
 #include "TextSource.h"
 
 // What the dialogs share: their texts by the program's string ids (the
 // station dialogs from whichever text source they were given), the range
 // message, the font their fixed layouts are made for, and the making of
-// named controls.
+// named controls (their labels' access keys in AccessKeyLabels.h).
 namespace nimbary {
 
 QString Text(TextSource& texts, int id);

@@ -114,13 +114,13 @@ void CDebug::paintEvent(QPaintEvent* e) {
 
 void CDebug::ReadFat() {
     const QString path =
-        saveDialog_.AskSavePath(this, {{"*.bin"}, QDir::home().filePath("block.bin")});
+        saveDialog_.AskSavePath(this, {{QString::fromStdString(text::Load(2162))}, "block.bin"});
     if (!path.isEmpty()) DumpBlockTable(path);
 }
 
 void CDebug::ReadData() {
     const QString path =
-        saveDialog_.AskSavePath(this, {{"*.bin"}, QDir::home().filePath("data.bin")});
+        saveDialog_.AskSavePath(this, {{QString::fromStdString(text::Load(2162))}, "data.bin"});
     if (!path.isEmpty()) DumpDataArea(path);
 }
 

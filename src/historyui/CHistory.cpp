@@ -17,6 +17,7 @@
 #endif
 #include <utility>
 
+#include "AccessKeyLabels.h"
 #include "CTchart1.h"
 #include "HistoryDb.h"
 #include "HistoryExport.h"
@@ -225,9 +226,22 @@ void CHistory::LoadCaptions() {
     endLabel_->setText(Text(2020));
     idLabel_->setText("ID");
     graphLabel_->setText(Text(2058));
+    using text::KeyPlace;
+    SetAccessKey(startLabel_, startDate_, KeyPlace::History, 1008);
+    SetAccessKey(endLabel_, endDate_, KeyPlace::History, 1009);
+    SetAccessKey(idLabel_, idList_, KeyPlace::History, 1159);
+    SetAccessKey(graphLabel_, graphList_, KeyPlace::History, 1158);
     update_->setText(Text(2021));
     export_->setText(Text(2022));
     exit_->setText(Text(2104));
+    // After the texts, which would put their own (empty) mnemonics in place.
+    const std::pair<QPushButton*, QKeySequence> shortcuts[] = {
+        {update_, QKeySequence(QKeySequence::Refresh)},
+        {export_, QKeySequence(Qt::CTRL | Qt::Key_E)}};
+    for (const auto& [button, keys] : shortcuts) {
+        button->setShortcut(keys);
+        button->setToolTip(keys.toString(QKeySequence::NativeText));
+    }
     static const int kModeIds[4] = {2059, 2058, 2061, 2060};
     for (int m = 0; m < 4; ++m) modeButtons_[m]->setText(Text(kModeIds[m]));
     summaryButton_->setText(Text(2209));
@@ -320,7 +334,7 @@ void CHistory::Export() {
     if (mode_ == VIEW_SUMMARY) table = summary_->SharedTable();
     if (Busy() || table->RowCount() == 0) return;
     const std::string path =
-        saveDialog_.AskSavePath(this, {{"*.csv", "*.pdf"}, QString()}).toStdString();
+        saveDialog_.AskSavePath(this, {{Text(2160), Text(2161)}, QString()}).toStdString();
     if (path.empty()) return;
     const ExportFormat format = ExportFormatOf(path);
     if (format == ExportFormat::None) return;

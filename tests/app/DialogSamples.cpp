@@ -1,5 +1,5 @@
-// Writes pictures of the language, about, history-management and debug
-// dialogs in both languages, and of the main window right after the switch to
+// Writes pictures of the menus and of the language, about, history-management
+// and debug dialogs in both languages, and of the main window right after the switch to
 // Chinese, against the simulated station, for looking at: dialog_samples <dir>
 #include <QAction>
 #include <QApplication>
@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -90,9 +92,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    sim->SetNoticePoster([](std::function<void()> f) {
-        nimbary::PostToGuiThread(qApp, std::move(f), true);
-    });
+    sim->SetNoticePoster(
+        [](std::function<void()> f) { nimbary::PostToGuiThread(qApp, std::move(f), true); });
     CNimbaryApp program(*sim, sim.get(), data,
                         StationLock::SimulatedStationPath(DatabasePath(data).toStdString()),
                         messages);
@@ -107,7 +108,31 @@ int main(int argc, char** argv) {
             failures += !Save(&d, dir + "/" + name + "-" + lang + ".png");
         });
     };
+    // Each menu as Alt and its key opens it, with the menu bar: the screen's
+    // picture where there is one (xvfb-run), else the menu's own.
+    auto shootMenus = [&](const char* lang) {
+        CMainFrame& frame = program.Frame();
+        frame.activateWindow();
+        Pump(200);
+        for (int m = 0; m < 4; ++m) {
+            QMenu* menu = frame.Menu(m);
+            QTest::keyClick(&frame, QKeySequence::mnemonic(menu->title())[0].key(),
+                            Qt::AltModifier);
+            Pump(300);
+            const QString path = dir + "/menu" + QString::number(m) + "-" + lang + ".png";
+            const QRect area = frame.frameGeometry().united(menu->geometry());
+            QPixmap shot = frame.screen()->grabWindow(0, area.x(), area.y(), area.width(),
+                                                      qMin(area.height(), 300));
+            if (QGuiApplication::platformName() == "offscreen") shot = menu->grab();
+            const bool ok = menu->isVisible() && shot.save(path);
+            std::printf("%s%s\n", qPrintable(path), ok ? "" : ": not open, or cannot write");
+            failures += !ok;
+            menu->hide();
+            Pump(100);
+        }
+    };
     for (const char* lang : {"en", "zh"}) {
+        shootMenus(lang);
         shoot(ID_HISTORY_MANAGE, "history-manage", lang);
         shoot(ID_DEBUG, "debug", lang);
         shoot(ID_APP_ABOUT, "about", lang);

@@ -2,17 +2,25 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 #include <map>
+#include <set>
 
+#include "AccessKeys.h"
 #include "CAboutDlg.h"
 #include "CDebug.h"
 #include "CHistory.h"
@@ -95,10 +103,12 @@ std::map<std::string, std::string> WindowTexts(Program& p) {
     std::map<std::string, std::string> out;
     CMainFrame& f = p.Frame();
     for (int m = 0; m < 4; ++m) {
-        out["menu" + std::to_string(m)] = f.Menu(m)->title().toStdString();
+        // The string table's texts, whatever access keys mark them.
+        out["menu" + std::to_string(m)] = text::WithoutAccessKey(f.Menu(m)->title().toStdString());
         for (QAction* a : f.Menu(m)->actions())
             if (!a->isSeparator())
-                out["item" + a->data().toString().toStdString()] = a->text().toStdString();
+                out["item" + a->data().toString().toStdString()] =
+                    text::WithoutAccessKey(a->text().toStdString());
     }
     out["pane0"] = f.PaneText(0).toStdString();
     out["pane2"] = f.PaneText(2).toStdString();
@@ -178,6 +188,79 @@ struct LanguageGuard {
     ~LanguageGuard() { ApplyLanguage(0, false, QString()); }
 };
 
+QRect In(QWidget& dialog, QWidget* w) {
+    return QRect(w->mapTo(&dialog, QPoint(0, 0)), w->size());
+}
+
+// The input control that stands in `dialog` at the right of `label`, as
+// its caption's control, or none when the label is a unit after a control.
+QWidget* ControlBeside(QWidget& dialog, QLabel* label) {
+    const QRect l = In(dialog, label);
+    QWidget* right = nullptr;
+    for (QWidget* w : dialog.findChildren<QWidget*>()) {
+        const bool input = qobject_cast<QComboBox*>(w) || qobject_cast<QLineEdit*>(w) ||
+                           qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QCheckBox*>(w);
+        if (!input || !w->isVisibleTo(&dialog) || qobject_cast<QAbstractSpinBox*>(w->parent()))
+            continue;
+        const QRect c = In(dialog, w);
+        if (std::abs(c.center().y() - l.center().y()) > 8) continue;
+        if (c.left() > l.right() - 2 && c.left() <= l.right() + 16) right = w;
+        if (c.right() < l.left() + 2 && c.right() >= l.left() - 8) return nullptr;
+    }
+    return right;
+}
+
+// Alt and a key reaches every caption's control, and no key is used twice
+// among the labels, buttons and group boxes of `dialog`.
+void ExpectAccessKeys(QWidget& dialog, const std::string& where) {
+    std::map<QKeySequence, QString> seen;
+    for (QWidget* w : dialog.findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(&dialog)) continue;
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            QWidget* control = ControlBeside(dialog, label);
+            if (control || label->buddy()) {
+                EXPECT_EQ(label->buddy(), control) << where << ": " << label->text().toStdString();
+                EXPECT_FALSE(QKeySequence::mnemonic(label->text()).isEmpty())
+                    << where << ": " << label->text().toStdString();
+                text = label->text();
+            }
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            text = button->text();
+        } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+            text = group->title();
+        }
+        const QKeySequence key = QKeySequence::mnemonic(text);
+        if (key.isEmpty()) continue;
+        const auto [it, fresh] = seen.emplace(key, text);
+        EXPECT_TRUE(fresh) << where << ": " << text.toStdString() << " and "
+                           << it->second.toStdString() << " share " << key.toString().toStdString();
+    }
+}
+
+// Each of `texts` has a key, and none shares it with another.
+void ExpectOwnKeys(const std::vector<QString>& texts, const std::string& where) {
+    std::set<QKeySequence> keys;
+    for (const QString& t : texts) {
+        const QKeySequence key = QKeySequence::mnemonic(t);
+        EXPECT_FALSE(key.isEmpty()) << where << ": " << t.toStdString();
+        EXPECT_TRUE(keys.insert(key).second) << where << ": " << t.toStdString();
+    }
+}
+
+// The menu bar's titles, and each menu's items.
+void ExpectMenuKeys(CMainFrame& frame, const std::string& where) {
+    std::vector<QString> titles;
+    for (int m = 0; m < 4; ++m) {
+        titles.push_back(frame.Menu(m)->title());
+        std::vector<QString> items;
+        for (QAction* a : frame.Menu(m)->actions())
+            if (!a->isSeparator()) items.push_back(a->text());
+        ExpectOwnKeys(items, where + ", menu " + std::to_string(m));
+    }
+    ExpectOwnKeys(titles, where + ", menu bar");
+}
+
 }  // namespace
 
 TEST(MenuDialogs, EachCommandOpensItsDialog) {
@@ -242,7 +325,8 @@ TEST(MenuDialogs, ALanguageThatCannotBeSavedStillSwitchesAndSaysSo) {
         Child<QPushButton>(d, "idc_1")->click();
     }));
     EXPECT_EQ(text::CurrentLanguage(), text::Language::Chinese);
-    EXPECT_EQ(p.Frame().Menu(0)->title().toStdString(), text::Load(2103, text::Language::Chinese));
+    EXPECT_EQ(p.Frame().Menu(0)->title().toStdString(),
+              text::WithAccessKey(text::Load(2103, text::Language::Chinese), 'F'));
     ASSERT_EQ(p.messages.shown.size(), 1u);
     EXPECT_EQ(p.messages.shown[0].text, text::Format(2125, {IniPath(p.dataDir).toStdString()}));
     EXPECT_EQ(p.messages.shown[0].icon, MessageIcon::Warning);
@@ -355,6 +439,74 @@ TEST(MenuDialogs, ALateAnswerTakesEffectWithoutAMessage) {
     ASSERT_TRUE(p.WaitFor([&] { return Stations(p).empty() && StoredRecords(p, id) == 0; }, 12000));
     EXPECT_FALSE(Succeeded(p.messages));
     EXPECT_EQ(p.counting->CountOf(0x87), 0);
+}
+
+TEST(MenuDialogs, EveryMenuAndDialogHasItsOwnAccessKeysInBothLanguages) {
+    LanguageGuard guard;
+    Program p(1);
+    IniFile(IniPath(p.dataDir)).Write("Menu", "Debug", "1");
+    p.app->Start(false);
+    ASSERT_TRUE(p.WaitFor([&] { return p.Frame().windowTitle().toStdString() == p.Title(); }));
+    const std::pair<int, const char*> dialogs[] = {{ID_SETTING, "Setting"},
+                                                   {ID_ALARM, "Alarm"},
+                                                   {ID_MAXMIN, "Max / Min"},
+                                                   {ID_LANGUAGE, "Language"},
+                                                   {ID_HISTORY_VIEW, "View"},
+                                                   {ID_DEBUG, "Debug"},
+                                                   {ID_HISTORY_MANAGE, "History Manage"},
+                                                   {ID_APP_ABOUT, "About"}};
+    for (int language : {0, 1}) {
+        ApplyLanguage(language, false, p.dataDir);
+        p.Frame().RefreshMenuTexts(true);
+        const std::string lang = language ? "Chinese" : "English";
+        ExpectMenuKeys(p.Frame(), lang);
+        for (const auto& [command, name] : dialogs)
+            EXPECT_TRUE(RunDialog<QDialog>(p, command, [&](QDialog& d) {
+                ExpectAccessKeys(d, lang + " " + name);
+                // The colour bounds' labels show for a temperature only.
+                if (auto* colorBy = d.findChild<QComboBox*>("idc_1145")) {
+                    colorBy->setCurrentIndex(1);
+                    ExpectAccessKeys(d, lang + " " + name + " by indoor temperature");
+                }
+            })) << name;
+    }
+}
+
+TEST(MenuDialogs, CtrlQQuitsAndAltWithAKeyOpensItsMenu) {
+    Program p;
+    p.app->Start(true);
+    CMainFrame& frame = p.Frame();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    QTest::keyClick(&frame, Qt::Key_S, Qt::AltModifier);
+    EXPECT_TRUE(p.WaitFor([&] { return frame.Menu(2)->isVisible(); }));  // Hi&story
+    QTest::keyClick(frame.Menu(2), Qt::Key_Escape);
+    ASSERT_TRUE(p.WaitFor([&] { return QApplication::activePopupWidget() == nullptr; }));
+    QTest::keyClick(frame.menuBar(), Qt::Key_Escape);  // and out of the menu bar
+
+    // Exit closes the window, the program's last, which ends its event loop.
+    std::vector<int> commands;
+    QObject::connect(&frame, &CMainFrame::commandTriggered,
+                     [&](int id) { commands.push_back(id); });
+    QTest::keyClick(&frame, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(commands, std::vector<int>{ID_APP_EXIT});
+    EXPECT_FALSE(frame.isVisible());
+}
+
+TEST(MenuDialogs, TheAboutBoxSaysTheVersionTheProgramSays) {
+    QProcess program;
+    program.start(NIMBARY_PROGRAM, {"--version"});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    const QString said = QString::fromUtf8(program.readAllStandardOutput()).trimmed();
+    const QStringList parts = said.section(' ', 1).split('.');  // "nimbary 1.2.0"
+    ASSERT_EQ(parts.size(), 3) << said.toStdString();
+
+    Program p;
+    ASSERT_TRUE(RunDialog<CAboutDlg>(p, ID_APP_ABOUT, [&](CAboutDlg& about) {
+        // The template text's wording, to the minor version.
+        EXPECT_EQ(Child<QLabel>(about, "idc_1114")->text(),
+                  "Nimbary, Version " + parts[0] + "." + parts[1]);
+    }));
 }
 
 // A station set to units other than a new station's defaults: its row keeps

@@ -118,12 +118,12 @@ TEST(MainFrame, MenusByPositionAndDebugItemOnlyForExactlyOne) {
     SetIni(f.data(), "[Menu]\nDebug=1\n");
     CMainFrame w(f.data());
     EXPECT_TRUE(w.HasDebugItem());
-    EXPECT_EQ(w.Menu(0)->title(), "File");
-    EXPECT_EQ(w.Menu(1)->actions().at(0)->text(), "Setting");
+    EXPECT_EQ(w.Menu(0)->title(), "&File");
+    EXPECT_EQ(w.Menu(1)->actions().at(0)->text(), "&Setting");
     EXPECT_TRUE(w.Menu(1)->actions().at(3)->isSeparator());
-    EXPECT_EQ(w.Menu(1)->actions().at(4)->text(), "Language");
-    EXPECT_EQ(w.Menu(2)->actions().at(0)->text(), "View");
-    EXPECT_EQ(w.Menu(3)->actions().at(0)->text(), "About Nimbary...");
+    EXPECT_EQ(w.Menu(1)->actions().at(4)->text(), "&Language");
+    EXPECT_EQ(w.Menu(2)->actions().at(0)->text(), "&View");
+    EXPECT_EQ(w.Menu(3)->actions().at(0)->text(), "&About Nimbary...");
     EXPECT_EQ(w.windowTitle(), "Nimbary");
 
     int relayouts = 0;
@@ -131,8 +131,9 @@ TEST(MainFrame, MenusByPositionAndDebugItemOnlyForExactlyOne) {
     ApplyLanguage(1, false, f.data());
     w.RefreshMenuTexts(true);
     EXPECT_EQ(relayouts, 1);
-    EXPECT_EQ(w.Menu(0)->title(), QString::fromUtf8("文件"));
-    EXPECT_EQ(w.Menu(0)->actions().at(0)->text(), QString::fromUtf8("退出"));
+    EXPECT_EQ(w.Menu(0)->title(), QString::fromUtf8("文件(&F)"));
+    EXPECT_EQ(w.Menu(0)->actions().at(0)->text(), QString::fromUtf8("退出(&X)"));
+    EXPECT_EQ(w.Menu(3)->actions().at(0)->text(), QString::fromUtf8("关于 Nimbary(&A)..."));
     EXPECT_EQ(w.PaneText(0), QString::fromUtf8("就绪"));
     int debugItems = 0;
     for (QAction* a : w.Menu(3)->actions()) debugItems += a->data().toInt() == ID_DEBUG;

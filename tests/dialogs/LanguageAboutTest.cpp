@@ -48,17 +48,19 @@ TEST(Language, CaptionsInTheCurrentLanguageAndTheNamesAlwaysEnglish) {
     struct Case {
         text::Language lang;
         const char* title;
+        const char* label;
         const char* ok;
         const char* cancel;
     };
-    const Case cases[] = {{text::Language::English, "Language", "Ok", "Cancel"},
-                          {text::Language::Chinese, "语言", "确认", "退出"}};
+    const Case cases[] = {{text::Language::English, "Language", "&Language:", "Ok", "Cancel"},
+                          {text::Language::Chinese, "语言", "语言(&L):", "确认", "退出"}};
     for (const Case& c : cases) {
         LanguageGuard guard(c.lang);
         const int language = static_cast<int>(c.lang);
         CLanguage dlg(language, nullptr);
         EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8(c.title));
-        EXPECT_EQ(Child<QLabel>(dlg, "idc_1118")->text(), QString::fromUtf8(c.title) + ":");
+        EXPECT_EQ(Child<QLabel>(dlg, "idc_1118")->text(), QString::fromUtf8(c.label));
+        EXPECT_EQ(Child<QLabel>(dlg, "idc_1118")->buddy(), Child<QComboBox>(dlg, "idc_1117"));
         EXPECT_EQ(Child<QPushButton>(dlg, "idc_1")->text(), QString::fromUtf8(c.ok));
         EXPECT_EQ(Child<QPushButton>(dlg, "idc_2")->text(), QString::fromUtf8(c.cancel));
         QComboBox* list = Child<QComboBox>(dlg, "idc_1117");

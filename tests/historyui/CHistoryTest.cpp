@@ -120,10 +120,10 @@ TEST_F(CHistoryTest, CaptionsInBothLanguages) {
     };
     const Case cases[] = {
         {text::Language::English,
-         {"History", "Start Time", "End Time", "ID", "Chart", "Update", "Export", "List", "Chart",
-          "List | Chart", "Chart / List", "Exit"}},
+         {"History", "&Start Time", "&End Time", "&ID", "&Chart", "Update", "Export", "List",
+          "Chart", "List | Chart", "Chart / List", "Exit"}},
         {text::Language::Chinese,
-         {"历史", "开始时间", "结束时间", "ID", "图表", "更新", "导出", "列表", "图表",
+         {"历史", "开始时间(&S)", "结束时间(&E)", "&ID", "图表(&C)", "更新", "导出", "列表", "图表",
           "列表 | 图表", "图表 / 列表", "退出"}},
     };
     for (const Case& c : cases) {
@@ -187,6 +187,32 @@ TEST_F(CHistoryTest, UpdateLoadsTheRangeEitherWayRound) {
     Press(dlg, 1010);
     EXPECT_EQ(dlg.Table().RowCount(), 1);
     EXPECT_TRUE(messages.texts.empty());
+}
+
+TEST_F(CHistoryTest, F5UpdatesCtrlEExportsAndAltWithAKeyReachesItsControl) {
+    StoreDay();
+    CHistory dlg(db, messages, saves, kDev);
+    SetRange(dlg, Time(At(2024, 3, 5, 1)), Time(At(2024, 3, 5, 2)));
+    auto asked = [&] { return saves.asked.size(); };
+    dlg.show();
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    // A button's shortcut clicks it as the mouse would, pressed for a moment.
+    QTest::keyClick(&dlg, Qt::Key_E, Qt::ControlModifier);
+    QTest::qWait(300);
+    EXPECT_EQ(asked(), 0u);  // nothing shown yet, nothing to export
+    QTest::keyClick(&dlg, Qt::Key_F5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dlg.Table().RowCount() == 13; }));
+    QTest::keyClick(&dlg, Qt::Key_E, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return asked() == 1; }));
+
+    for (const auto& [key, id] :
+         {std::pair{Qt::Key_E, 1009}, {Qt::Key_I, 1159}, {Qt::Key_S, 1008}}) {
+        QTest::keyClick(&dlg, key, Qt::AltModifier);
+        QWidget* control = Find<QWidget>(dlg, id);
+        QWidget* focus = QApplication::focusWidget();
+        EXPECT_TRUE(focus == control || control->isAncestorOf(focus)) << id;
+    }
 }
 
 TEST_F(CHistoryTest, ARangeWithoutRecordsShowsNumberAndTimeOnly) {
@@ -625,7 +651,7 @@ TEST_F(CHistoryTest, ExportWritesTheTableToTheChosenFile) {
         Press(dlg, 1011);
     }
     ASSERT_EQ(saves.asked.size(), 2u);
-    EXPECT_EQ(saves.asked[0].filters, (QStringList{"*.csv", "*.pdf"}));
+    EXPECT_EQ(saves.asked[0].filters, (QStringList{"Text table (*.csv)", "PDF document (*.pdf)"}));
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.File("hour.txt"))));
     QFile written(saves.answer);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));

@@ -50,7 +50,7 @@ if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "the .desktop file is not valid"
 fi
 if command -v appstreamcli >/dev/null; then
-  appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >"$tmp/appstream.log" 2>&1 ||
+  appstreamcli validate --no-net --strict --explain "$prefix/share/metainfo/$id.metainfo.xml" >"$tmp/appstream.log" 2>&1 ||
     { cat "$tmp/appstream.log"; fail "the AppStream file is not valid"; }
 fi
 

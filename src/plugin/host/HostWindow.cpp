@@ -1,11 +1,13 @@
 #include "HostWindow.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStatusBar>
 
+#include "AccessKeys.h"
 #include "StringTable.h"
 
 using namespace nimbary;
@@ -14,8 +16,8 @@ namespace {
 
 const QColor kBackground(242, 242, 242);
 
-QString Text(int programId) {
-    return QString::fromStdString(text::Load(programId));
+QString KeyedText(text::KeyPlace place, int programId) {
+    return QString::fromStdString(text::LoadWithKey(place, programId));
 }
 
 }  // namespace
@@ -86,12 +88,15 @@ HostWindow::HostWindow(PluginLibrary& plugin, const HostStrings& strings)
     setCentralWidget(display_);
     plugin_.InitLanguage(strings_.Module());
 
-    QMenu* file = menuBar()->addMenu(Text(2103));
-    file->addAction(Text(2104), this, &QWidget::close);
-    QMenu* edit = menuBar()->addMenu(Text(2106));
-    edit->addAction(Text(2107), this, [this] { Open(Dialog::Setting); });
-    edit->addAction(Text(2108), this, [this] { Open(Dialog::Alarm); });
-    edit->addAction(Text(2109), this, [this] { Open(Dialog::MaxMin); });
+    // The program's menus and keys, as far as the host has them.
+    using text::KeyPlace;
+    QMenu* file = menuBar()->addMenu(KeyedText(KeyPlace::MenuBar, 2103));
+    file->addAction(KeyedText(KeyPlace::FileMenu, 2104), this, &QWidget::close)
+        ->setShortcut(QKeySequence::Quit);
+    QMenu* edit = menuBar()->addMenu(KeyedText(KeyPlace::MenuBar, 2106));
+    edit->addAction(KeyedText(KeyPlace::EditMenu, 2107), this, [this] { Open(Dialog::Setting); });
+    edit->addAction(KeyedText(KeyPlace::EditMenu, 2108), this, [this] { Open(Dialog::Alarm); });
+    edit->addAction(KeyedText(KeyPlace::EditMenu, 2109), this, [this] { Open(Dialog::MaxMin); });
 
     units_ = new QLabel(this);
     statusBar()->addPermanentWidget(units_);
