@@ -95,6 +95,10 @@ CREATE TABLE IF NOT EXISTS Record (
 -- The browser asks for one station's records in a time range, in time order.
 CREATE INDEX IF NOT EXISTS RecordByDevTime ON Record (DevID, RecTime);
 
+-- The summaries aggregate a station's records by day (the whole part of
+-- RecTime), each day's records in time order, without sorting them first.
+CREATE INDEX IF NOT EXISTS RecordByDevDay ON Record (DevID, CAST(RecTime AS INTEGER), RecTime);
+
 -- The gaps downloads found in a station's records and could not fill: the
 -- times (station seconds) of the stored records either side.
 CREATE TABLE IF NOT EXISTS Gap (

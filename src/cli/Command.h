@@ -29,6 +29,8 @@ int RunDump(std::vector<std::string> args);
 int RunInfo(std::vector<std::string> args);
 int RunRenderDisplay(std::vector<std::string> args);
 int RunExport(std::vector<std::string> args);
+int RunSummary(std::vector<std::string> args);
+int RunReport(std::vector<std::string> args);
 
 extern const char* const kDownloadHelp;
 extern const char* const kStationsHelp;
@@ -37,6 +39,8 @@ extern const char* const kDumpHelp;
 extern const char* const kInfoHelp;
 extern const char* const kRenderDisplayHelp;
 extern const char* const kExportHelp;
+extern const char* const kSummaryHelp;
+extern const char* const kReportHelp;
 
 // Prints "nimbary-cli: text" to standard error.
 void PrintError(const std::string& text);

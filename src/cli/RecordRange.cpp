@@ -21,7 +21,7 @@ bool ParseStationId(const std::string& text, uint32_t& id) {
 
 bool RecordRange::Take(ArgList& args, std::string& error) {
     std::string station, from, to;
-    bool stationGiven = false, fromGiven = false, toGiven = false;
+    bool stationGiven = false;
     if (!args.TakeValue("--station", station, stationGiven) ||
         !args.TakeValue("--from", from, fromGiven) || !args.TakeValue("--to", to, toGiven)) {
         error = args.Error();

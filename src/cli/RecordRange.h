@@ -14,6 +14,7 @@ struct RecordRange {
     uint32_t devId = 0;
     double start = 0.0;  // OLE dates, both ends included
     double end = 1e7;
+    bool fromGiven = false, toGiven = false;
 
     // False with `error` set for a missing or malformed option.
     bool Take(ArgList& args, std::string& error);

@@ -25,6 +25,12 @@ const Command kCommands[] = {
     {"export",
      "--station ID [--from TIME] [--to TIME] --format csv|pdf [--lang en|zh] [--db PATH] OUT",
      "write a station's records as the browser's text table or PDF", kExportHelp, false, RunExport},
+    {"summary",
+     "--station ID --by day|month|year [--from TIME] [--to TIME] [--format text|csv] "
+     "[--lang en|zh] [--db PATH]",
+     "summarise a station's records by day, month or year", kSummaryHelp, false, RunSummary},
+    {"report", "--station ID --month YYYY-MM | --year YYYY [--db PATH]",
+     "write the monthly or yearly climatological summary", kReportHelp, false, RunReport},
     {"dump", "DIR [station options]", "save the station's memory as a station image folder",
      kDumpHelp, true, RunDump},
     {"info", "[--history [--db PATH]] [station options]",

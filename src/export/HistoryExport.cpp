@@ -38,7 +38,7 @@ PdfOptions PdfOptions::ForNow() {
     return {text::CurrentLanguage(), CurrentTimeText(), SampleTimeText()};
 }
 
-ExportResult ExportHistory(const HistoryTable& table, const std::string& path, ExportFormat format,
+ExportResult ExportHistory(const TableSource& table, const std::string& path, ExportFormat format,
                            const PdfOptions& pdf, ExportProgress& progress) {
     switch (format) {
         case ExportFormat::Text:

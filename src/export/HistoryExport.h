@@ -9,7 +9,7 @@
 
 namespace nimbary {
 
-class HistoryTable;
+class TableSource;
 class ReplacingFile;
 
 enum class ExportFormat { None, Text, Pdf };
@@ -54,7 +54,7 @@ struct PdfOptions {
 };
 
 // Writes `table` to `path` in `format`: the text table or the PDF.
-ExportResult ExportHistory(const HistoryTable& table, const std::string& path, ExportFormat format,
+ExportResult ExportHistory(const TableSource& table, const std::string& path, ExportFormat format,
                            const PdfOptions& pdf, ExportProgress& progress);
 
 // The message of a finished export ("Successful export data!" or what

@@ -99,14 +99,25 @@ void DrawRules(cairo_t* cr, double w, const std::vector<double>& widths) {
 
 }  // namespace
 
-std::vector<double> PdfTableWriter::ColumnWidths(const HistoryTable& table, PdfFont& font,
+std::vector<double> PdfTableWriter::ColumnWidths(const TableSource& table, PdfFont& font,
                                                  const std::string& sampleTime) {
     std::vector<double> widths;
     for (int c = 0; c < table.ColumnCount(); ++c) {
         double w = font.Width(table.HeaderText(c)) + 8;
-        const int full = table.FullColumn(c);
-        if (full == 0) w = std::max(w, font.Width(std::to_string(table.RowCount())) + 8);
-        if (full == 1) w = std::max(w, font.Width(sampleTime) + 8);
+        switch (table.WidthRule(c)) {
+            case TableSource::Width::RowNumbers:
+                w = std::max(w, font.Width(std::to_string(table.RowCount())) + 8);
+                break;
+            case TableSource::Width::SampleTime:
+                w = std::max(w, font.Width(sampleTime) + 8);
+                break;
+            case TableSource::Width::Cells:
+                for (int r = 0; r < table.RowCount(); ++r)
+                    w = std::max(w, font.Width(table.CellText(r, c)) + 8);
+                break;
+            case TableSource::Width::Header:
+                break;
+        }
         widths.push_back(w);
     }
     if (!widths.empty()) widths[0] += 8;
@@ -129,7 +140,7 @@ struct ContextFree {
 
 // What every page shares.
 struct Pages {
-    const HistoryTable& table;
+    const TableSource& table;
     const PdfOptions& options;
     std::vector<double> widths;
     double width;  // of a page
@@ -169,7 +180,7 @@ namespace {
 
 // One attempt with one font; `missing` tells that a text needed a glyph
 // the font lacks, and nothing was committed then.
-ExportResult WriteWith(PdfFont& font, const HistoryTable& table, const std::string& path,
+ExportResult WriteWith(PdfFont& font, const TableSource& table, const std::string& path,
                        const PdfOptions& options, ExportProgress& progress, bool& missing) {
     char id[16];
     std::snprintf(id, sizeof id, "ID: %08x", table.DevId());
@@ -217,7 +228,7 @@ ExportResult WriteWith(PdfFont& font, const HistoryTable& table, const std::stri
 
 }  // namespace
 
-ExportResult PdfTableWriter::Write(const HistoryTable& table, const std::string& path,
+ExportResult PdfTableWriter::Write(const TableSource& table, const std::string& path,
                                    const PdfOptions& options, ExportProgress& progress) {
     if (table.RowCount() == 0) return {ExportStatus::Nothing};
     // The font must have every character: the headers' and the lines' around

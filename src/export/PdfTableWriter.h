@@ -7,7 +7,7 @@
 
 namespace nimbary {
 
-class HistoryTable;
+class TableSource;
 class PdfFont;
 
 // The table as a PDF on cairo's PDF surface: 65 rows a page in a ruled
@@ -24,13 +24,13 @@ public:
     static constexpr double kRowHeight = 12;
     static constexpr int kRowsPerPage = 65;
 
-    static ExportResult Write(const HistoryTable& table, const std::string& path,
+    static ExportResult Write(const TableSource& table, const std::string& path,
                               const PdfOptions& options, ExportProgress& progress);
 
-    // Column widths: each header's width + 8, the "No." column at least the
-    // largest row number's width + 8 and the Time column the sample time's,
-    // then column 0 another 8.
-    static std::vector<double> ColumnWidths(const HistoryTable& table, PdfFont& font,
+    // Column widths: each header's width + 8, at least what the column's
+    // width rule asks + 8 (the "No." column the largest row number, the Time
+    // column the sample time), then column 0 another 8.
+    static std::vector<double> ColumnWidths(const TableSource& table, PdfFont& font,
                                             const std::string& sampleTime);
     // 595, or the table's width + 50 when it is wider than 545.
     static double PageWidth(const std::vector<double>& widths);

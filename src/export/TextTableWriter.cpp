@@ -30,7 +30,7 @@ void AppendUtf16LE(std::string& out, const std::string& text) {
     }
 }
 
-ExportResult TextTableWriter::Write(const HistoryTable& table, const std::string& path,
+ExportResult TextTableWriter::Write(const TableSource& table, const std::string& path,
                                     ExportProgress& progress) {
     const int rows = table.RowCount();
     if (rows == 0) return {ExportStatus::Nothing};

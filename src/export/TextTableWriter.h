@@ -6,14 +6,14 @@
 
 namespace nimbary {
 
-class HistoryTable;
+class TableSource;
 
 // The table as tab-separated UTF-16LE text: the byte-order mark, the header
 // line, then one line per row; fields split by TAB, lines ended by CR LF,
 // no quoting (no cell text holds a TAB or a line break).
 class TextTableWriter {
 public:
-    static ExportResult Write(const HistoryTable& table, const std::string& path,
+    static ExportResult Write(const TableSource& table, const std::string& path,
                               ExportProgress& progress);
 };
 

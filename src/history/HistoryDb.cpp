@@ -8,6 +8,7 @@
 
 #include "ScratchFile.h"
 #include "StringTable.h"
+#include "SummaryAggregates.h"
 
 namespace nimbary {
 
@@ -149,18 +150,16 @@ const char* const kSelectGaps =
 const char* const kHasGapTable =
     "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'Gap'";
 
-// The time bounds are compared at a millionth of a day: a record is in when
-// its time, to six decimals, lies within the bounds to six decimals. The
-// half-millionth margins keep a record that lies exactly on a bound inside,
-// whichever way the bound's last decimal was rounded.
-double LowerBound(double oleDate) {
+}  // namespace
+
+// The half-millionth margins keep a record that lies exactly on a bound
+// inside, whichever way the bound's last decimal was rounded.
+double RecTimeLowerBound(double oleDate) {
     return std::round(oleDate * 1e6) / 1e6 - 0.5e-6;
 }
-double UpperBound(double oleDate) {
+double RecTimeUpperBound(double oleDate) {
     return std::round(oleDate * 1e6) / 1e6 + 0.5e-6;
 }
-
-}  // namespace
 
 const std::vector<std::string>& RecordColumnNames() {
     static const std::vector<std::string> names = MakeRecordColumns();
@@ -338,6 +337,7 @@ int HistoryDb::OpenForReading(const std::string& path) {
 
 void HistoryDb::Opened(const std::string& path, std::unique_ptr<Connection> conn) {
     path_ = path;
+    summary::RegisterFunctions(conn->db);
     if (connectionHook_) connectionHook_(conn->db);
     conn->Exec("PRAGMA synchronous = NORMAL");
     // Open runs on the user-interface thread: its connection serves the browser.
@@ -376,6 +376,7 @@ HistoryDb::Connection* HistoryDb::Connect(std::unique_ptr<Connection>& slot) {
     sqlite3_busy_timeout(conn->db, kBusyTimeoutMs);
     conn->Exec("PRAGMA synchronous = NORMAL");
     conn->Exec("PRAGMA cache_size = -32768");  // a big batch stays in memory until it commits
+    summary::RegisterFunctions(conn->db);
     if (connectionHook_) connectionHook_(conn->db);
     slot = std::move(conn);
     return slot.get();
@@ -451,6 +452,24 @@ int HistoryDb::ReadGaps(uint32_t devId, std::vector<HistoryGap>& gaps) {
     return 0;
 }
 
+int HistoryDb::BrowserQuery(const std::string& sql, const std::function<void(sqlite3_stmt*)>& bind,
+                            const std::function<void(sqlite3_stmt*)>& row) {
+    std::lock_guard<std::mutex> lock(browserLock_);
+    Connection* c = BrowserConnection();
+    if (!c) return 1;
+    sqlite3_stmt* s = c->Get(sql);
+    if (!s) {
+        Report(c->db);
+        return 1;
+    }
+    bind(s);
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) row(s);
+    if (rc != SQLITE_DONE) Report(c->db);
+    sqlite3_reset(s);
+    return rc == SQLITE_DONE ? 0 : 1;
+}
+
 void HistoryDb::FinishSelection() {
     if (selection_) {
         sqlite3_finalize(selection_);
@@ -469,7 +488,7 @@ int HistoryDb::SelectRecords(uint32_t devId, double start, double end) {
     FinishSelection();
     Connection* c = BrowserConnection();
     if (!c) return 1;
-    const double lo = LowerBound(start), hi = UpperBound(end);
+    const double lo = RecTimeLowerBound(start), hi = RecTimeUpperBound(end);
     auto fail = [&]() {
         Report(c->db);
         FinishSelection();

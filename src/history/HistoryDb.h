@@ -108,6 +108,11 @@ public:
     // The gaps downloads found in a station's records, oldest first (none in
     // a file from before gaps were kept).
     int ReadGaps(uint32_t devId, std::vector<HistoryGap>& gaps);
+    // Runs a query of the browser's own (the summaries') on its connection:
+    // `bind` sets the parameters, `row` takes each result row. The
+    // connection knows the summary aggregates. 0, or 1 with the message shown.
+    int BrowserQuery(const std::string& sql, const std::function<void(sqlite3_stmt*)>& bind,
+                     const std::function<void(sqlite3_stmt*)>& row);
 
     // --- Worker operations ------------------------------------------------
 
@@ -174,5 +179,10 @@ private:
 
 // The names of the 49 Record columns in binding order.
 const std::vector<std::string>& RecordColumnNames();
+
+// The bounds a time range is queried with: records whose time, to a
+// millionth of a day, lies within the bounds to a millionth of a day.
+double RecTimeLowerBound(double oleDate);
+double RecTimeUpperBound(double oleDate);
 
 }  // namespace nimbary

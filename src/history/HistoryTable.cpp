@@ -38,7 +38,9 @@ const std::array<HistoryColumnSpec, kMeasurementFields>& Specs() {
     return specs;
 }
 
-std::string FormatCell(Quantity q, double v, const UnitSet& u) {
+}  // namespace
+
+std::string FormatQuantity(Quantity q, double v, const UnitSet& u) {
     switch (q) {
         case Quantity::Temp:
             return FormatTemp(v, FMT_VALUE, u);
@@ -56,7 +58,6 @@ std::string FormatCell(Quantity q, double v, const UnitSet& u) {
     return {};
 }
 
-// Unit name of a quantity; none for the wind direction.
 std::string QuantityUnit(Quantity q, const UnitSet& u) {
     switch (q) {
         case Quantity::Temp:
@@ -74,8 +75,6 @@ std::string QuantityUnit(Quantity q, const UnitSet& u) {
     }
     return {};
 }
-
-}  // namespace
 
 const HistoryColumnSpec& ColumnSpec(int fullColumn) {
     return Specs()[fullColumn - kFirstMeasureColumn];
@@ -175,7 +174,7 @@ std::string HistoryTable::CellText(int row, int column) const {
     const int full = kept_[column];
     if (full == 0) return std::to_string(row + 1);
     if (full == 1) return timeText_(times_[row]);
-    return FormatCell(ColumnSpec(full).quantity, Value(row, full), units_);
+    return FormatQuantity(ColumnSpec(full).quantity, Value(row, full), units_);
 }
 
 size_t HistoryTable::MemoryBytes() const {

@@ -39,6 +39,11 @@ enum HistoryColumn : int {
 // What a measurement column holds, for its unit and its formatter.
 enum class Quantity { Temp, Humi, Wind, WindDir, Baro, Rain };
 
+// A value as the list shows it, without its unit (humidity and direction
+// cut to whole numbers); the unit's name (none for the wind direction).
+std::string FormatQuantity(Quantity q, double value, const UnitSet& units);
+std::string QuantityUnit(Quantity q, const UnitSet& units);
+
 struct HistoryColumnSpec {
     int stringId;  // header text
     Quantity quantity;
@@ -64,6 +69,13 @@ public:
     virtual int RowCount() const = 0;
     virtual std::string HeaderText(int column) const = 0;
     virtual std::string CellText(int row, int column) const = 0;
+    // The station of the rows (0 for none), for the PDF's id line.
+    virtual uint32_t DevId() const { return 0; }
+
+    // How wide the PDF makes a column besides its header: as its largest
+    // row number, as the sample time, or as its widest cell.
+    enum class Width { Header, RowNumbers, SampleTime, Cells };
+    virtual Width WidthRule(int /*column*/) const { return Width::Header; }
 };
 
 // The records of one selection as the history browser shows them: the table
@@ -97,7 +109,12 @@ public:
     std::string HeaderText(int column) const override { return headers_[column]; }
     std::string CellText(int row, int column) const override;
     // Station of the loaded records (0 before the first load).
-    uint32_t DevId() const { return devId_; }
+    uint32_t DevId() const override { return devId_; }
+    Width WidthRule(int column) const override {
+        return FullColumn(column) == 0   ? Width::RowNumbers
+               : FullColumn(column) == 1 ? Width::SampleTime
+                                         : Width::Header;
+    }
 
     // --- Underlying data ---------------------------------------------------
     // Index in the full 49-column table of a kept column.

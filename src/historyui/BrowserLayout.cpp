@@ -38,6 +38,10 @@ BrowserLayout::Placement BrowserLayout::Place(int mode, int sx, int sy) const {
             p.list = Span(left, sy + 7, right, bottom);
             p.listShown = p.chartShown = p.splitterShown = true;
             break;
+        case VIEW_SUMMARY:
+            p.summary = Span(left, top, right, bottom);
+            p.summaryShown = true;
+            break;
         default:
             break;
     }

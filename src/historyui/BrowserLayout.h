@@ -4,8 +4,15 @@
 
 namespace nimbary {
 
-// The history browser's view modes, in the order of their buttons.
-enum ViewMode : int { VIEW_LIST = 0, VIEW_CHART = 1, VIEW_LIST_CHART = 2, VIEW_CHART_LIST = 3 };
+// The history browser's view modes, in the order of their buttons; the
+// Summary view takes the whole working area.
+enum ViewMode : int {
+    VIEW_LIST = 0,
+    VIEW_CHART = 1,
+    VIEW_LIST_CHART = 2,
+    VIEW_CHART_LIST = 3,
+    VIEW_SUMMARY = 4
+};
 
 // Where the list, the chart and the splitter bar go. The working area is the
 // client rectangle less 10 pixels left, 100 top, 10 right and 10 bottom, its
@@ -17,8 +24,8 @@ struct BrowserLayout {
     static BrowserLayout ForClient(int width, int height);
 
     struct Placement {
-        QRect list, chart, splitter;
-        bool listShown = false, chartShown = false, splitterShown = false;
+        QRect list, chart, splitter, summary;
+        bool listShown = false, chartShown = false, splitterShown = false, summaryShown = false;
     };
     Placement Place(int mode, int splitterX, int splitterY) const;
 

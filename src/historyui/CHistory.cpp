@@ -25,6 +25,8 @@
 #include "HistoryUiText.h"
 #include "RecordTime.h"
 #include "SaveDialog.h"
+#include "SummaryTable.h"
+#include "SummaryView.h"
 #include "WorkProgressDialog.h"
 
 namespace nimbary {
@@ -156,8 +158,14 @@ void CHistory::BuildControls() {
         modeGroup_->addButton(b, m);
         modeButtons_[m] = b;
     }
+    // The Summary view's button ends the row of the view modes.
+    summaryButton_ = new QPushButton(this);
+    summaryButton_->setObjectName("summary");
+    summaryButton_->setCheckable(true);
+    summaryButton_->setGeometry(10 + 4 * 112, 70, 92, kRowHeight);
+    modeGroup_->addButton(summaryButton_, VIEW_SUMMARY);
     for (QPushButton* b : {update_, export_, exit_, modeButtons_[0], modeButtons_[1],
-                           modeButtons_[2], modeButtons_[3]})
+                           modeButtons_[2], modeButtons_[3], summaryButton_})
         b->setAutoDefault(false);
 
     list_ = new QTableView(this);
@@ -181,6 +189,10 @@ void CHistory::BuildControls() {
     chart_ = new CTchart1(this);
     named(chart_, 1002);
 
+    summary_ = new SummaryView(this);
+    summary_->setObjectName("summary_view");
+    summary_->hide();
+
     splitter_ = new QFrame(this);
     named(splitter_, 1000);
     feedback_ = new QFrame(this);
@@ -200,6 +212,12 @@ void CHistory::BuildControls() {
     connect(modeGroup_, &QButtonGroup::idClicked, this, &CHistory::SelectMode);
     connect(graphList_, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this](int) { DrawChart(); });
+    // Another period: the same summaries by days, months or years.
+    connect(summary_, &SummaryView::periodChosen, this, [this](SummaryPeriod period) {
+        SummaryRequest request = summaryMade_ ? summaryRequest_ : ChosenRange();
+        request.period = period;
+        MakeSummary(request);
+    });
 }
 
 void CHistory::LoadCaptions() {
@@ -226,10 +244,39 @@ void CHistory::LoadCaptions() {
     }
     static const int kModeIds[4] = {2059, 2058, 2061, 2060};
     for (int m = 0; m < 4; ++m) modeButtons_[m]->setText(Text(kModeIds[m]));
+    summaryButton_->setText(Text(2209));
+    summary_->LoadCaptions();
+}
+
+SummaryRequest CHistory::ChosenRange() const {
+    SummaryRequest request;
+    request.start = OleDateFrom(startDate_->date(), startTime_->time());
+    request.end = OleDateFrom(endDate_->date(), endTime_->time());
+    if (request.end < request.start) std::swap(request.start, request.end);
+    request.devId = ParseStationId(idList_->currentText());
+    request.period = summary_->Period();
+    return request;
+}
+
+void CHistory::MakeSummary(const SummaryRequest& request) {
+    if (Busy()) return;
+    std::vector<PeriodSummary> periods;
+    int status = 1;
+    RunBusy(Text(2021), [&](WorkProgress&) { status = Summarize(db_, request, periods); });
+    // A failed query has shown the database's message and changed nothing.
+    if (status != 0) return;
+    summaryRequest_ = request;
+    summaryMade_ = true;
+    summary_->Show(
+        std::make_shared<SummaryTable>(request.period, std::move(periods), Units(), request.devId));
 }
 
 void CHistory::Update() {
     if (Busy()) return;  // pressed again while loading
+    if (mode_ == VIEW_SUMMARY) {
+        MakeSummary(ChosenRange());
+        return;
+    }
     double start = OleDateFrom(startDate_->date(), startTime_->time());
     double end = OleDateFrom(endDate_->date(), endTime_->time());
     // The pickers keep what the user set; only the query runs forwards.
@@ -281,15 +328,16 @@ void CHistory::RunBusy(const QString& label, const std::function<void(WorkProgre
 }
 
 void CHistory::Export() {
-    if (Busy() || table_->RowCount() == 0) return;
+    // The worker reads the table shown; it stays alive and unchanged until
+    // the export ends, as Update is refused meanwhile.
+    std::shared_ptr<const TableSource> table = table_;
+    if (mode_ == VIEW_SUMMARY) table = summary_->SharedTable();
+    if (Busy() || table->RowCount() == 0) return;
     const std::string path =
         saveDialog_.AskSavePath(this, {{Text(2160), Text(2161)}, QString()}).toStdString();
     if (path.empty()) return;
     const ExportFormat format = ExportFormatOf(path);
     if (format == ExportFormat::None) return;
-    // The worker reads the table the list shows; it stays alive and
-    // unchanged until the export ends, as Update is refused meanwhile.
-    std::shared_ptr<const HistoryTable> table = table_;
     const PdfOptions pdf = PdfOptions::ForNow();
     ExportResult result;
     RunBusy(Text(2022),
@@ -353,20 +401,26 @@ void CHistory::Layout() {
     list_->setGeometry(p.list);
     chart_->setGeometry(p.chart);
     splitter_->setGeometry(p.splitter);
+    summary_->setGeometry(p.summary);
     list_->setVisible(p.listShown);
     chart_->setVisible(p.chartShown);
     splitter_->setVisible(p.splitterShown);
+    summary_->setVisible(p.summaryShown);
+    // The Summary view charts by its own choice.
+    graphList_->setEnabled(!p.summaryShown);
 }
 
 void CHistory::SelectMode(int mode) {
-    if (mode < VIEW_LIST || mode > VIEW_CHART_LIST) return;
+    if (mode < VIEW_LIST || mode > VIEW_SUMMARY) return;
+    QPushButton* button = mode == VIEW_SUMMARY ? summaryButton_ : modeButtons_[mode];
     if (mode == mode_) {
-        modeButtons_[mode]->setChecked(true);
+        button->setChecked(true);
         return;
     }
     mode_ = mode;
-    modeButtons_[mode]->setChecked(true);
+    button->setChecked(true);
     Layout();
+    if (mode == VIEW_SUMMARY && !summaryMade_) MakeSummary(ChosenRange());
 }
 
 void CHistory::resizeEvent(QResizeEvent* event) {

@@ -7,6 +7,7 @@
 
 #include "BrowserLayout.h"
 #include "ChartData.h"
+#include "HistorySummary.h"
 #include "HistoryTable.h"
 #include "Messages.h"
 #include "WorkProgress.h"
@@ -26,6 +27,7 @@ class CTchart1;
 class HistoryDb;
 class HistoryTableModel;
 class SaveDialog;
+class SummaryView;
 
 // The history browser: one station's records of a time range as a table and
 // as a chart of one quantity group, side by side, stacked or alone, with a
@@ -55,6 +57,7 @@ public:
     std::shared_ptr<const HistoryTable> SharedTable() const { return table_; }
     HistoryTableModel& Model() const { return *model_; }
     CTchart1& Chart() const { return *chart_; }
+    SummaryView& Summary() const { return *summary_; }
 
     int Mode() const { return mode_; }
     int SplitterX() const { return splitterX_; }
@@ -63,11 +66,14 @@ public:
     // An Update or an export is under way.
     bool Busy() const { return running_ != nullptr; }
 
-    // Button 1010: loads the records of the chosen station and range.
+    // Button 1010: loads the records of the chosen station and range, or
+    // in the Summary view their summaries.
     void Update();
-    // Button 1011: writes the table to the chosen file, csv or pdf.
+    // Button 1011: writes the table to the chosen file, csv or pdf: the
+    // summary table in the Summary view.
     void Export();
-    // Buttons 1012-1015.
+    // Buttons 1012-1015 and Summary (VIEW_SUMMARY), which makes the
+    // summaries of the chosen range when it has none yet.
     void SelectMode(int mode);
 
 protected:
@@ -87,6 +93,9 @@ private:
     void LetGoOfTable();
     // `work` on a worker thread behind a progress window titled `label`.
     void RunBusy(const QString& label, const std::function<void(WorkProgress&)>& work);
+    // The summaries of `request` into the Summary view, on a worker thread.
+    void MakeSummary(const SummaryRequest& request);
+    SummaryRequest ChosenRange() const;
     void RebuildGraphList();
     void DrawChart();
     void Layout();
@@ -119,6 +128,11 @@ private:
     CTchart1* chart_ = nullptr;
     QFrame* splitter_ = nullptr;
     QFrame* feedback_ = nullptr;
+    QPushButton* summaryButton_ = nullptr;
+    SummaryView* summary_ = nullptr;
+    // What the Summary view shows the summaries of, once it has any.
+    SummaryRequest summaryRequest_;
+    bool summaryMade_ = false;
 
     int mode_ = VIEW_LIST_CHART;
     int splitterX_ = 0;

@@ -107,9 +107,10 @@ TEST_F(HistoryDbTest, CreatesTheTablesWithTheirColumnsInOrder) {
     EXPECT_EQ(raw.Query("SELECT name FROM pragma_table_info('Device') WHERE cid=27"),
               "Description");
     EXPECT_EQ(raw.Query("PRAGMA journal_mode"), "wal");
-    EXPECT_EQ(raw.Query("SELECT count(*) FROM sqlite_master WHERE type='index' AND "
-                        "tbl_name='Record'"),
-              "1");
+    // The browser's range in time order, and the summaries' days.
+    EXPECT_EQ(raw.Query("SELECT group_concat(name, ' ') FROM (SELECT name FROM sqlite_master "
+                        "WHERE type='index' AND tbl_name='Record' ORDER BY name)"),
+              "RecordByDevDay RecordByDevTime");
 }
 
 // Only exactly VAL_ABSENT becomes NULL; every other sentinel is a number.

@@ -45,11 +45,13 @@ TEST(StringTable, EveryIdExistsInBothLanguages) {
     // that could not be saved, 2127 for a database that may only be read,
     // 2130-2137 for the gap report and the clock check, 2138-2141 for a
     // file that could not be written, 2150-2151 for a second start, 2160-2162
-    // for the kinds of file the save dialogs offer, 2170-2183 for MQTT publishing.
+    // for the kinds of file the save dialogs offer, 2170-2183 for MQTT
+    // publishing, 2200-2209 for the summaries.
     for (int id = 2000; id <= 2127; ++id) expected.insert(id);
     for (int id = 2130; id <= 2141; ++id) expected.insert(id);
     expected.insert({2150, 2151, 2160, 2161, 2162});
     for (int id = 2170; id <= 2183; ++id) expected.insert(id);
+    for (int id = 2200; id <= 2209; ++id) expected.insert(id);
     expected.insert({100, 128, 57344, 57345});
     std::vector<int> ids = Ids();
     EXPECT_EQ(std::set<int>(ids.begin(), ids.end()), expected);
