@@ -1,6 +1,7 @@
 #include "MqttClient.h"
 
 #include <mosquitto.h>
+#include <sys/socket.h>
 
 #include <mutex>
 
@@ -43,15 +44,21 @@ MqttClient::~MqttClient() {
     if (!mosq_) return;
     if (started_) {
         mosquitto_disconnect(mosq_);
-        // Until the broker answered, the network thread may sit in a TCP or
-        // TLS handshake that nothing would end before the keep-alive: it is
-        // cancelled there (it holds none of the library's locks while it waits).
+        // Until the broker answered, the network thread may wait for it (in
+        // the TLS handshake, or for the answer to its CONNECT) until the
+        // keep-alive: the socket is shut under it, which ends the wait as a
+        // lost connection. Not a cancelled thread: that may hold the
+        // library's locks, or ours in a callback.
         bool heard;
         {
             std::lock_guard<std::mutex> lock(lock_);
             heard = heard_;
         }
-        mosquitto_loop_stop(mosq_, !heard);
+        if (!heard) {
+            const int fd = mosquitto_socket(mosq_);
+            if (fd >= 0) shutdown(fd, SHUT_RDWR);
+        }
+        mosquitto_loop_stop(mosq_, false);
     }
     mosquitto_destroy(mosq_);
 }

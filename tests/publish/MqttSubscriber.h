@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Everything a broker's loopback listener hands out, as a Home Assistant or
@@ -41,12 +42,22 @@ public:
         std::lock_guard<std::mutex> lock(lock_);
         return messages_;
     }
-    // Waits until `done(messages)` holds; false after `ms`.
+    // Waits until `done(messages)` holds; false after `ms`. Looked at ten
+    // times a second, not at every message: a check over thousands of
+    // messages at each would keep the network thread from the socket (and
+    // from its keep-alive, so that the broker drops this subscriber) on a
+    // slow machine.
     template <class F>
     bool WaitFor(F done, int ms) {
-        std::unique_lock<std::mutex> lock(lock_);
-        return changed_.wait_for(lock, std::chrono::milliseconds(ms),
-                                 [&] { return done(messages_); });
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(lock_);
+                if (done(messages_)) return true;
+            }
+            if (std::chrono::steady_clock::now() >= until) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
     }
     // The last payload on `topic`, or nullptr.
     static const Message* Last(const std::vector<Message>& m, const std::string& topic) {
@@ -77,7 +88,6 @@ private:
                                         std::string(static_cast<const char*>(m->payload),
                                                     static_cast<size_t>(m->payloadlen)),
                                         m->retain});
-                s->changed_.notify_all();
             });
         mosquitto_connect_async(mosq_, "127.0.0.1", port_, 30);
         mosquitto_loop_start(mosq_);

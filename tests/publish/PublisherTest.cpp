@@ -140,7 +140,10 @@ TEST(MqttPublisher, BacklogSurvivesABrokerKilledAndRestarted) {
     ASSERT_TRUE(sub.Reconnect());
     ASSERT_TRUE(
         sub.WaitFor([&](const auto& m) { return Unique(Times(m)).size() >= kRecords; }, 90000))
-        << Unique(Times(sub.Messages())).size();
+        << Unique(Times(sub.Messages())).size() << " arrived, " << Times(sub.Messages()).size()
+        << " in all; acked " << publisher.Counters().recordsAcked << ", sessions "
+        << publisher.Counters().sessions << ", failed " << publisher.Counters().failedAttempts
+        << ", connected " << publisher.Counters().connected;
 
     const std::vector<std::string> unique = Unique(Times(sub.Messages()));
     ASSERT_EQ(unique.size(), size_t(kRecords));
