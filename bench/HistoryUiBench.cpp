@@ -42,13 +42,6 @@ constexpr uint32_t kDev = 0x5A17C0DE;
 constexpr int kYear = 105120;  // 365 days of 5-minute records
 using Clock = std::chrono::steady_clock;
 
-void EnsureApp() {
-    static int argc = 1;
-    static char name[] = "bench_historyui";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-}
-
 // One database per size: indoor, channel 1, wind, pressure and rain in
 // every record. Filled by a child process, so that filling costs this
 // process no memory.
@@ -123,7 +116,7 @@ void ResetPeak() {
 
 // A browser over the store, shown, with the whole stored range picked.
 struct Browser {
-    explicit Browser(Store& s) : dlg((EnsureApp(), s.db), s.messages, saves, kDev) {
+    explicit Browser(Store& s) : dlg(s.db, s.messages, saves, kDev) {
         QDate d;
         QTime t;
         OleDateToCalendar(s.from, d, t);

@@ -1,7 +1,6 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
-#include <QApplication>
 #include <QDateEdit>
 #include <QImage>
 #include <QTimeEdit>
@@ -139,10 +138,6 @@ BENCHMARK(BM_Summarize)
 // The Summary view of a year by day, from Update to its first paint: the
 // query on the worker, the table and the chart made and drawn.
 void BM_SummaryView(benchmark::State& state) {
-    static int argc = 1;
-    static char name[] = "bench_summary";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
     Store& s = StoreOf(kYear);
     const double floor = BestFloorMs(s);
     QtSaveDialog saves;
