@@ -118,6 +118,7 @@ TEST(InstanceGuardTest, ASecondStartRaisesTheFirst) {
 // folder, and not in the owner's runtime folder, which he cannot enter.
 TEST(InstanceGuardTest, AnotherUserCannotTakeTheGuardFirst) {
     if (!CanBecomeOthers()) GTEST_SKIP() << "needs root, to act as two other users (setresuid)";
+    if (const std::string why = OthersCannotReachTemp(); !why.empty()) GTEST_SKIP() << why;
     QTemporaryDir root;
     const QString shared = root.filePath("tmp"), run = root.filePath("run"),
                   data = root.filePath("home/.local/share/Nimbary");

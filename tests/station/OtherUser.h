@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -48,6 +49,15 @@ inline int AsUser(uid_t uid, const std::function<int()>& act, int timeoutMs = 50
         }
         usleep(10000);
     }
+}
+
+// Why the throw-away users cannot enter the temporary folder the tests work
+// in (a private TMPDIR, say), or "" when they can.
+inline std::string OthersCannotReachTemp() {
+    const std::string temp = std::filesystem::temp_directory_path().string();
+    if (AsUser(kAttacker, [&] { return access(temp.c_str(), X_OK) == 0 ? 0 : 1; }) == 0) return "";
+    return "uid " + std::to_string(kAttacker) + " cannot enter " + temp +
+           ": to run this test as root, set TMPDIR to a folder everyone may enter (as /tmp)";
 }
 
 // A child that runs `act` as `uid` and then stays, holding whatever it

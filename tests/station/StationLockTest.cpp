@@ -34,8 +34,8 @@ TEST(StationLockTest, OneHolderAtATimeAndTheRefusalNamesIt) {
     EXPECT_FALSE(b.TryLock());
     EXPECT_TRUE(b.Busy());
     EXPECT_EQ(b.Holder(), static_cast<long>(getpid()));
-    EXPECT_EQ(b.HolderText(), " (" + CommandName(getpid()) + ", PID " +
-                                  std::to_string(getpid()) + ")");
+    EXPECT_EQ(b.HolderText(),
+              " (" + CommandName(getpid()) + ", PID " + std::to_string(getpid()) + ")");
     EXPECT_NE(b.ErrorText().find("Another program (" + CommandName(getpid())), std::string::npos);
     a.Unlock();
     EXPECT_TRUE(b.TryLock());
@@ -142,9 +142,9 @@ enum class Place {
 };
 
 enum class Attack {
-    Hold,         // flock -n LOCK sleep ...: after the owner once used it
-    PlantFile,    // made first, as a 0600 file of the attacker's
-    PlantFifo,    // made first, as a FIFO
+    Hold,           // flock -n LOCK sleep ...: after the owner once used it
+    PlantFile,      // made first, as a 0600 file of the attacker's
+    PlantFifo,      // made first, as a FIFO
     SwapWhileHeld,  // made first, then removed while the owner holds it
 };
 
@@ -205,8 +205,12 @@ TEST(StationLockTest, AnotherUserCannotHoldHangOrSplitTheLock) {
         {Place::SharedFolder, Attack::PlantFifo, true, refused},
         {Place::SharedFolder, Attack::SwapWhileHeld, true, refused},
     };
+    // The node cases need no folder of ours; the folder cases need one the
+    // other users can enter.
+    const std::string folderless = OthersCannotReachTemp();
     int round = 0;
     for (const auto& c : cases) {
+        if (c.place != Place::Node && !folderless.empty()) continue;
         const char* places[] = {"node", "shared folder", "own folder"};
         const char* attacks[] = {"hold", "plant a file", "plant a FIFO", "swap while held"};
         SCOPED_TRACE(std::string(places[int(c.place)]) + ", " + attacks[int(c.attack)]);
@@ -232,7 +236,8 @@ TEST(StationLockTest, AnotherUserCannotHoldHangOrSplitTheLock) {
         } else {
             attack = AsUser(kAttacker, [&] { return PlantFile(path, 0666); });
             Resident first(kOwner, [&] { return OwnerTry(path, kind, true); });
-            const int removed = AsUser(kAttacker, [&] { return unlink(path.c_str()) == 0 ? 0 : 1; });
+            const int removed =
+                AsUser(kAttacker, [&] { return unlink(path.c_str()) == 0 ? 0 : 1; });
             EXPECT_EQ(removed == 0, c.attackWorks);
             const int second = AsUser(kOwner, owner);
             EXPECT_NE(second, kHung);
@@ -244,6 +249,8 @@ TEST(StationLockTest, AnotherUserCannotHoldHangOrSplitTheLock) {
         EXPECT_EQ(attack == 0, c.attackWorks);
         EXPECT_EQ(AsUser(kOwner, owner), c.owner);  // never kHung
     }
+    if (!folderless.empty())
+        GTEST_SKIP() << "the device node's cases ran; the lock files' did not: " << folderless;
 }
 
 }  // namespace
