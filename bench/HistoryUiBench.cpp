@@ -6,8 +6,6 @@
 // ten years against that of the first, a graph switch and scrolling.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -31,48 +29,20 @@
 #include "HistoryTableModel.h"
 #include "RecordTime.h"
 #include "SaveDialog.h"
-#include "TempDir.h"
+#include "WeatherStore.h"
 
 using namespace nimbary;
 using namespace nimbary::testing;
+using namespace nimbary::bench;
 
 namespace {
 
-constexpr uint32_t kDev = 0x5A17C0DE;
-constexpr int kYear = 105120;  // 365 days of 5-minute records
-using Clock = std::chrono::steady_clock;
-
-// One database per size: indoor, channel 1, wind, pressure and rain in
-// every record. Filled by a child process, so that filling costs this
-// process no memory.
-struct Store {
-    TempDir dir;
-    StderrMessages messages;
-    HistoryDb db{&messages};
-    double from = 0, to = 0;
-};
-
+// Records from 2015 on.
 Store& StoreOf(int rows) {
-    static std::map<int, std::unique_ptr<Store>> stores;
-    auto& s = stores[rows];
-    if (!s) {
-        s = std::make_unique<Store>();
-        const uint32_t start = At(2015, 1, 1);
-        const std::string path = s->dir.File("Nimbary.db");
-        const pid_t child = fork();
-        if (child == 0) {
-            StderrMessages messages;
-            HistoryDb db(&messages);
-            _exit(db.Open(path) == 0 && SaveWeather(db, kDev, start, rows) == 0 ? 0 : 1);
-        }
-        int status = 1;
-        waitpid(child, &status, 0);
-        if (status != 0 || s->db.Open(path) != 0) std::abort();
-        s->from = StationTimeToOleDate(start);
-        s->to = StationTimeToOleDate(start + 300u * static_cast<uint32_t>(rows - 1));
-    }
-    return *s;
+    return bench::StoreOf(rows, At(2015, 1, 1));
 }
+
+using Clock = std::chrono::steady_clock;
 
 double Millis(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();

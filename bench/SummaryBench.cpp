@@ -15,37 +15,17 @@
 #include "SaveDialog.h"
 #include "SummaryTable.h"
 #include "SummaryView.h"
-#include "TempDir.h"
+#include "WeatherStore.h"
 
 using namespace nimbary;
 using namespace nimbary::testing;
+using namespace nimbary::bench;
 
 namespace {
 
-constexpr uint32_t kDev = 0x5A17C0DE;
-constexpr int kYear = 105120;  // 365 days of 5-minute records
-
-// One database per size, filled once per run through SaveRecords: indoor,
-// channel 1, wind, pressure and rain in every record.
-struct Store {
-    TempDir dir;
-    StderrMessages messages;
-    HistoryDb db{&messages};
-    double from = 0, to = 0;
-};
-
+// Records from 2023 on.
 Store& StoreOf(int rows) {
-    static std::map<int, std::unique_ptr<Store>> stores;
-    auto& s = stores[rows];
-    if (!s) {
-        s = std::make_unique<Store>();
-        const uint32_t start = At(2023, 1, 1);
-        s->db.Open(s->dir.File("Nimbary.db"));
-        SaveWeather(s->db, kDev, start, rows);
-        s->from = StationTimeToOleDate(start);
-        s->to = StationTimeToOleDate(start + 300u * static_cast<uint32_t>(rows - 1));
-    }
-    return *s;
+    return bench::StoreOf(rows, At(2023, 1, 1));
 }
 
 // The floor: SQLite's own min(), max() and avg() of every column the

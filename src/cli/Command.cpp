@@ -13,4 +13,14 @@ int UsageError(const std::string& command, const std::string& text) {
     return kExitUsage;
 }
 
+std::string LanguageArg(const std::string& lang, bool given, text::Language& out) {
+    if (!given || lang == "en")
+        out = text::Language::English;
+    else if (lang == "zh")
+        out = text::Language::Chinese;
+    else
+        return "--lang takes en or zh, not '" + lang + "'";
+    return "";
+}
+
 }  // namespace nimbary::cli

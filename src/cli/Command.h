@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "StringTable.h"
+
 namespace nimbary::cli {
 
 // Exit codes of every command.
@@ -46,5 +48,8 @@ extern const char* const kReportHelp;
 void PrintError(const std::string& text);
 // Prints a usage error and returns kExitUsage; the command's usage line follows it.
 int UsageError(const std::string& command, const std::string& text);
+// The language --lang names: en (also when not given) or zh. Returns the
+// usage error for anything else, or "".
+std::string LanguageArg(const std::string& lang, bool given, text::Language& out);
 
 }  // namespace nimbary::cli

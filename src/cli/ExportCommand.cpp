@@ -56,9 +56,10 @@ int RunExport(std::vector<std::string> args) {
     if (!formatGiven) return UsageError("export", "--format csv|pdf is required");
     if (format != "csv" && format != "pdf")
         return UsageError("export", "--format takes csv or pdf, not '" + format + "'");
-    if (langGiven && lang != "en" && lang != "zh")
-        return UsageError("export", "--lang takes en or zh, not '" + lang + "'");
-    text::SetLanguage(lang == "zh" ? text::Language::Chinese : text::Language::English);
+    text::Language language;
+    if (const std::string e = LanguageArg(lang, langGiven, language); !e.empty())
+        return UsageError("export", e);
+    text::SetLanguage(language);
 
     StderrMessages messages;
     HistoryDb db(&messages);

@@ -23,8 +23,9 @@ int RunRenderDisplay(std::vector<std::string> args) {
     std::string lang;
     bool langGiven = false;
     if (!a.TakeValue("--lang", lang, langGiven)) return UsageError("render-display", a.Error());
-    if (langGiven && lang != "en" && lang != "zh")
-        return UsageError("render-display", "--lang takes en or zh, not '" + lang + "'");
+    text::Language language;
+    if (const std::string e = LanguageArg(lang, langGiven, language); !e.empty())
+        return UsageError("render-display", e);
     std::vector<std::string> positional;
     if (!a.Finish(positional, 1, 1, "the output file OUT.png"))
         return UsageError("render-display", a.Error());
@@ -43,7 +44,7 @@ int RunRenderDisplay(std::vector<std::string> args) {
     char name[] = "nimbary-cli";
     char* argv[] = {name, nullptr};
     QGuiApplication app(argc, argv);
-    text::SetLanguage(lang == "zh" ? text::Language::Chinese : text::Language::English);
+    text::SetLanguage(language);
     StringTableSource texts;
     if (!RenderDisplayToPng(station, Units(), texts, positional[0])) {
         PrintError("cannot write " + positional[0]);

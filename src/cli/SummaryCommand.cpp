@@ -119,9 +119,10 @@ int RunSummary(std::vector<std::string> args) {
         return UsageError("summary", "--by takes day, month or year, not '" + by + "'");
     if (format != "text" && format != "csv")
         return UsageError("summary", "--format takes text or csv, not '" + format + "'");
-    if (langGiven && lang != "en" && lang != "zh")
-        return UsageError("summary", "--lang takes en or zh, not '" + lang + "'");
-    text::SetLanguage(lang == "zh" ? text::Language::Chinese : text::Language::English);
+    text::Language language;
+    if (const std::string e = LanguageArg(lang, langGiven, language); !e.empty())
+        return UsageError("summary", e);
+    text::SetLanguage(language);
 
     StderrMessages messages;
     HistoryDb db(&messages);

@@ -23,7 +23,7 @@ Maintainer: Nimbary <developers@nimbary.org>
 Depends: libc6, libstdc++6
 Description: check-package test
 CONTROL
-# A key the menu specification has deprecated; an AppStream release that is not the package's.
+# A desktop-entry key desktop-file-validate calls deprecated; an AppStream release that is not the package's.
 sed 's/^Terminal=false/Terminal=false\nEncoding=UTF-8/' "$source/resources/linux/org.nimbary.Nimbary.desktop" \
   > "$root/usr/share/applications/org.nimbary.Nimbary.desktop"
 sed "s/@PROJECT_VERSION@/$version/" "$source/resources/linux/org.nimbary.Nimbary.metainfo.xml.in" \
