@@ -63,10 +63,7 @@ int RunExport(std::vector<std::string> args) {
 
     StderrMessages messages;
     HistoryDb db(&messages);
-    if (const int rc = HistoryFile::OpenExisting(dbPath, db); rc != kExitOk) return rc;
-    // The units the station was set to at its last download; a station
-    // without a row gets 0s (°C, hPa, m/s, mm).
-    if (db.ReadDevice(range.devId) != 0) return kExitFailure;
+    if (const int rc = HistoryFile::OpenStation(dbPath, range.devId, db); rc != kExitOk) return rc;
     HistoryTable table(RecordTimeText, db.Info().Units);
     if (LoadRange(db, range.devId, range.start, range.end, table) != HistoryTable::LOAD_OK)
         return kExitFailure;

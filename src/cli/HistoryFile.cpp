@@ -20,4 +20,9 @@ int HistoryFile::OpenExisting(const std::string& path, HistoryDb& db) {
     return kExitOk;
 }
 
+int HistoryFile::OpenStation(const std::string& path, uint32_t devId, HistoryDb& db) {
+    if (const int rc = OpenExisting(path, db); rc != kExitOk) return rc;
+    return db.ReadDevice(devId) == 0 ? kExitOk : kExitFailure;
+}
+
 }  // namespace nimbary::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "HistoryDb.h"
@@ -13,6 +14,9 @@ class HistoryFile {
 public:
     // kExitOk, or kExitFailure with the reason printed.
     static int OpenExisting(const std::string& path, HistoryDb& db);
+    // OpenExisting, then the station's row: the units it was set to at its
+    // last download (0s, °C, hPa, m/s, mm, for a station without a row).
+    static int OpenStation(const std::string& path, uint32_t devId, HistoryDb& db);
 };
 
 }  // namespace nimbary::cli

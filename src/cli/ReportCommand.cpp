@@ -64,8 +64,7 @@ int RunReport(std::vector<std::string> args) {
 
     StderrMessages messages;
     HistoryDb db(&messages);
-    if (const int rc = HistoryFile::OpenExisting(dbPath, db); rc != kExitOk) return rc;
-    if (db.ReadDevice(range.devId) != 0) return kExitFailure;
+    if (const int rc = HistoryFile::OpenStation(dbPath, range.devId, db); rc != kExitOk) return rc;
     std::string report;
     bool any = false;
     if (ClimateReport::Make(db, range.devId, year, month, db.Info().Units, report, &any) != 0)

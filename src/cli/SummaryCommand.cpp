@@ -126,8 +126,7 @@ int RunSummary(std::vector<std::string> args) {
 
     StderrMessages messages;
     HistoryDb db(&messages);
-    if (const int rc = HistoryFile::OpenExisting(dbPath, db); rc != kExitOk) return rc;
-    if (db.ReadDevice(range.devId) != 0) return kExitFailure;
+    if (const int rc = HistoryFile::OpenStation(dbPath, range.devId, db); rc != kExitOk) return rc;
     request.devId = range.devId;
     request.start = range.start;
     request.end = range.end;
