@@ -136,4 +136,11 @@ private:
     int status_ = -1;
 };
 
+// What a simulated station started with `--sim-days 1` holds: the 5-minute
+// records of the day before the wall clock's now, both ends included when now
+// lies on a record time (one start in 300).
+inline bool IsASimulatedDay(long records) {
+    return records == 288 || records == 289;
+}
+
 }  // namespace nimbary::testing

@@ -110,7 +110,7 @@ TEST(MqttCli, WrongPasswordOrCaIsSaidAndTheRecordsAreStored) {
         CliProcess cli(args);
         EXPECT_EQ(cli.Wait(60000), 0) << cli.Err();
         const int stored = StoredRecords(db);
-        EXPECT_EQ(stored, 288);
+        EXPECT_TRUE(IsASimulatedDay(stored)) << stored;
         for (const std::string& text : c.said)
             EXPECT_NE(cli.Err().find(text), std::string::npos) << cli.Err();
         EXPECT_EQ(cli.Err().find("secret"), std::string::npos);
